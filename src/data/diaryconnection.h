@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+
+namespace diary {
+
+// One window's own connection to the diary file. It is opened shared, in a
+// mode that can never create the file, with the busy waits of the program's
+// connection settings and full durability on commit. The named Qt connection
+// is removed when this object goes, so every query on it must be gone first.
+class Connection
+{
+    Q_DISABLE_COPY_MOVE(Connection)
+public:
+    // nullptr and a message a user can read (what is wrong, the file, and what
+    // to do) when the file is missing or is not a SQLite database.
+    static std::unique_ptr<Connection> open(const QString &path, QString *error);
+    ~Connection();
+
+    QSqlDatabase database() const;
+    QString path() const { return m_path; }
+    QString name() const { return m_name; }
+
+    // Whether the file could only be opened for reading.
+    bool isReadOnly() const;
+
+    // Busy wait for a command, in milliseconds (the command timeout of 30 s).
+    static constexpr int kCommandTimeoutMs = 30000;
+    // The connection timeout of 15 s, used while the file is first read.
+    static constexpr int kConnectionTimeoutMs = 15000;
+
+private:
+    Connection(QString path, QString name);
+    QString m_path;
+    QString m_name;
+};
+
+// The advice that ends every message about a diary that cannot be used.
+QString setupAdvice();
+
+} // namespace diary

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace diary {
+
+// Creates a new, empty diary at `path`: the folder (mode 0700) where missing,
+// the file (mode 0600), both tables, the one empty food and medication row and
+// the ranking query. Never touches an existing file. Returns an empty string on
+// success, else a message a user can read.
+QString createDiary(const QString &path);
+
+// Adds `days` plausible days, one per calendar day ending yesterday, with
+// varied scores, meals, drinks and medications. The same `seed` gives the same
+// days. Empty string on success.
+QString addSampleDays(const QString &path, int days, quint32 seed = 20261209);
+
+// The statements that make the schema, for tests that build odd diaries.
+QString createRecordsTableSql();
+QString createFoodTableSql();
+QString createDiaryQuerySql();
+
+} // namespace diary

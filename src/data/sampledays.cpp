@@ -1,0 +1,90 @@
+#include "data/sampledays.h"
+
+#include "data/diarynames.h"
+#include "data/itemlists.h"
+
+#include <QDate>
+
+namespace diary {
+
+namespace {
+const QStringList &breakfasts()
+{
+    static const QStringList items{
+        QStringLiteral("PORRIDGE"), QStringLiteral("TOAST AND JAM"), QStringLiteral("CORNFLAKES"),
+        QStringLiteral("BACON AND EGGS"), QStringLiteral("MUESLI WITH YOGHURT"), QStringLiteral("rice"),
+        QStringLiteral("FRUIT SALAD"), QStringLiteral("CROISSANT"), QStringLiteral("PANCAKES\nMAPLE SYRUP"),
+    };
+    return items;
+}
+const QStringList &meals()
+{
+    static const QStringList items{
+        QStringLiteral("HAM SANDWICH"), QStringLiteral("CHICKEN SALAD"), QStringLiteral("PASTA BOLOGNESE"),
+        QStringLiteral("RICE"), QStringLiteral("FISH AND CHIPS"), QStringLiteral("VEGETABLE SOUP"),
+        QStringLiteral("STEAK AND SALAD"), QStringLiteral("CURRY AND RICE"), QStringLiteral("PIZZA"),
+        QStringLiteral("LAMB ROAST\nPEAS AND POTATOES"), QStringLiteral("STIR FRY"), QStringLiteral("MEAT PIE"),
+    };
+    return items;
+}
+const QStringList &snacks()
+{
+    static const QStringList items{
+        QStringLiteral("APPLE"), QStringLiteral("BANANA"), QStringLiteral("CHOCOLATE"), QStringLiteral("NUTS"),
+        QStringLiteral("BISCUITS"), QStringLiteral("CHIPS"), QStringLiteral("YOGHURT"), QStringLiteral("CHEESE"),
+    };
+    return items;
+}
+const QStringList &comments()
+{
+    static const QStringList items{
+        QStringLiteral("FELT GOOD"), QStringLiteral("BLOATED IN THE EVENING"), QStringLiteral("CRAMPS AFTER LUNCH"),
+        QStringLiteral("SLEPT BADLY"), QStringLiteral("STRESSFUL DAY AT WORK"), QStringLiteral("NO PROBLEMS"),
+    };
+    return items;
+}
+} // namespace
+
+QString SampleDays::pick(const QStringList &items)
+{
+    return items.at(int(m_random.bounded(quint32(items.size()))));
+}
+
+SampleDay SampleDays::day(int daysAgo)
+{
+    SampleDay d;
+    for (const QString &c : recordsColumns())
+        d.insert(c, QVariant());
+    d.remove(QStringLiteral("ID"));
+
+    d[QStringLiteral("DATE")] = QDate::currentDate().addDays(-daysAgo).toString(Qt::ISODate);
+    // A day now and then is left unscored, as real diaries have them.
+    if (m_random.bounded(40u) != 0)
+        d[QStringLiteral("OVERALL SCORE")] = int(1 + m_random.bounded(10u));
+    d[QStringLiteral("BMs")] = int(m_random.bounded(6u));
+    d[QStringLiteral("BREAKFAST")] = pick(breakfasts());
+    d[QStringLiteral("LUNCH")] = pick(meals());
+    d[QStringLiteral("TEA")] = pick(meals());
+    d[QStringLiteral("BEVERAGE1")] = pick(beverageItems());
+    d[QStringLiteral("BEVERAGE2")] = pick(beverageItems());
+    d[QStringLiteral("BEVERAGE3")] = pick(beverageItems());
+    if (m_random.bounded(3u) == 0)
+        d[QStringLiteral("BEVERAGE4")] = pick(beverageItems());
+    const char *medicationColumns[] = {"MEDICATION1", "MEDICATION2", "MEDICATION3", "MEDICATION4", "MEDICATION5",
+                                       "MEDICATION6", "MEDICATION7", "MEDICATION8", "MEDICATION9"};
+    for (int i = 0; i < 9; ++i) {
+        // The first medication of each meal is common, the further ones rare.
+        if (m_random.bounded(i < 3 ? 2u : 8u) == 0)
+            d[QLatin1String(medicationColumns[i])] = pick(medicationItems());
+    }
+    const char *snackColumns[] = {"SNACK1", "SNACK2", "SNACK3", "SNACK4"};
+    for (const char *c : snackColumns) {
+        if (m_random.bounded(2u) == 0)
+            d[QLatin1String(c)] = pick(snacks());
+    }
+    if (m_random.bounded(3u) == 0)
+        d[QStringLiteral("COMMENTS")] = pick(comments());
+    return d;
+}
+
+} // namespace diary

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QHash>
+#include <QRandomGenerator>
+#include <QString>
+#include <QVariant>
+
+namespace diary {
+
+// One generated day: a value (or NULL) for every column of `records` but ID.
+using SampleDay = QHash<QString, QVariant>;
+
+// Plausible diary days for trying the program out and for benchmarks.
+class SampleDays
+{
+public:
+    explicit SampleDays(quint32 seed) : m_random(seed) {}
+    // The day `daysAgo` days before today.
+    SampleDay day(int daysAgo);
+
+private:
+    QString pick(const QStringList &items);
+    QRandomGenerator m_random;
+};
+
+} // namespace diary

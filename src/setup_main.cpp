@@ -1,0 +1,65 @@
+// mealwise-setup: creates a new, empty diary (and, for trying the program out,
+// fills it with sample days). It never overwrites an existing file.
+#include "data/diarynames.h"
+#include "data/diaryschema.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("mealwise-setup"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Creates a new MEALWISE diary."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption pathOption(QStringLiteral("path"),
+                                        QStringLiteral("Create the diary at FILE instead of %1.").arg(diary::databasePath()),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption sampleOption(QStringLiteral("sample-days"),
+                                          QStringLiteral("Fill the new diary with N sample days."),
+                                          QStringLiteral("N"));
+    parser.addOption(pathOption);
+    parser.addOption(sampleOption);
+    parser.process(app);
+
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    const QString path = parser.isSet(pathOption) ? parser.value(pathOption) : diary::databasePath();
+    int days = 0;
+    if (parser.isSet(sampleOption)) {
+        bool ok = false;
+        days = parser.value(sampleOption).toInt(&ok);
+        if (!ok || days < 0 || days > 1000000) {
+            err << "mealwise-setup: --sample-days takes a whole number from 0 to 1000000.\n";
+            return 2;
+        }
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << "mealwise-setup: unexpected argument " << parser.positionalArguments().first() << "\n";
+        return 2;
+    }
+
+    QString failure = diary::createDiary(path);
+    if (!failure.isEmpty()) {
+        err << "mealwise-setup: " << failure << "\n";
+        return 1;
+    }
+    failure = diary::addSampleDays(path, days);
+    if (!failure.isEmpty()) {
+        // The file is our own, just made: leave nothing half-filled behind.
+        QFile::remove(path);
+        err << "mealwise-setup: " << failure << "\n";
+        return 1;
+    }
+    out << "Created the diary " << path;
+    if (days > 0)
+        out << " with " << days << " sample days";
+    out << ".\n";
+    return 0;
+}

@@ -1,7 +1,13 @@
+#include "app/module1.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("MEALWISE"));
+    QApplication::setOrganizationName(QStringLiteral("MEALWISE"));
+    QApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
+    Main();
+    return app.exec();
 }

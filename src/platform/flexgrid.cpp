@@ -787,7 +787,7 @@ void FlexGrid::paintEvent(QPaintEvent *)
                 p.setPen(fore);
                 p.setFont(m_fontIdx[i] < 0 ? font() : cellFont(r, c));
                 p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0),
-                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, text);
+                           Qt::AlignLeft | Qt::AlignVCenter, text);
             }
             if (m_focusRect != 0 && hasFocus() && r == m_row && c == m_col) {
                 p.setPen(QPen(fore, 1, Qt::DotLine));

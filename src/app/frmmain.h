@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/textmeasure.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace vb {
+class FlexGrid;
+}
+
+// The hidden data control that fills the overview grid once from its record
+// source. Only its settings are kept here; it has no face.
+struct DataControl
+{
+    QString Caption = QStringLiteral("Data2");
+    QString DatabaseName;
+    QString RecordSource;
+    bool Visible = false;
+};
+
+// The diary's overview: the days ranked best first in MSFlexGrid1, the menus
+// that open the entry windows, and the filter button.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMain(const QString &databasePath = QString(), QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Loads the window without showing it: Form_Load, then Data2 fills the grid.
+    void load();
+
+    // Controls, by their design names.
+    vb::FlexGrid *MSFlexGrid1 = nullptr;
+    QPushButton *cmdFilter = nullptr;
+    QComboBox *cmbFilter0 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Image1 = nullptr;
+    DataControl Data2;
+    QMenu *mnuFile = nullptr;
+    QAction *mnuFileExit = nullptr;
+    QMenu *mnuData = nullptr;
+    QAction *mnuDatafood = nullptr;
+    QAction *mnuDatafrmrecords = nullptr;
+    QWidget *clientArea = nullptr;
+
+    // Values taken at load for the column filters.
+    int VScrollWidth = 0;      // twips
+    int FilterItemHeight = 0;  // pixels
+    int StandardRowHeight = 0; // twips
+
+    // The window's own text measurement, in its font.
+    vb::TextMeasurer &textMeasurer() { return m_measure; }
+
+    // Client area in twips.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+
+    // The outer size in twips that gives the designed client area.
+    QSize designOuterSize() const;
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
+    void Form_Unload();
+
+    void mnuDatafood_Click();
+    void mnuDatafrmrecords_Click();
+    void mnuFileExit_Click();
+    void MSFlexGrid1_Click();
+
+protected:
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void fillFromData2();
+    void applyPlacement();
+    QWidget *openEntryWindow(QWidget *window);
+
+    QString m_databasePath;
+    vb::TextMeasurer m_measure;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_placementFramed = false;
+    QRect m_requestedOuter; // twips, as applied from the store
+};

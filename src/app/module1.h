@@ -1,0 +1,10 @@
+#pragma once
+
+class frmMain;
+
+// The one main window of the run; empty until Main creates it, never cleared.
+extern frmMain *gMainWindow;
+
+// The start procedure: splash window up, main window loaded behind it,
+// splash down, main window shown. Returns once the main window is showing.
+void Main();

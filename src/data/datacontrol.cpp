@@ -1,0 +1,57 @@
+#include "data/datacontrol.h"
+
+#include "data/diaryconnection.h"
+#include "data/diarynames.h"
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace diary {
+
+RecordSourceRows readRecordSource(const QString &path, const QString &recordSource)
+{
+    RecordSourceRows result;
+    QString error;
+    std::unique_ptr<Connection> connection = Connection::open(path, &error);
+    if (!connection) {
+        result.error = error;
+        return result;
+    }
+    {
+        QSqlQuery q(connection->database());
+        q.setForwardOnly(true);
+        if (!q.exec(selectForRecordSource(recordSource))) {
+            result.error = QCoreApplication::translate("diary", "The diary %1 cannot show \"%2\": %3. %4")
+                               .arg(path, recordSource, q.lastError().databaseText(), setupAdvice());
+            return result;
+        }
+        const QSqlRecord record = q.record();
+        int fields = record.count();
+        const bool keyed = fields > 0 && record.fieldName(fields - 1) == QLatin1String("ID");
+        if (keyed)
+            --fields;
+        for (int i = 0; i < fields; ++i)
+            result.header << record.fieldName(i);
+        while (q.next()) {
+            QStringList row;
+            row.reserve(fields);
+            for (int i = 0; i < fields; ++i)
+                row << q.value(i).toString();
+            result.rows.push_back(std::move(row));
+            if (keyed) {
+                bool ok = false;
+                const qint64 id = q.value(fields).toLongLong(&ok);
+                result.keys.push_back(ok ? id : -1);
+            }
+        }
+        if (q.lastError().isValid()) {
+            result.error = QCoreApplication::translate("diary", "The diary %1 could not be read to the end: %2")
+                               .arg(path, q.lastError().text());
+        }
+    }
+    return result;
+}
+
+} // namespace diary

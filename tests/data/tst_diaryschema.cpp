@@ -1,0 +1,244 @@
+// The diary file that mealwise-setup makes, and how it ranks the days.
+#include "data/datacontrol.h"
+#include "data/diaryconnection.h"
+#include "data/diarynames.h"
+#include "data/diaryschema.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using testing_support::TempDiary;
+
+class tst_DiarySchema : public QObject
+{
+    Q_OBJECT
+
+private:
+    static int mode(const QString &path)
+    {
+        struct stat st{};
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+            return -1;
+        return int(st.st_mode & 0777);
+    }
+    static QStringList columnsOf(const TempDiary &d, const QString &table)
+    {
+        QStringList names;
+        for (const QVariantList &row : d.rows(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}))
+            names << row.at(0).toString();
+        return names;
+    }
+
+private slots:
+    void path_isUnderHomeWithFixedNames()
+    {
+        QCOMPARE(diary::databasePath(), QDir::homePath() + QStringLiteral("/MEALWISE/Records.mdb"));
+    }
+
+    void newDiary_hasTablesColumnsAndOneFoodRow()
+    {
+        TempDiary d;
+        QVERIFY2(d.ok(), qPrintable(d.error()));
+        QCOMPARE(columnsOf(d, QStringLiteral("records")), diary::recordsColumns());
+        QCOMPARE(columnsOf(d, QStringLiteral("FOOD AND MEDICATION")), diary::foodColumns());
+        QStringList queryColumns = diary::diaryQueryColumns();
+        QCOMPARE(columnsOf(d, QStringLiteral("Diary Query")), queryColumns);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION]")).toInt(), 1);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QString());
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 0);
+    }
+
+    void recordSources_runAsTheyStand()
+    {
+        TempDiary d;
+        QVERIFY(d.ok());
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-04")}});
+        QCOMPARE(d.rows(diary::recordsRecordSource()).size(), 1);
+        QCOMPARE(d.rows(diary::foodRecordSource()).size(), 1);
+        QCOMPARE(d.rows(diary::selectForRecordSource(diary::mainRecordSource())).size(), 1);
+    }
+
+    void newDiary_folderAndFileAreTheUsersOnly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("deep/MEALWISE/Records.mdb"));
+        QCOMPARE(diary::createDiary(path), QString());
+        QCOMPARE(mode(path), 0600);
+        QCOMPARE(mode(QFileInfo(path).absolutePath()), 0700);
+    }
+
+    void scoresAndCounts_onlyWholeNumbers_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("accepted");
+        for (const char *column : {"OVERALL SCORE", "BMs"}) {
+            const QString c = QLatin1String(column);
+            QTest::addRow("%s 7", column) << c << QVariant(7) << true;
+            QTest::addRow("%s '7' text", column) << c << QVariant(QStringLiteral("7")) << true;
+            QTest::addRow("%s 7.5", column) << c << QVariant(QStringLiteral("7.5")) << false;
+            QTest::addRow("%s abc", column) << c << QVariant(QStringLiteral("abc")) << false;
+            QTest::addRow("%s empty text", column) << c << QVariant(QString(QLatin1String(""))) << false;
+            QTest::addRow("%s NULL", column) << c << QVariant() << true;
+        }
+    }
+    void scoresAndCounts_onlyWholeNumbers()
+    {
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        QFETCH(bool, accepted);
+        TempDiary d;
+        QVERIFY(d.ok());
+        const qint64 id = d.insertDay({{column, value}});
+        QCOMPARE(id >= 0, accepted);
+        if (accepted && value.isValid())
+            QCOMPARE(d.scalar(QStringLiteral("SELECT typeof([%1]) FROM records").arg(column)).toString(), QStringLiteral("integer"));
+    }
+
+    void refusal_namesTheColumnAndWhy()
+    {
+        TempDiary d;
+        QVERIFY(d.ok());
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("refusal"));
+        {
+            db.setDatabaseName(d.path());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("INSERT INTO records ([OVERALL SCORE]) VALUES (?)"));
+            q.addBindValue(QStringLiteral("abc"));
+            QVERIFY(!q.exec());
+            QVERIFY2(q.lastError().text().contains(QLatin1String("OVERALL SCORE must be a whole number")),
+                     qPrintable(q.lastError().text()));
+            q.prepare(QStringLiteral("INSERT INTO records (DATE) VALUES (?)"));
+            q.addBindValue(QStringLiteral("2026-02-31"));
+            QVERIFY(!q.exec());
+            QVERIFY(q.lastError().text().contains(QLatin1String("DATE must be a valid calendar date")));
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("refusal"));
+    }
+
+    void dates_onlyValidCalendarDays_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("ordinary") << QStringLiteral("2026-12-09") << true;
+        QTest::newRow("leap day") << QStringLiteral("2024-02-29") << true;
+        QTest::newRow("no leap day") << QStringLiteral("2026-02-29") << false;
+        QTest::newRow("31 February") << QStringLiteral("2026-02-31") << false;
+        QTest::newRow("month 13") << QStringLiteral("2026-13-01") << false;
+        QTest::newRow("day first") << QStringLiteral("09/12/2026") << false;
+        QTest::newRow("with time") << QStringLiteral("2026-12-09 10:00") << false;
+        QTest::newRow("word") << QStringLiteral("hello") << false;
+        QTest::newRow("empty") << QString(QLatin1String("")) << false;
+    }
+    void dates_onlyValidCalendarDays()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        TempDiary d;
+        QVERIFY(d.ok());
+        QCOMPARE(d.insertDay({{QStringLiteral("DATE"), text}}) >= 0, accepted);
+    }
+
+    void ranking_numericBestFirstTiesByDateThenIdUnscoredLast()
+    {
+        TempDiary d;
+        QVERIFY(d.ok());
+        auto day = [&](QVariant score, const char *date) {
+            return d.insertDay({{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("DATE"), QLatin1String(date)}});
+        };
+        const qint64 unscored = day(QVariant(), "2026-05-01");
+        const qint64 nine = day(9, "2026-01-01");
+        const qint64 tenOld = day(10, "2025-01-01");
+        const qint64 two = day(2, "2026-06-01");
+        const qint64 tenNewA = day(10, "2026-02-01");
+        const qint64 tenNewB = day(10, "2026-02-01");
+        const diary::RecordSourceRows r = diary::readRecordSource(d.path(), diary::mainRecordSource());
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        const std::vector<qint64> expected{tenNewA, tenNewB, tenOld, nine, two, unscored};
+        QCOMPARE(r.keys, expected);
+        // The ID is the rows' hidden key, not a visible column.
+        QCOMPARE(r.header.size(), diary::diaryQueryColumns().size() - 1);
+        QVERIFY(!r.header.contains(QStringLiteral("ID")));
+        QCOMPARE(r.rows.front().at(0), QStringLiteral("01/02/26"));
+        QCOMPARE(r.rows.front().at(1), QStringLiteral("10"));
+        QCOMPARE(r.rows.back().at(1), QString());
+    }
+
+    void setupTool_createsRefusesToOverwriteAndFillsSamples()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("50")});
+        QVERIFY(setup.waitForFinished(60000));
+        QCOMPARE(setup.exitCode(), 0);
+        const diary::RecordSourceRows r = diary::readRecordSource(path, diary::mainRecordSource());
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(int(r.rows.size()), 50);
+        QSet<QString> scores, breakfasts;
+        for (const QStringList &row : r.rows) {
+            scores << row.at(1);
+            breakfasts << row.at(3);
+        }
+        QVERIFY(scores.size() >= 5);
+        QVERIFY(breakfasts.size() >= 3);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path});
+        QVERIFY(setup.waitForFinished(60000));
+        QVERIFY(setup.exitCode() != 0);
+        QVERIFY(QString::fromLocal8Bit(setup.readAllStandardError()).contains(QLatin1String("already exists")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
+    void setupTool_refusesBadDayCount()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("many")});
+        QVERIFY(setup.waitForFinished(60000));
+        QVERIFY(setup.exitCode() != 0);
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void connection_neverCreatesAFileAndSaysWhatIsWrong()
+    {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("Records.mdb"));
+        QString error;
+        QVERIFY(!diary::Connection::open(missing, &error));
+        QVERIFY(!QFileInfo::exists(missing));
+        QVERIFY(error.contains(missing));
+        QVERIFY(error.contains(QLatin1String("mealwise-setup")));
+
+        const QString garbage = dir.filePath(QStringLiteral("garbage.mdb"));
+        QFile f(garbage);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        error.clear();
+        QVERIFY(!diary::Connection::open(garbage, &error));
+        QVERIFY2(error.contains(QLatin1String("not a MEALWISE diary")), qPrintable(error));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_DiarySchema)
+#include "tst_diaryschema.moc"

@@ -82,6 +82,8 @@ void frmMain::buildControls()
     clientArea->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(clientArea);
     clientArea->setFixedSize(vb::twipsSize(kDesignClientWidth, kDesignClientHeight));
+    // Form_Resize follows the client area, whatever changed its size.
+    clientArea->installEventFilter(this);
 
     // Created first, so it lies beneath everything.
     Image1 = new QLabel(clientArea);
@@ -173,6 +175,7 @@ void frmMain::applyPlacement()
     const QScreen *primary = QGuiApplication::primaryScreen();
     const QRect primaryRect = primary ? pixelsToTwips(primary->availableGeometry()) : QRect();
     m_requestedOuter = placement::resolve(stored, designOuterSize(), screens, primaryRect);
+    m_sizeFromDesign = m_requestedOuter.size() == designOuterSize();
 
     // The outer size holds the frame and the menu bar; the rest is client area.
     const QSize frame = frameGeometry().size() - geometry().size();
@@ -226,7 +229,7 @@ void frmMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     // The frame is known only once the window manager has framed the window:
     // apply the stored outer size again so that it means the same as it did.
-    if (!m_placementFramed && m_loaded) {
+    if (!m_placementFramed && m_loaded && !m_sizeFromDesign) {
         const QSize frame = frameGeometry().size() - geometry().size();
         if (!frame.isEmpty()) {
             m_placementFramed = true;
@@ -251,10 +254,11 @@ void frmMain::Form_Activate()
     // Banding and fitting of the grid come with the grid tools.
 }
 
-void frmMain::resizeEvent(QResizeEvent *event)
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
+    if (watched == clientArea && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::Form_Resize()

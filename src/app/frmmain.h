@@ -78,7 +78,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -94,5 +94,6 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_placementFramed = false;
+    bool m_sizeFromDesign = false;
     QRect m_requestedOuter; // twips, as applied from the store
 };

@@ -75,8 +75,8 @@ void FlexGrid::resizeStorage(int rows, int cols)
         m_keys.resize(size_t(std::max(0, rows - m_fixedRows)), -1);
     m_rows = rows;
     m_cols = cols;
-    m_fixedRows = std::min(m_fixedRows, std::max(0, rows - 1));
-    m_fixedCols = std::min(m_fixedCols, std::max(0, cols - 1));
+    m_fixedRows = std::min(m_fixedRows, rows);
+    m_fixedCols = std::min(m_fixedCols, cols);
     m_row = std::clamp(m_row, 0, std::max(0, rows - 1));
     m_col = std::clamp(m_col, 0, std::max(0, cols - 1));
     m_rowSel = std::clamp(m_rowSel, 0, std::max(0, rows - 1));
@@ -97,7 +97,7 @@ void FlexGrid::setCols(int cols)
 
 void FlexGrid::setFixedRows(int rows)
 {
-    m_fixedRows = std::clamp(rows, 0, std::max(0, m_rows - 1));
+    m_fixedRows = std::clamp(rows, 0, m_rows);
     m_keys.clear();
     invalidateRowPositions();
     queueLayout();
@@ -105,7 +105,7 @@ void FlexGrid::setFixedRows(int rows)
 
 void FlexGrid::setFixedCols(int cols)
 {
-    m_fixedCols = std::clamp(cols, 0, std::max(0, m_cols - 1));
+    m_fixedCols = std::clamp(cols, 0, m_cols);
     queueLayout();
 }
 
@@ -683,8 +683,8 @@ void FlexGrid::fill(const QStringList &header, const std::vector<QStringList> &r
     m_colWidths.assign(size_t(cols), kDefaultColWidthTwips);
     m_rows = total;
     m_cols = cols;
-    m_fixedRows = std::min(m_fixedRows, std::max(0, total - 1));
-    m_fixedCols = std::min(m_fixedCols, std::max(0, cols - 1));
+    m_fixedRows = std::min(m_fixedRows, total);
+    m_fixedCols = std::min(m_fixedCols, cols);
     for (int c = 0; c < cols; ++c)
         m_text[size_t(c)] = header.at(c);
     for (size_t r = 0; r < rows.size(); ++r) {

@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace testing_support {
@@ -121,12 +122,17 @@ TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONF
 {
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/.config")));
+    // QSettings reads the config folder once per process; point it here anew.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path() + QStringLiteral("/.config"));
 }
 
 TempHome::~TempHome()
 {
     qputenv("HOME", m_oldHome);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    const QString config = m_oldConfig.isEmpty() ? QString::fromLocal8Bit(m_oldHome) + QStringLiteral("/.config")
+                                                 : QString::fromLocal8Bit(m_oldConfig);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
 }
 
 } // namespace testing_support

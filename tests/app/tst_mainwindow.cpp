@@ -1,0 +1,380 @@
+// Start-up, the main window's grid, its layout and its placement between runs.
+#include "app/frmmain.h"
+#include "app/frmsplash.h"
+#include "app/module1.h"
+#include "app/placement.h"
+#include "data/diarynames.h"
+#include "platform/flexgrid.h"
+#include "platform/forms.h"
+#include "platform/settingsstore.h"
+#include "platform/twips.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+using testing_support::MessageLog;
+using testing_support::TempDiary;
+using testing_support::TempHome;
+
+namespace {
+QString setting(const char *key)
+{
+    return vb::GetSetting(QStringLiteral("MEALWISE"), QStringLiteral("Settings"), QLatin1String(key));
+}
+void store(const char *key, const QString &value)
+{
+    vb::SaveSetting(QStringLiteral("MEALWISE"), QStringLiteral("Settings"), QLatin1String(key), value);
+}
+QRect outerTwips(const QWidget &w)
+{
+    const QRect r = w.frameGeometry();
+    return QRect(vb::pixelsToTwipsX(r.x()), vb::pixelsToTwipsY(r.y()), vb::pixelsToTwipsX(r.width()),
+                 vb::pixelsToTwipsY(r.height()));
+}
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void placement_readsNumbersAndRefusesGarbage_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<double>("value");
+        QTest::newRow("whole") << QStringLiteral("1000") << true << 1000.0;
+        QTest::newRow("negative") << QStringLiteral("-345") << true << -345.0;
+        QTest::newRow("fraction") << QStringLiteral("1234.5") << true << 1234.5;
+        QTest::newRow("blanks") << QStringLiteral(" 77 ") << true << 77.0;
+        QTest::newRow("word") << QStringLiteral("left") << false << 0.0;
+        QTest::newRow("empty") << QString() << false << 0.0;
+        QTest::newRow("infinite") << QStringLiteral("inf") << false << 0.0;
+        QTest::newRow("not a number") << QStringLiteral("nan") << false << 0.0;
+        QTest::newRow("huge") << QStringLiteral("1e30") << false << 0.0;
+    }
+    void placement_readsNumbersAndRefusesGarbage()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, readable);
+        QFETCH(double, value);
+        const std::optional<double> read = placement::readTwips(text);
+        QCOMPARE(read.has_value(), readable);
+        if (readable)
+            QCOMPARE(*read, value);
+    }
+
+    void placement_resolve_defaultsGarbageAndOffScreen()
+    {
+        const QList<QRect> screens{QRect(0, 0, 19200, 15360)};
+        const QRect primary = screens.first();
+        const QSize design(11100, 6800);
+        // First run: left and top 1000, the designed outer size.
+        QCOMPARE(placement::resolve({}, design, screens, primary), QRect(1000, 1000, 11100, 6800));
+        // Stored values are applied as they stand.
+        placement::Stored s{QStringLiteral("2000"), QStringLiteral("300"), QStringLiteral("8000"), QStringLiteral("5000")};
+        QCOMPARE(placement::resolve(s, design, screens, primary), QRect(2000, 300, 8000, 5000));
+        // A value that is not a number takes its key's default.
+        s.width = QStringLiteral("wide");
+        s.top = QStringLiteral("");
+        QCOMPARE(placement::resolve(s, design, screens, primary), QRect(2000, 1000, 11100, 5000));
+        // Off every screen: centred on the primary one, size kept.
+        placement::Stored off{QStringLiteral("-90000"), QStringLiteral("-90000"), QStringLiteral("8000"), QStringLiteral("5000")};
+        const QRect centred = placement::resolve(off, design, screens, primary);
+        QCOMPARE(centred.size(), QSize(8000, 5000));
+        QCOMPARE(centred.center(), primary.center());
+        // Partly on a screen counts as on it.
+        placement::Stored partly{QStringLiteral("-4000"), QStringLiteral("100"), QStringLiteral("8000"), QStringLiteral("5000")};
+        QCOMPARE(placement::resolve(partly, design, screens, primary).left(), -4000);
+    }
+
+    void firstRun_designedClientAreaAndGridFillsIt()
+    {
+        TempHome home;
+        TempDiary d(true);
+        MessageLog log;
+        frmMain w;
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(log.messages.isEmpty());
+        QCOMPARE(w.ScaleWidth(), vb::pixelsToTwipsX(vb::twipsToPixelsX(11070)));
+        QCOMPARE(w.ScaleHeight(), vb::pixelsToTwipsY(vb::twipsToPixelsY(6135)));
+        const QRect outer = outerTwips(w);
+        QCOMPARE(outer.topLeft(), QPoint(vb::pixelsToTwipsX(vb::twipsToPixelsX(1000)), vb::pixelsToTwipsY(vb::twipsToPixelsY(1000))));
+        // "Show filters" lies inside the client area, so it can be reached.
+        QVERIFY(w.cmdFilter->geometry().right() < w.clientArea->width());
+        // The grid keeps margin L left, right and below, T above.
+        const QRect g = w.MSFlexGrid1->geometry();
+        QCOMPARE(g.left(), vb::twipsToPixelsX(120));
+        QCOMPARE(g.top(), vb::twipsToPixelsY(600));
+        QVERIFY(qAbs(w.clientArea->width() - g.right() - 1 - g.left()) <= 1);
+        QVERIFY(qAbs(w.clientArea->height() - g.bottom() - 1 - g.left()) <= 1);
+    }
+
+    void placement_roundTripAndMinimizedClose()
+    {
+        TempHome home;
+        TempDiary d(true);
+        {
+            frmMain w;
+            w.load();
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.move(vb::twipsToPixelsX(1500), vb::twipsToPixelsY(1200));
+            w.close();
+        }
+        const int left = setting(placement::kLeft).toInt();
+        const int top = setting(placement::kTop).toInt();
+        const int width = setting(placement::kWidth).toInt();
+        const int height = setting(placement::kHeight).toInt();
+        QVERIFY(qAbs(left - 1500) <= 15);
+        QVERIFY(qAbs(top - 1200) <= 15);
+        QVERIFY(width > 11000);
+        QVERIFY(height > 6100);
+        QCOMPARE(vb::settingsFilePath(QStringLiteral("MEALWISE")), home.path() + QStringLiteral("/.config/MEALWISE/MEALWISE.conf"));
+
+        {
+            frmMain w;
+            w.load();
+            const QRect outer = outerTwips(w);
+            QVERIFY(qAbs(outer.left() - left) <= 15);
+            QVERIFY(qAbs(outer.width() - width) <= 15);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.showMinimized();
+            w.move(vb::twipsToPixelsX(3000), vb::twipsToPixelsY(3000));
+            QVERIFY(w.isMinimized());
+            w.close();
+        }
+        // A minimized window writes nothing: the last run's values stay.
+        QCOMPARE(setting(placement::kLeft).toInt(), left);
+        QCOMPARE(setting(placement::kTop).toInt(), top);
+    }
+
+    void storedPlacement_garbageAndOffScreen()
+    {
+        TempHome home;
+        TempDiary d(true);
+        store(placement::kLeft, QStringLiteral("over there"));
+        store(placement::kTop, QStringLiteral("2000"));
+        store(placement::kWidth, QStringLiteral("9000"));
+        store(placement::kHeight, QStringLiteral("#!"));
+        {
+            frmMain w;
+            w.load();
+            const QRect outer = outerTwips(w);
+            QVERIFY(qAbs(outer.left() - 1000) <= 15);
+            QVERIFY(qAbs(outer.top() - 2000) <= 15);
+            QVERIFY(qAbs(outer.width() - 9000) <= 15);
+            QVERIFY(qAbs(outer.height() - w.designOuterSize().height()) <= 15);
+        }
+        store(placement::kLeft, QStringLiteral("-500000"));
+        store(placement::kTop, QStringLiteral("-500000"));
+        {
+            frmMain w;
+            w.load();
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY(screen.intersects(w.frameGeometry()));
+            QVERIFY(qAbs(w.frameGeometry().center().x() - screen.center().x()) <= 2);
+        }
+    }
+
+    void resize_gridKeepsItsMarginsAndSmallAreaKeepsSize()
+    {
+        TempHome home;
+        TempDiary d(true);
+        frmMain w;
+        w.load();
+        w.clientArea->setFixedSize(vb::twipsToPixelsX(8000), vb::twipsToPixelsY(5000));
+        w.Form_Resize();
+        QCOMPARE(w.MSFlexGrid1->Width(), w.ScaleWidth() - 240);
+        QCOMPARE(w.MSFlexGrid1->Height(), w.ScaleHeight() - 720);
+        const QSize before = w.MSFlexGrid1->size();
+        w.clientArea->setFixedSize(vb::twipsToPixelsX(200), vb::twipsToPixelsY(500));
+        w.Form_Resize();
+        QCOMPARE(w.MSFlexGrid1->size(), before);
+    }
+
+    void grid_filledOnceRankedWithHiddenKeys()
+    {
+        TempHome home;
+        TempDiary d(true);
+        const qint64 low = d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}, {QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
+                                        {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
+        const qint64 high = d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}, {QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
+                                         {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE")}});
+        frmMain w;
+        w.load();
+        vb::FlexGrid *g = w.MSFlexGrid1;
+        QCOMPARE(g->Rows(), 3);
+        QCOMPARE(g->Cols(), diary::diaryQueryColumns().size() - 1);
+        QCOMPARE(g->FixedRows(), 1);
+        QCOMPARE(g->FixedCols(), 0);
+        QCOMPARE(g->TextMatrix(0, 0), QStringLiteral("DATE"));
+        QCOMPARE(g->TextMatrix(0, 1), QStringLiteral("OVERALL SCORE"));
+        QCOMPARE(g->TextMatrix(1, 0), QStringLiteral("03/01/26"));
+        QCOMPARE(g->TextMatrix(1, 3), QStringLiteral("PORRIDGE"));
+        QCOMPARE(g->RowKey(1), std::optional<qint64>(high));
+        QCOMPARE(g->RowKey(2), std::optional<qint64>(low));
+        QCOMPARE(g->RowKey(0), std::nullopt);
+        // Load-time values for the filters.
+        QCOMPARE(w.StandardRowHeight, g->standardRowHeight());
+        QCOMPARE(w.FilterItemHeight, vb::roundHalfEven(g->standardRowHeight() / vb::twipsPerPixelY() - 3));
+        QVERIFY(w.VScrollWidth > 0);
+        // A day added later shows only from the next start.
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 7}});
+        w.Form_Activate();
+        QCOMPARE(g->Rows(), 3);
+    }
+
+    void badDiary_oneClearMessageNoRowsNothingCreated_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing") << QByteArray() << false << QStringLiteral("does not exist");
+        QTest::newRow("not SQLite") << QByteArray("PK\x03\x04 this is no diary at all, just bytes", 40) << true
+                                    << QStringLiteral("not a MEALWISE diary");
+        QTest::newRow("empty SQLite file") << QByteArray() << true << QStringLiteral("Diary Query");
+    }
+    void badDiary_oneClearMessageNoRowsNothingCreated()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        QFETCH(QString, expected);
+        TempHome home;
+        const QString path = diary::databasePath();
+        if (exists) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        MessageLog log;
+        frmMain w;
+        w.load();
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.last().contains(expected), qPrintable(log.last()));
+        QVERIFY(log.last().contains(path));
+        QVERIFY(log.last().contains(QLatin1String("mealwise-setup")));
+        QCOMPARE(w.MSFlexGrid1->Rows(), w.MSFlexGrid1->FixedRows());
+        QCOMPARE(QFileInfo::exists(path), exists);
+        if (exists)
+            QCOMPARE(QFileInfo(path).size(), qint64(content.size()));
+        QVERIFY(!QFileInfo::exists(QFileInfo(path).absolutePath() + QStringLiteral("/Records.mdb-journal")));
+    }
+
+    void unload_closesOthersMostRecentFirst()
+    {
+        TempHome home;
+        TempDiary d(true);
+        auto *w = new frmMain;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->load();
+        QStringList closed;
+        QList<QWidget *> others;
+        for (const char *name : {"records A", "records B", "food"}) {
+            auto *other = new QWidget;
+            other->setAttribute(Qt::WA_DeleteOnClose);
+            other->setObjectName(QLatin1String(name));
+            vb::Forms::add(other);
+            connect(other, &QObject::destroyed, this, [&closed, n = QLatin1String(name)] { closed << n; });
+            other->show();
+            others << other;
+        }
+        QPointer<frmMain> guard(w);
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(closed, (QStringList{QStringLiteral("food"), QStringLiteral("records B"), QStringLiteral("records A")}));
+        QVERIFY(guard.isNull());
+        QVERIFY(!setting(placement::kWidth).isEmpty());
+    }
+
+    void menus_captionsAsDesigned()
+    {
+        TempHome home;
+        TempDiary d(true);
+        frmMain w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("MEALWISE"));
+        QCOMPARE(w.mnuFile->title(), QStringLiteral("&File"));
+        QCOMPARE(w.mnuFileExit->text(), QStringLiteral("E&xit"));
+        QCOMPARE(w.mnuData->title(), QStringLiteral("&Data"));
+        // Shown with its ampersand.
+        QCOMPARE(w.mnuDatafood->text(), QStringLiteral("Food && Medication"));
+        QCOMPARE(w.mnuDatafrmrecords->text(), QStringLiteral("Records"));
+        QCOMPARE(w.cmdFilter->text(), QStringLiteral("Show filters"));
+        QCOMPARE(w.cmdFilter->toolTip(), QStringLiteral("To FILTER click, and then use the filter buttons to search."));
+        QVERIFY(w.Label1->text().contains(QLatin1String("by the  OVERALL SCORE given.")));
+        QVERIFY(!w.cmbFilter0->isVisibleTo(&w));
+        QCOMPARE(w.Data2.RecordSource, QStringLiteral("Diary Query"));
+    }
+
+    void exit_closesTheWindow()
+    {
+        TempHome home;
+        TempDiary d(true);
+        auto *w = new frmMain;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->load();
+        w->show();
+        QPointer<frmMain> guard(w);
+        w->mnuFileExit->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull());
+    }
+
+    void splash_textsAndNeverBesideTheMainWindow()
+    {
+        TempHome home;
+        TempDiary d(true);
+        frmSplash *splash = frmSplash::instance();
+        QVERIFY(splash);
+        QCOMPARE(splash->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(splash->lblProductName->text(), QStringLiteral("MEALWISE"));
+        QCOMPARE(splash->Label1->text(), QStringLiteral("Now Loading...."));
+        QVERIFY(splash->lblProductName->font().bold());
+        QVERIFY(splash->lblProductName->font().italic());
+        QCOMPARE(splash->lblProductName->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+        QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
+        // The user cannot close it.
+        splash->show();
+        splash->close();
+        QVERIFY(splash->isVisible());
+
+        // Watch every show of either window while Main runs.
+        struct Watch : QObject
+        {
+            bool together = false;
+            bool eventFilter(QObject *o, QEvent *e) override
+            {
+                if (e->type() == QEvent::Show || e->type() == QEvent::Paint) {
+                    const bool splashUp = frmSplash::instance() && frmSplash::instance()->isVisible();
+                    if (qobject_cast<frmMain *>(o) && splashUp)
+                        together = true;
+                }
+                return false;
+            }
+        } watch;
+        qApp->installEventFilter(&watch);
+        Main();
+        qApp->removeEventFilter(&watch);
+        QVERIFY(gMainWindow);
+        QVERIFY(gMainWindow->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!frmSplash::instance());
+        QVERIFY(!watch.together);
+        gMainWindow->close();
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,254 @@
+// The grid control: shape, current cell, sizes in twips, what is in view,
+// and the events a user's click and the code raise.
+#include "platform/flexgrid.h"
+#include "platform/textmeasure.h"
+#include "platform/twips.h"
+
+#include <QAbstractScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+using vb::FlexGrid;
+
+namespace {
+void fillDays(FlexGrid &g, int rows, int cols)
+{
+    QStringList header;
+    for (int c = 0; c < cols; ++c)
+        header << QStringLiteral("H%1").arg(c);
+    std::vector<QStringList> data;
+    std::vector<qint64> keys;
+    for (int r = 0; r < rows; ++r) {
+        QStringList row;
+        for (int c = 0; c < cols; ++c)
+            row << QStringLiteral("r%1c%2").arg(r + 1).arg(c);
+        data.push_back(row);
+        keys.push_back(1000 + r);
+    }
+    g.setFixedRows(1);
+    g.setFixedCols(0);
+    g.fill(header, data, keys);
+}
+QPoint cellCentre(const FlexGrid &g, int row, int col)
+{
+    return QPoint(vb::twipsToPixelsX(g.ColPos(col) + g.ColWidth(col) / 2), vb::twipsToPixelsY(g.RowPos(row) + g.RowHeight(row) / 2));
+}
+} // namespace
+
+class tst_FlexGrid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void twips_roundHalfToEven()
+    {
+        QCOMPARE(vb::roundHalfEven(2.5), 2);
+        QCOMPARE(vb::roundHalfEven(3.5), 4);
+        QCOMPARE(vb::roundHalfEven(-2.5), -2);
+        QCOMPARE(vb::roundHalfEven(2.4999), 2);
+        QCOMPARE(vb::roundHalfEven(2.5001), 3);
+        QCOMPARE(vb::twipsPerPixelX(), 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX());
+    }
+
+    void textMeasure_linesAndWidestLine()
+    {
+        vb::TextMeasurer m;
+        const double line = m.TextHeight(QStringLiteral("W"));
+        QVERIFY(line > 0);
+        QCOMPARE(m.TextHeight(QString()), line);
+        QCOMPARE(m.TextHeight(QStringLiteral("a\nb\nc")), 3 * line);
+        QCOMPARE(m.TextHeight(QStringLiteral("a\r\nb")), 2 * line);
+        QCOMPARE(m.TextWidth(QStringLiteral("short\nthe longest line\nmid")), m.TextWidth(QStringLiteral("the longest line")));
+        QCOMPARE(m.TextWidth(QString()), 0.0);
+        const double plain = m.TextWidth(QStringLiteral("WWWW"));
+        m.setFontBold(true);
+        QVERIFY(m.TextWidth(QStringLiteral("WWWW")) > plain);
+        m.setFontBold(false);
+        QCOMPARE(m.TextWidth(QStringLiteral("WWWW")), plain);
+    }
+
+    void shape_growKeepsCellsAndFixedStayInRange()
+    {
+        FlexGrid g;
+        QCOMPARE(g.Rows(), 2);
+        QCOMPARE(g.Cols(), 2);
+        QCOMPARE(g.FixedRows(), 1);
+        QCOMPARE(g.FixedCols(), 1);
+        g.setTextMatrix(1, 1, QStringLiteral("kept"));
+        g.setRows(5);
+        g.setCols(4);
+        QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("kept"));
+        QCOMPARE(g.TextMatrix(4, 3), QString());
+        QCOMPARE(g.RowHeight(4), g.standardRowHeight());
+        g.setRows(1);
+        QCOMPARE(g.FixedRows(), 1);
+        QCOMPARE(g.TextMatrix(1, 1), QString());
+        QCOMPARE(g.TextMatrix(-1, 0), QString());
+    }
+
+    void fill_headerRowsAndHiddenKeys()
+    {
+        FlexGrid g;
+        fillDays(g, 3, 4);
+        QCOMPARE(g.Rows(), 4);
+        QCOMPARE(g.Cols(), 4);
+        QCOMPARE(g.TextMatrix(0, 2), QStringLiteral("H2"));
+        QCOMPARE(g.TextMatrix(3, 1), QStringLiteral("r3c1"));
+        QCOMPARE(g.RowKey(0), std::nullopt);
+        QCOMPARE(g.RowKey(1), std::optional<qint64>(1000));
+        QCOMPARE(g.RowKey(3), std::optional<qint64>(1002));
+        QCOMPARE(g.RowKey(4), std::nullopt);
+        // An empty record source leaves the header alone.
+        g.fill({QStringLiteral("A")}, {});
+        QCOMPARE(g.Rows(), 1);
+        QCOMPARE(g.RowKey(1), std::nullopt);
+    }
+
+    void currentCell_colourAndFontAddressOneCell()
+    {
+        FlexGrid g;
+        fillDays(g, 3, 3);
+        g.setRow(2);
+        g.setCol(1);
+        g.setCellBackColor(QColor(255, 255, 192));
+        g.setCellFontBold(true);
+        QCOMPARE(g.CellBackColor(), QColor(255, 255, 192));
+        QVERIFY(g.CellFontBold());
+        QCOMPARE(g.CellFontName(), QStringLiteral("MS Sans Serif"));
+        g.setCol(2);
+        QVERIFY(!g.CellFontBold());
+        QVERIFY(g.CellBackColor() != QColor(255, 255, 192));
+        g.setRow(2);
+        g.setCol(1);
+        QVERIFY(g.CellFontBold());
+        // Setting Row ends the selection there.
+        g.setRowSel(3);
+        QCOMPARE(g.RowSel(), 3);
+        g.setRow(1);
+        QCOMPARE(g.RowSel(), 1);
+    }
+
+    void redrawOff_raisesOneRowColChangeAtTheEnd()
+    {
+        FlexGrid g;
+        fillDays(g, 5, 3);
+        QSignalSpy spy(&g, &FlexGrid::RowColChange);
+        g.setRow(1);
+        QCOMPARE(spy.count(), 1);
+        g.setRedraw(false);
+        for (int r = 1; r < 5; ++r) {
+            g.setRow(r);
+            for (int c = 0; c < 3; ++c)
+                g.setCol(c);
+        }
+        g.setRow(1);
+        g.setCol(0);
+        g.setRedraw(true);
+        // Back where it started: nothing to report.
+        QCOMPARE(spy.count(), 1);
+        g.setRedraw(false);
+        g.setRow(3);
+        QCOMPARE(spy.count(), 1);
+        g.setRedraw(true);
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void sizes_twipsAndHiddenRows()
+    {
+        FlexGrid g;
+        fillDays(g, 4, 3);
+        g.resize(400, 300);
+        g.setRowHeight(1, 600);
+        g.setColWidth(1, 2000);
+        QCOMPARE(g.RowHeight(1), 600);
+        QCOMPARE(g.ColWidth(1), 2000);
+        QCOMPARE(g.RowPos(2), vb::pixelsToTwipsY(vb::twipsToPixelsY(g.RowHeight(0)) + vb::twipsToPixelsY(600)));
+        QCOMPARE(g.ColPos(2), vb::pixelsToTwipsX(vb::twipsToPixelsX(g.ColWidth(0)) + vb::twipsToPixelsX(2000)));
+        g.setRowHeight(2, 0);
+        // A hidden row takes no room: the next row starts where it would have.
+        QCOMPARE(g.RowPos(3), g.RowPos(2));
+        g.setRowHeight(-1, 100);
+        g.setColWidth(99, 100);
+        QCOMPARE(g.Rows(), 5);
+    }
+
+    void inView_scrollingAndVisibility()
+    {
+        FlexGrid g;
+        fillDays(g, 200, 12);
+        for (int c = 0; c < 12; ++c)
+            g.setColWidth(c, 1500);
+        g.resize(vb::twipsToPixelsX(6000), vb::twipsToPixelsY(3000));
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        QVERIFY(g.RowIsVisible(0));
+        QVERIFY(g.RowIsVisible(1));
+        QVERIFY(!g.RowIsVisible(199));
+        QVERIFY(g.ColIsVisible(0));
+        QVERIFY(!g.ColIsVisible(11));
+        QSignalSpy scroll(&g, &FlexGrid::Scroll);
+        g.setTopRow(150);
+        QCOMPARE(g.TopRow(), 150);
+        QVERIFY(scroll.count() >= 1);
+        QVERIFY(!g.RowIsVisible(1));
+        QVERIFY(g.RowIsVisible(150));
+        // The header stays at the top whatever is scrolled.
+        QCOMPARE(g.RowPos(0), 0);
+        QCOMPARE(g.RowPos(150), vb::pixelsToTwipsY(vb::twipsToPixelsY(g.RowHeight(0))));
+        g.setLeftCol(5);
+        QCOMPARE(g.LeftCol(), 5);
+        QVERIFY(!g.ColIsVisible(0));
+        QVERIFY(g.ColIsVisible(5));
+        QCOMPARE(g.ColPos(5), 0);
+        QVERIFY(g.ColPos(4) < 0);
+    }
+
+    void click_selectsTheRowAndRaisesEvents()
+    {
+        FlexGrid g;
+        fillDays(g, 10, 3);
+        g.setSelectionMode(1);
+        g.resize(400, 400);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        QSignalSpy click(&g, &FlexGrid::Click);
+        QSignalSpy rowCol(&g, &FlexGrid::RowColChange);
+        QSignalSpy sel(&g, &FlexGrid::SelChange);
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, cellCentre(g, 5, 1));
+        QCOMPARE(click.count(), 1);
+        QCOMPARE(g.Row(), 5);
+        QCOMPARE(g.RowSel(), 5);
+        QCOMPARE(g.Col(), 1);
+        QVERIFY(rowCol.count() >= 1);
+        QVERIFY(sel.count() >= 1);
+        // The header row can be clicked too.
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, cellCentre(g, 0, 0));
+        QCOMPARE(click.count(), 2);
+        QCOMPARE(g.RowSel(), 0);
+        // The keyboard moves and opens as well; hidden rows are stepped over.
+        g.setRow(2);
+        g.setRowHeight(3, 0);
+        QTest::keyClick(&g, Qt::Key_Down);
+        QCOMPARE(g.Row(), 4);
+        QTest::keyClick(&g, Qt::Key_Return);
+        QCOMPARE(click.count(), 3);
+    }
+
+    void bigGrid_heightChangesStayCheap()
+    {
+        // 36,500 days: every row set one at a time must not make a quadratic
+        // amount of work; this checks the result, the bench checks the time.
+        FlexGrid g;
+        fillDays(g, 36500, 2);
+        g.resize(400, 400);
+        for (int r = 1; r < g.Rows(); ++r)
+            g.setRowHeight(r, r % 2 ? 0 : 300);
+        QCOMPARE(g.RowPos(3), g.RowPos(2) + vb::pixelsToTwipsY(vb::twipsToPixelsY(300)));
+        g.setTopRow(36500);
+        QVERIFY(g.RowIsVisible(36500));
+    }
+};
+
+QTEST_MAIN(tst_FlexGrid)
+#include "tst_flexgrid.moc"

@@ -8,8 +8,9 @@ function(mealwise_library name dir)
     target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# Every test runs headless, with its own empty home folder so that no test can
-# reach a real diary or real settings.
+# Every test runs headless, with a home folder of its own so that no test can
+# reach a real diary or real settings; tests that need an empty home make a
+# temporary one (TempHome).
 function(mealwise_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
@@ -21,8 +22,5 @@ function(mealwise_test name)
     set(_home "${CMAKE_CURRENT_BINARY_DIR}/home-${name}")
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${_home};XDG_CONFIG_HOME=${_home}/.config;MEALWISE_TEST_HOME=${_home};QT_LOGGING_RULES=qt.qpa.*=false"
-        FIXTURES_REQUIRED home-${name})
-    add_test(NAME ${name}-home COMMAND ${CMAKE_COMMAND} -E rm -rf "${_home}")
-    set_tests_properties(${name}-home PROPERTIES FIXTURES_SETUP home-${name})
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${_home};XDG_CONFIG_HOME=${_home}/.config;QT_LOGGING_RULES=qt.qpa.*=false")
 endfunction()

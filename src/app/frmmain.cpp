@@ -4,6 +4,8 @@
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
+#include "grid/columnfilters.h"
+#include "grid/gridformat.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/forms.h"
@@ -125,6 +127,12 @@ void frmMain::buildControls()
 
     setTabOrder(MSFlexGrid1, cmbFilter0);
     setTabOrder(cmbFilter0, cmdFilter);
+
+    m_filters = new ColumnFilters(MSFlexGrid1, cmbFilter0, cmdFilter, this);
+    connect(cmdFilter, &QPushButton::clicked, this, &frmMain::cmdFilter_Click);
+    connect(MSFlexGrid1, &vb::FlexGrid::RowColChange, this, &frmMain::MSFlexGrid1_RowColChange);
+    connect(MSFlexGrid1, &vb::FlexGrid::Scroll, this, &frmMain::MSFlexGrid1_Scroll);
+    connect(MSFlexGrid1, &vb::FlexGrid::SelChange, this, &frmMain::MSFlexGrid1_SelChange);
 }
 
 int frmMain::ScaleWidth() const
@@ -210,6 +218,9 @@ void frmMain::Form_Load()
     // 4. and 5. Measurements for the column filters.
     FilterItemHeight = vb::roundHalfEven(MSFlexGrid1->CellHeight() / vb::twipsPerPixelY() - 3);
     StandardRowHeight = MSFlexGrid1->RowHeight(1);
+    m_filters->VScrollWidth = VScrollWidth;
+    m_filters->FilterItemHeight = FilterItemHeight;
+    m_filters->StandardRowHeight = StandardRowHeight;
 }
 
 void frmMain::fillFromData2()
@@ -251,7 +262,45 @@ bool frmMain::event(QEvent *event)
 
 void frmMain::Form_Activate()
 {
-    // Banding and fitting of the grid come with the grid tools.
+    FG_AlternateRowColors(*MSFlexGrid1, QColor(255, 255, 192), QColor(255, 255, 255), -1, -1, false, -1, -1);
+}
+
+void frmMain::FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,
+                                    bool bCheckFont, int lFirstCol, int lLastCol)
+{
+    grid::FG_AlternateRowColors(FG, m_measure, lColor1, lcolor2, lFirstRow, lLastRow, bCheckFont, lFirstCol, lLastCol,
+                                &FG == MSFlexGrid1 ? m_filters : nullptr);
+}
+
+void frmMain::FG_AutosizeRows(vb::FlexGrid &myGrid, int lFirstRow, int lLastRow, bool bCheckFont)
+{
+    grid::FG_AutosizeRows(myGrid, m_measure, lFirstRow, lLastRow, bCheckFont,
+                          &myGrid == MSFlexGrid1 ? m_filters : nullptr);
+}
+
+void frmMain::FG_AutosizeCols(vb::FlexGrid &myGrid, int lFirstCol, int lLastCol, bool bCheckFont)
+{
+    grid::FG_AutosizeCols(myGrid, m_measure, lFirstCol, lLastCol, bCheckFont);
+}
+
+void frmMain::cmdFilter_Click()
+{
+    m_filters->cmdFilter_Click();
+}
+
+void frmMain::MSFlexGrid1_RowColChange()
+{
+    m_filters->PositionFilterCombos(*MSFlexGrid1);
+}
+
+void frmMain::MSFlexGrid1_Scroll()
+{
+    m_filters->PositionFilterCombos(*MSFlexGrid1);
+}
+
+void frmMain::MSFlexGrid1_SelChange()
+{
+    m_filters->PositionFilterCombos(*MSFlexGrid1);
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -272,6 +321,12 @@ void frmMain::Form_Resize()
     // A client area smaller than the margins leaves the grid as it was.
     if (width >= 0 && height >= 0)
         MSFlexGrid1->Move(l, t, width, height);
+    // A failure placing the lists is skipped, like the sizing above.
+    try {
+        if (m_filters)
+            m_filters->PositionFilterCombos(*MSFlexGrid1);
+    } catch (const std::exception &) {
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

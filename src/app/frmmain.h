@@ -2,6 +2,7 @@
 
 #include "platform/textmeasure.h"
 
+#include <QColor>
 #include <QMainWindow>
 #include <QString>
 
@@ -10,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class ColumnFilters;
 
 namespace vb {
 class FlexGrid;
@@ -76,6 +78,19 @@ public:
     void mnuFileExit_Click();
     void MSFlexGrid1_Click();
 
+    // Grid formatting, in the window's font (see grid/gridformat.h).
+    void FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,
+                               bool bCheckFont, int lFirstCol, int lLastCol);
+    void FG_AutosizeRows(vb::FlexGrid &myGrid, int lFirstRow, int lLastRow, bool bCheckFont);
+    void FG_AutosizeCols(vb::FlexGrid &myGrid, int lFirstCol, int lLastCol, bool bCheckFont);
+
+    // The column filters over MSFlexGrid1: FiltersShown, the lists cmbFilter.
+    ColumnFilters *filters() const { return m_filters; }
+    void cmdFilter_Click();
+    void MSFlexGrid1_RowColChange();
+    void MSFlexGrid1_Scroll();
+    void MSFlexGrid1_SelChange();
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -91,6 +106,7 @@ private:
 
     QString m_databasePath;
     vb::TextMeasurer m_measure;
+    ColumnFilters *m_filters = nullptr;
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_placementFramed = false;

@@ -293,6 +293,39 @@ private slots:
                                                    + vb::roundHalfEven(bold.TextHeight(QStringLiteral("y")))));
     }
 
+    void checkFont_lastCellBold_windowFontGivenBackAsItWas()
+    {
+        // The walk ends on the bold bottom-right cell; the window's own font,
+        // here not the cells' one, must be back afterwards.
+        vb::FlexGrid g;
+        fillGrid(g, {QStringLiteral("H1"), QStringLiteral("H2")},
+                 {{QStringLiteral("x"), QStringLiteral("y")}, {QStringLiteral("z"), QStringLiteral("w")}});
+        g.setRow(2);
+        g.setCol(1);
+        g.setCellFontBold(true);
+        g.setCellFontName(QStringLiteral("Arial"));
+        g.setCellFontSize(15);
+        g.setRow(1);
+        g.setCol(0);
+        vb::TextMeasurer m = windowMeasurer();
+        m.setFontSize(11);
+        vb::TextMeasurer reference = windowMeasurer();
+        reference.setFontSize(11);
+
+        grid::FG_AutosizeRows(g, m, -1, -1, true);
+        QVERIFY(!m.FontBold());
+        QCOMPARE(m.FontSize(), 11.0);
+        QCOMPARE(m.FontName(), QStringLiteral("MS Sans Serif"));
+        grid::FG_AutosizeCols(g, m, -1, -1, true);
+        QVERIFY(!m.FontBold());
+        QCOMPARE(m.FontSize(), 11.0);
+        QCOMPARE(m.FontName(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(m.TextWidth(QStringLiteral("Wg")), reference.TextWidth(QStringLiteral("Wg")));
+        QCOMPARE(m.TextHeight(QStringLiteral("Wg")), reference.TextHeight(QStringLiteral("Wg")));
+        QCOMPARE(g.Row(), 1);
+        QCOMPARE(g.Col(), 0);
+    }
+
     void manyRepeatedTexts_sameSizesAsMeasuringEveryCellAfresh()
     {
         // The fitting measures each distinct text once; the sizes must be those

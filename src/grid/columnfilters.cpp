@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QSet>
 #include <QStringList>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 
 #include <algorithm>
 
@@ -148,19 +146,10 @@ void ColumnFilters::RemoveFilterCombos(vb::FlexGrid &grid)
 
 void ColumnFilters::applySelectionFieldHeight(QComboBox *list) const
 {
-    // The selection field (the closed list's text area) gets FilterItemHeight
-    // pixels; the style's frame and padding around it come on top, as the
-    // list's border did around the field it sized.
-    QStyleOptionComboBox opt;
-    opt.initFrom(list);
-    opt.editable = list->isEditable();
-    opt.frame = list->hasFrame();
-    opt.subControls = QStyle::SC_All;
-    constexpr int probe = 100;
-    opt.rect = QRect(0, 0, std::max(list->width(), 40), probe);
-    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
-    const int chrome = probe - field.height();
-    const int height = std::max(1, FilterItemHeight + chrome);
+    // The closed list as a whole is FilterItemHeight pixels tall: the header
+    // cell less 3, so that, 2 pixels down, it stays inside the header cell
+    // and leaves the first day's text in view.
+    const int height = std::max(1, FilterItemHeight);
     if (list->minimumHeight() != height || list->maximumHeight() != height)
         list->setFixedHeight(height);
 }

@@ -11,8 +11,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include <memory>
@@ -114,16 +112,6 @@ std::vector<QStringList> sampleRows()
         {QStringLiteral("06/01/26"), QStringLiteral("*"), QStringLiteral("3")},
         {QStringLiteral("07/01/26"), QStringLiteral("RICE"), QStringLiteral("2")},
     };
-}
-
-int selectionFieldHeight(const QComboBox *list)
-{
-    QStyleOptionComboBox opt;
-    opt.initFrom(list);
-    opt.editable = list->isEditable();
-    opt.frame = list->hasFrame();
-    opt.subControls = QStyle::SC_All;
-    return list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list).height();
 }
 
 } // namespace
@@ -289,7 +277,10 @@ private slots:
                 QCOMPARE(!l->isHidden(), fullyInView);
                 if (fullyInView) {
                     ++lists;
-                    QCOMPARE(selectionFieldHeight(l), w.filters->FilterItemHeight);
+                    // The closed list lies inside its header cell, clear of the first day.
+                    QCOMPARE(l->height(), w.filters->FilterItemHeight);
+                    const int headerBottom = g.y() + g.viewport()->y() + vb::twipsToPixelsY(g.RowPos(1));
+                    QVERIFY(r.bottom() < headerBottom);
                     QVERIFY(r.right() < g.geometry().right());
                 }
             }
@@ -445,6 +436,9 @@ private slots:
             g->setLeftCol(breakfast); // the Scroll event places the lists
             QVERIFY(!list->isHidden());
         }
+        // Over the fitted header row, clear of the first day's text.
+        QCOMPARE(list->height(), w.FilterItemHeight);
+        QVERIFY(list->geometry().bottom() < g->y() + g->viewport()->y() + vb::twipsToPixelsY(g->RowPos(1)));
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QStringLiteral("RICE"));

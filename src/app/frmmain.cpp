@@ -251,12 +251,24 @@ void frmMain::showEvent(QShowEvent *event)
             setFixedSize(clientW, clientH + menu);
         }
     }
+    // The first showing activates the window even where no window manager
+    // hands it the focus; the activation that may follow is the same one.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        Form_Activate();
+        m_activationDone = true;
+    }
 }
 
 bool frmMain::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
+    if (event->type() == QEvent::WindowActivate) {
+        if (!m_activationDone)
+            Form_Activate();
+        m_activationDone = false;
+    } else if (event->type() == QEvent::WindowDeactivate) {
+        m_activationDone = false;
+    }
     return QMainWindow::event(event);
 }
 

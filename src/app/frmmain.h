@@ -110,6 +110,8 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_placementFramed = false;
+    bool m_shownOnce = false;
+    bool m_activationDone = false; // Form_Activate ran for the activation now due
     bool m_sizeFromDesign = false;
     QRect m_requestedOuter; // twips, as applied from the store
 };

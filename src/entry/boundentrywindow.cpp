@@ -1,0 +1,131 @@
+#include "entry/boundentrywindow.h"
+
+#include "entry/adodc.h"
+#include "platform/msgbox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+BoundEntryWindow::BoundEntryWindow(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+BoundEntryWindow::~BoundEntryWindow() = default;
+
+void BoundEntryWindow::connectNavigator()
+{
+    connect(datPrimaryRS, &Adodc::MoveComplete, this, &BoundEntryWindow::datPrimaryRS_MoveComplete);
+    connect(datPrimaryRS, &Adodc::WillChangeRecord, this, &BoundEntryWindow::datPrimaryRS_WillChangeRecord);
+    connect(datPrimaryRS, &Adodc::Error, this, &BoundEntryWindow::datPrimaryRS_Error);
+}
+
+void BoundEntryWindow::trapped(const QString &description)
+{
+    vb::MsgBox(description, this);
+}
+
+void BoundEntryWindow::setFixedClientSize(const QSize &size)
+{
+    // Fixed border: a title bar with a close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size);
+}
+
+void BoundEntryWindow::cmdAdd_Click()
+{
+    RowSet *rs = datPrimaryRS->Recordset();
+    if (!rs->AddNew())
+        return trapped(rs->lastError());
+}
+
+void BoundEntryWindow::cmdDelete_Click()
+{
+    RowSet *rs = datPrimaryRS->Recordset();
+    if (!rs->Delete(RowSet::adAffectCurrent))
+        return trapped(rs->lastError());
+    if (!rs->MoveNext())
+        return trapped(rs->lastError());
+    if (rs->isEOF()) {
+        // The only day was deleted: the window shows the empty set, which is
+        // what the user asked for, not a failure.
+        if (rs->RecordCount() == 0)
+            return;
+        if (!rs->MoveLast())
+            return trapped(rs->lastError());
+    }
+}
+
+void BoundEntryWindow::cmdRefresh_Click()
+{
+    if (!datPrimaryRS->Refresh())
+        return trapped(datPrimaryRS->lastError());
+}
+
+void BoundEntryWindow::cmdUpdate_Click()
+{
+    RowSet *rs = datPrimaryRS->Recordset();
+    if (!rs->UpdateBatch(RowSet::adAffectAll))
+        return trapped(rs->lastError());
+}
+
+void BoundEntryWindow::cmdClose_Click()
+{
+    close();
+}
+
+void BoundEntryWindow::Form_Unload()
+{
+    // The application's mouse pointer back to the default.
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void BoundEntryWindow::datPrimaryRS_MoveComplete()
+{
+    datPrimaryRS->setCaption(QStringLiteral("Record: ") + QString::number(datPrimaryRS->Recordset()->AbsolutePosition()));
+}
+
+void BoundEntryWindow::datPrimaryRS_WillChangeRecord(int reason, bool *cancel)
+{
+    // Every change goes ahead.
+    Q_UNUSED(reason);
+    Q_UNUSED(cancel);
+}
+
+void BoundEntryWindow::datPrimaryRS_Error(const QString &description)
+{
+    vb::MsgBox(QStringLiteral("Data error event hit err:") + description, this);
+}
+
+void BoundEntryWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        RowSet *rs = datPrimaryRS ? datPrimaryRS->Recordset() : nullptr;
+        if (rs && rs->isOpen() && rs->hasPendingChanges() && !rs->UpdateBatch(RowSet::adAffectAll))
+            vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n") + rs->lastError(),
+                       this);
+        Form_Unload();
+    }
+    event->accept();
+}
+
+void BoundEntryWindow::showEvent(QShowEvent *event)
+{
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            QRect frame = frameGeometry();
+            const QSize extra = frame.size() - size();
+            frame.setSize(size() + extra);
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
+    QWidget::showEvent(event);
+}

@@ -169,7 +169,18 @@ void ColumnFilters::PositionFilterCombos(vb::FlexGrid &grid)
     // the grid's coordinates are carried over.
     QWidget *gridParent = grid.parentWidget();
 
+    // The grid scrolls by pixels, not by whole columns, so the first column in
+    // view may be cut at the left: it gets no list (one would hang out over
+    // the window beside the grid), and the right edges that decide the others
+    // are measured from where the scrolling columns begin. With the first
+    // column in view whole, that is the sum of the widths in view so far.
+    int scrollLeftPx = 0;
+    for (int c = 0; c < grid.FixedCols(); ++c)
+        scrollLeftPx += vb::twipsToPixelsX(grid.ColWidth(c));
+    const int scrollLeft = vb::pixelsToTwipsX(scrollLeftPx);
     int total = 0;
+    bool anyInView = false;
+
     for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
         QComboBox *list = size_t(c) < cmbFilter.size() ? cmbFilter[size_t(c)] : nullptr;
         if (!list)
@@ -185,11 +196,17 @@ void ColumnFilters::PositionFilterCombos(vb::FlexGrid &grid)
 
         bool show = false;
         if (grid.ColIsVisible(c)) {
+            const int colLeft = grid.ColPos(c);
+            const bool cutAtLeft = colLeft < scrollLeft;
+            if (!anyInView) {
+                anyInView = true;
+                total = colLeft - scrollLeft; // 0 unless cut
+            }
             total += width;
-            // total is the column's right edge from the first column in view:
-            // a column reaching under the scroll bar or into the grid's last
-            // 4 pixels gets no list.
-            show = grid.Width() - scroll - 4 * tppX > total;
+            // total is the column's right edge from where the scrolling
+            // columns begin: a column reaching under the scroll bar or into
+            // the grid's last 4 pixels gets no list.
+            show = !cutAtLeft && grid.Width() - scroll - 4 * tppX > total;
             applySelectionFieldHeight(list);
         }
         // Set once rather than hidden and shown again, so a list does not flicker.

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -273,7 +274,8 @@ private slots:
                 QCOMPARE(r.x(), vb::twipsToPixelsX(g.Left() + g.ColPos(c) + 3 * tppX));
                 QCOMPARE(r.y(), vb::twipsToPixelsY(g.Top() + g.RowPos(0) + 2 * tppY));
                 QCOMPARE(r.width(), vb::twipsToPixelsX(g.ColWidth(c)));
-                const bool fullyInView = c >= leftCol && g.ColPos(c) + g.ColWidth(c) < limit;
+                const bool fullyInView = c >= leftCol && g.ColIsVisible(c) && g.ColPos(c) >= 0
+                    && g.ColPos(c) + g.ColWidth(c) < limit;
                 QCOMPARE(!l->isHidden(), fullyInView);
                 if (fullyInView) {
                     ++lists;
@@ -299,6 +301,17 @@ private slots:
         const int scrolled = shown(5);
         QVERIFY(scrolled > 0);
         QVERIFY(w.list(0)->isHidden());
+        QVERIFY(w.list(4)->isHidden());
+        QVERIFY(!w.list(5)->isHidden());
+
+        // Scrolled a few pixels further, column 5 is cut at the left: no list
+        // for it, the next ones stay over their header cells.
+        w.grid->horizontalScrollBar()->setValue(w.grid->horizontalScrollBar()->value() + 10);
+        w.filters->PositionFilterCombos(*w.grid);
+        QVERIFY(w.grid->ColIsVisible(5));
+        QVERIFY(w.list(5)->isHidden());
+        QVERIFY(!w.list(6)->isHidden());
+        QVERIFY(shown(6) > 0);
 
         // A narrower grid shows fewer lists; a wider one more again.
         w.grid->setLeftCol(0);

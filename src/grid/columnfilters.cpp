@@ -263,6 +263,9 @@ void ColumnFilters::ApplyFilters(vb::FlexGrid &grid)
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
         grid.setRowHeight(r, accepts(grid, r, filters) ? shownHeight(r) : 0);
     grid.setRedraw(true);
+    // Fewer rows may leave no vertical scroll bar, and so room for the list of
+    // a column that it covered; the grid raises no event for that.
+    PositionFilterCombos(grid);
 }
 
 // --- row fitting ---------------------------------------------------------

@@ -328,7 +328,7 @@ private slots:
     {
         std::vector<QStringList> rows;
         for (int r = 0; r < 300; ++r)
-            rows.push_back({QStringLiteral("a"), QStringLiteral("b")});
+            rows.push_back({r < 3 ? QStringLiteral("few") : QStringLiteral("many"), QStringLiteral("b")});
         Window w({QStringLiteral("A"), QStringLiteral("B")}, rows);
         w.top.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.top));
@@ -343,6 +343,14 @@ private slots:
         w.filters->PositionFilterCombos(g);
         QVERIFY(!g.RowIsVisible(g.Rows() - 1));
         QVERIFY(!w.list(0)->isHidden());
+        QVERIFY(w.list(1)->isHidden());
+
+        // A pick that leaves rows enough for one page takes the scroll bar
+        // away, and with it the reason to hide the list.
+        w.pick(0, QStringLiteral("few"));
+        QCOMPARE(w.shownRows(), (QList<int>{1, 2, 3}));
+        QVERIFY(!w.list(1)->isHidden());
+        w.pick(0, QStringLiteral("*"));
         QVERIFY(w.list(1)->isHidden());
 
         // Once every row is in view there is no scroll bar to avoid.

@@ -275,6 +275,9 @@ bool frmMain::event(QEvent *event)
 void frmMain::Form_Activate()
 {
     FG_AlternateRowColors(*MSFlexGrid1, QColor(255, 255, 192), QColor(255, 255, 255), -1, -1, false, -1, -1);
+    // The fitting moves the columns' edges and may bring or take away the
+    // vertical scroll bar, without an event that would move the filter lists.
+    m_filters->PositionFilterCombos(*MSFlexGrid1);
 }
 
 void frmMain::FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,

@@ -471,6 +471,12 @@ private slots:
         w.Form_Activate();
         QCOMPARE(g->RowHeight(3), 0);
         QVERIFY(g->RowHeight(1) > 0);
+        // A fitting that widens a column moves the lists to its right with it.
+        const int before = f->cmbFilter[1]->x();
+        g->setTextMatrix(1, 0, QStringLiteral("a much longer text than a date"));
+        w.Form_Activate();
+        QVERIFY(f->cmbFilter[1]->x() > before);
+        QCOMPARE(f->cmbFilter[1]->x(), vb::twipsToPixelsX(g->Left() + g->ColPos(1) + 3 * vb::twipsPerPixelX()));
         // The banding still follows the row indexes.
         g->setRow(3);
         QCOMPARE(g->CellBackColor(), kWhite);

@@ -127,6 +127,10 @@ private slots:
         Window w(kHeader, sampleRows());
         w.top.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.top));
+        // Building selects "*" in every list while it is still hidden; that
+        // must not filter, so these odd heights survive the showing.
+        w.grid->setRowHeight(2, 999);
+        w.grid->setRowHeight(3, 0);
         const QList<int> before = w.shownRows();
 
         w.filters->cmdFilter_Click();
@@ -149,8 +153,10 @@ private slots:
             QCOMPARE(w.list(c)->currentIndex(), 0);
             QVERIFY(!w.list(c)->isHidden());
         }
-        // Showing the lists hides no row.
+        // Showing the lists hides no row and shows none.
         QCOMPARE(w.shownRows(), before);
+        QCOMPARE(w.grid->RowHeight(2), 999);
+        QCOMPARE(w.grid->RowHeight(3), 0);
     }
 
     void pick_matchesWithoutCase_emptyItemKeepsEmptyCells_eitherStarKeepsAll()
@@ -488,6 +494,22 @@ private slots:
         QVERIFY(f->cmbFilter[0]->isHidden());
         const QRect r = f->cmbFilter[size_t(lastCol)]->geometry();
         QCOMPARE(r.x(), vb::twipsToPixelsX(g->Left() + g->ColPos(lastCol) + 3 * vb::twipsPerPixelX()));
+
+        // A smaller client area: the resize lays out the grid and then the
+        // lists, so none is left beyond the grid's new right edge.
+        g->setLeftCol(0);
+        w.clientArea->setFixedSize(w.clientArea->width() / 2, w.clientArea->height());
+        w.Form_Resize();
+        const int gridRight = g->geometry().right();
+        int shownLists = 0;
+        for (QComboBox *l : f->cmbFilter) {
+            if (!l->isHidden()) {
+                ++shownLists;
+                QVERIFY(l->geometry().right() < gridRight);
+            }
+        }
+        QVERIFY(shownLists > 0);
+        QVERIFY(f->cmbFilter[size_t(lastCol)]->isHidden());
 
         QTest::mouseClick(w.cmdFilter, Qt::LeftButton);
         QCOMPARE(w.cmdFilter->text(), QStringLiteral("Show filters"));

@@ -185,6 +185,42 @@ private slots:
         QVERIFY(w.grid->RowHeight(0) > 0);
     }
 
+    void accentedWordsInTwoCases_oneEntryThatKeepsBoth()
+    {
+        // Whatever the lists take as one value, a pick must keep every form of it.
+        Window w({QStringLiteral("DATE"), QStringLiteral("TEA")},
+                 {{QStringLiteral("1"), QStringLiteral("CRÈME BRÛLÉE")},
+                  {QStringLiteral("2"), QStringLiteral("crème brûlée")},
+                  {QStringLiteral("3"), QStringLiteral("Σούπα")},
+                  {QStringLiteral("4"), QStringLiteral("σούπα")},
+                  {QStringLiteral("5"), QStringLiteral("straße")},
+                  {QStringLiteral("6"), QStringLiteral("STRASSE")}});
+        w.top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.top));
+        w.filters->cmdFilter_Click();
+        const QStringList items = itemsOf(w.list(1));
+        QCOMPARE(items.mid(0, 3), (QStringList{QStringLiteral("*"), QStringLiteral("CRÈME BRÛLÉE"), QStringLiteral("Σούπα")}));
+        for (int i = 1; i < items.size(); ++i) {
+            w.filters->setListIndex(1, i);
+            QList<int> expected;
+            for (int r = 1; r < w.grid->Rows(); ++r) {
+                if (QString::compare(w.grid->TextMatrix(r, 1), items.at(i), Qt::CaseInsensitive) == 0)
+                    expected << r;
+            }
+            QCOMPARE(w.shownRows(), expected);
+        }
+        // Every row is reachable through some entry.
+        QSet<int> reached;
+        for (int i = 1; i < items.size(); ++i) {
+            w.filters->setListIndex(1, i);
+            for (int r : w.shownRows())
+                reached.insert(r);
+        }
+        QCOMPARE(reached.size(), 6);
+        w.filters->setListIndex(1, 1);
+        QCOMPARE(w.shownRows(), (QList<int>{1, 2}));
+    }
+
     void twoLists_onlyRowsMatchingBoth_oneBackToStarBringsBackTheOthers()
     {
         Window w(kHeader, sampleRows());

@@ -4,6 +4,8 @@
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
+#include "entry/food.h"
+#include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
 #include "platform/flexgrid.h"
@@ -376,18 +378,17 @@ void frmMain::Form_Unload()
     }
 }
 
-QWidget *frmMain::openEntryWindow(QWidget *window)
-{
-    window->show();
-    return window;
-}
-
 void frmMain::mnuDatafood_Click()
 {
+    auto *window = new FOOD(m_databasePath);
+    window->show();
 }
 
 void frmMain::mnuDatafrmrecords_Click()
 {
+    // The new window reads the grid's RowSel while it loads.
+    auto *window = new frmrecords(MSFlexGrid1, m_databasePath);
+    window->show();
 }
 
 void frmMain::mnuFileExit_Click()

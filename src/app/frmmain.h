@@ -102,7 +102,6 @@ private:
     void buildMenus();
     void fillFromData2();
     void applyPlacement();
-    QWidget *openEntryWindow(QWidget *window);
 
     QString m_databasePath;
     vb::TextMeasurer m_measure;

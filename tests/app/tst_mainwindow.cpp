@@ -318,6 +318,34 @@ private slots:
         QCOMPARE(w.Data2.RecordSource, QStringLiteral("Diary Query"));
     }
 
+    void menusAndClick_openANewEntryWindowEachTime()
+    {
+        TempHome home;
+        TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 5}, {QStringLiteral("DATE"), QStringLiteral("2026-04-01")}});
+        MessageLog log;
+        auto *w = new frmMain;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->load();
+        w->show();
+        const int before = vb::Forms::count();
+        w->mnuDatafrmrecords->trigger();
+        w->mnuDatafrmrecords->trigger();
+        w->mnuDatafood->trigger();
+        QTest::mouseClick(w->MSFlexGrid1->viewport(), Qt::LeftButton, {},
+                          QPoint(10, vb::twipsToPixelsY(w->MSFlexGrid1->RowPos(1)) + 3));
+        const QList<QWidget *> windows = vb::Forms::list();
+        QCOMPARE(windows.size(), before + 4);
+        QCOMPARE(windows.at(before)->objectName(), QStringLiteral("frmrecords"));
+        QCOMPARE(windows.at(before + 1)->objectName(), QStringLiteral("frmrecords"));
+        QCOMPARE(windows.at(before + 2)->objectName(), QStringLiteral("FOOD"));
+        QCOMPARE(windows.at(before + 3)->objectName(), QStringLiteral("frmrecords"));
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(vb::Forms::count(), before - 1);
+    }
+
     void exit_closesTheWindow()
     {
         TempHome home;

@@ -514,6 +514,11 @@ void tst_frmrecords::addThenUpdateAndAddThenMove()
     typeInto(w->Combo7, QStringLiteral("TEA"));
     typeInto(w->Combo11, QStringLiteral("my own pill")); // not in the list: kept as typed
     typeInto(w->Combo3, QStringLiteral("2"));
+    // Picking from a list: the second beverage of the list, by the keyboard.
+    w->Combo9->setFocus();
+    QTest::keyClick(w->Combo9, Qt::Key_Down);
+    QTest::keyClick(w->Combo9, Qt::Key_Down);
+    QCOMPARE(w->Combo9->currentText(), QStringLiteral("COFFEE"));
     click(w, "cmdUpdate");
     QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
     const QList<QVariantList> rows = diary.rows(
@@ -524,6 +529,7 @@ void tst_frmrecords::addThenUpdateAndAddThenMove()
     QCOMPARE(rows[0][3].toString(), QStringLiteral("TEA"));
     QCOMPARE(rows[0][4].toString(), QStringLiteral("my own pill"));
     QCOMPARE(rows[0][5].toInt(), 2);
+    QCOMPARE(fieldOf(diary, QStringLiteral("BEVERAGE3"), 3).toString(), QStringLiteral("COFFEE"));
     QCOMPARE(textOf(w->txtFields(7)), QStringLiteral("05/04/26")); // shown in its own form again
 
     // The new day learnt its ID: a second edit changes that row, not a new one.
@@ -805,9 +811,11 @@ void tst_frmrecords::pendingWrittenOnEveryClose()
 
     QPointer<frmrecords> byButton = open(diary.path());
     typeInto(byButton->txtFields(5), QStringLiteral("by Close"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     click(byButton, "cmdClose");
     flushDeletes();
     QVERIFY(byButton.isNull());
+    QVERIFY(!QApplication::overrideCursor()); // the unload puts the default pointer back
     QCOMPARE(fieldOf(diary, QStringLiteral("BREAKFAST"), 1).toString(), QStringLiteral("by Close"));
 
     QPointer<frmrecords> byBox = open(diary.path());

@@ -261,6 +261,21 @@ void tst_frmrecords::layoutAsDesigned()
         QCOMPARE(button->geometry(), vb::twipsRect(b.left, 0, 1095, 300));
     }
     QCOMPARE(w->focusWidget(), w->txtFields(5));
+    // Centred on the screen when it opens.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(qAbs(w->frameGeometry().center().x() - screen.center().x()) <= 2);
+    QVERIFY(qAbs(w->frameGeometry().center().y() - screen.center().y()) <= 2);
+
+    // Access keys: Alt+U updates, Alt+A adds.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    typeInto(w->txtFields(5), QStringLiteral("by the access key"));
+    QTest::keyClick(w->focusWidget(), Qt::Key_U, Qt::AltModifier);
+    // The key presses the button as a click would, a moment later.
+    QTRY_COMPARE(diary.scalar(QStringLiteral("SELECT BREAKFAST FROM records WHERE ID = 1")).toString(),
+                 QStringLiteral("by the access key"));
+    QTest::keyClick(w->focusWidget(), Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(caption(w), QStringLiteral("Record: 2"));
     QVERIFY(log.messages.isEmpty());
 }
 

@@ -36,27 +36,32 @@ QImage splashPicture()
 
 QImage mainBackdrop()
 {
-    QImage image(697, 399, QImage::Format_RGB32);
-    image.fill(QColor(226, 226, 226));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor pastels[] = {QColor(255, 246, 170), QColor(255, 200, 220), QColor(215, 195, 240)};
-    for (int i = 0; i < 12; ++i) {
-        p.setPen(QPen(pastels[i % 3], 6, Qt::SolidLine, Qt::RoundCap));
-        QPainterPath left;
-        left.moveTo(4 + i * 3, 10 + i * 8);
-        left.cubicTo(30 + i * 2, 120, -10 + i * 4, 260, 20 + i * 3, 390);
-        p.drawPath(left);
-        QPainterPath right;
-        right.moveTo(692 - i * 3, 10 + i * 8);
-        right.cubicTo(660 - i * 2, 140, 700 - i * 4, 250, 670 - i * 3, 390);
-        p.drawPath(right);
-        QPainterPath bottom;
-        bottom.moveTo(10, 392 - i * 3);
-        bottom.cubicTo(220, 360 - i * 2, 470, 400 - i * 3, 690, 370 - i * 2);
-        p.drawPath(bottom);
-    }
-    return image;
+    // Drawn once per run; QImage copies share it.
+    static const QImage drawn = [] {
+        QImage image(697, 399, QImage::Format_RGB32);
+        image.fill(QColor(226, 226, 226));
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QColor pastels[] = {QColor(255, 246, 170), QColor(255, 200, 220), QColor(215, 195, 240)};
+        for (int i = 0; i < 12; ++i) {
+            p.setPen(QPen(pastels[i % 3], 6, Qt::SolidLine, Qt::RoundCap));
+            QPainterPath left;
+            left.moveTo(4 + i * 3, 10 + i * 8);
+            left.cubicTo(30 + i * 2, 120, -10 + i * 4, 260, 20 + i * 3, 390);
+            p.drawPath(left);
+            QPainterPath right;
+            right.moveTo(692 - i * 3, 10 + i * 8);
+            right.cubicTo(660 - i * 2, 140, 700 - i * 4, 250, 670 - i * 3, 390);
+            p.drawPath(right);
+            QPainterPath bottom;
+            bottom.moveTo(10, 392 - i * 3);
+            bottom.cubicTo(220, 360 - i * 2, 470, 400 - i * 3, 690, 370 - i * 2);
+            p.drawPath(bottom);
+        }
+        p.end();
+        return image;
+    }();
+    return drawn;
 }
 
 namespace {

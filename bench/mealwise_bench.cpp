@@ -1,0 +1,407 @@
+// mealwise-bench: every user-visible operation on diaries of one, ten and a
+// hundred years, each against its floor (the least work the operation cannot
+// avoid, done directly with Qt and SQLite in the same run). The ratio to the
+// floor is the figure that counts; medians of repeated runs after a warm-up.
+#include "app/frmmain.h"
+#include "data/datacontrol.h"
+#include "data/diarynames.h"
+#include "entry/frmrecords.h"
+#include "grid/columnfilters.h"
+#include "platform/flexgrid.h"
+#include "platform/msgbox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSet>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace {
+
+QTextStream out(stdout);
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+// Runs `setup` (untimed), times `op`, runs `teardown` (untimed); one warm-up.
+double measure(int reps, const std::function<void()> &op, const std::function<void()> &setup = {},
+               const std::function<void()> &teardown = {})
+{
+    std::vector<double> times;
+    for (int i = 0; i <= reps; ++i) {
+        if (setup)
+            setup();
+        QElapsedTimer t;
+        t.start();
+        op();
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (teardown)
+            teardown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (i > 0)
+            times.push_back(ms);
+    }
+    return median(times);
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+struct Result
+{
+    QString op;
+    int days;
+    double ms;
+    double floorMs;
+    bool skipped = false;
+};
+
+class Bench
+{
+public:
+    explicit Bench(bool quick) : m_quick(quick) {}
+
+    std::vector<Result> results;
+    double peakRssMb = 0;
+
+    bool runSize(int days)
+    {
+        QTemporaryDir home;
+        const QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});
+        if (!setup.waitForFinished(600000) || setup.exitCode() != 0) {
+            out << "mealwise-setup failed: " << setup.readAllStandardError() << Qt::endl;
+            return false;
+        }
+        // The program reaches its diary and settings through the home folder.
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path() + QStringLiteral("/.config"));
+
+        const int reps = m_quick ? 2 : (days >= 36500 ? 5 : 9);
+        auto add = [&](const char *op, double ms, double floorMs) {
+            results.push_back({QLatin1String(op), days, ms, floorMs});
+            out << QStringLiteral("op=%1 days=%2 ms=%3 floor_ms=%4 ratio=%5")
+                       .arg(QLatin1String(op))
+                       .arg(days)
+                       .arg(ms, 0, 'f', 2)
+                       .arg(floorMs, 0, 'f', 2)
+                       .arg(floorMs > 0 ? ms / floorMs : 0.0, 0, 'f', 2)
+                << Qt::endl;
+        };
+
+        // fill: Data2 reading the ranking into the grid.
+        const double fillFloor = measure(reps, [&] { floorReadAll(path, diary::selectForRecordSource(diary::mainRecordSource())); });
+        {
+            vb::FlexGrid grid;
+            grid.setFixedRows(1);
+            grid.setFixedCols(0);
+            const double ms = measure(reps, [&] {
+                const diary::RecordSourceRows rows = diary::readRecordSource(path, diary::mainRecordSource());
+                grid.fill(rows.header, rows.rows, rows.keys);
+            });
+            add("fill", ms, fillFloor);
+        }
+
+        // startup: the main window loaded, shown and painted with its days.
+        {
+            const double bare = measure(reps, [] {
+                QWidget w;
+                w.resize(740, 430);
+                w.show();
+                w.grab();
+            });
+            const double ms = measure(reps, [&] {
+                frmMain w(path);
+                w.load();
+                w.show();
+                w.grab();
+            });
+            add("startup", ms, bare + fillFloor);
+        }
+
+        frmMain w(path);
+        w.load();
+        w.show();
+        settle();
+        vb::FlexGrid &grid = *w.MSFlexGrid1;
+
+        // activate: banding and fitting every row and column.
+        {
+            const double floorMs = measure(reps, [&] { floorMeasureDistinct(grid); });
+            const double ms = measure(reps, [&] { w.Form_Activate(); });
+            add("activate", ms, floorMs);
+        }
+
+        // filters_build: "Show filters" on the whole grid.
+        ColumnFilters *filters = w.filters();
+        {
+            const double floorMs = measure(reps, [&] { floorDistinctPerColumn(grid); });
+            const double ms = measure(
+                reps, [&] { w.cmdFilter->click(); }, {}, [&] { w.cmdFilter->click(); });
+            add("filters_build", ms, floorMs);
+        }
+
+        // filters_apply: picking one value in the breakfast list.
+        {
+            w.cmdFilter->click();
+            const int col = 3;
+            const QString pick = filters->cmbFilter.at(col)->count() > 1 ? filters->cmbFilter.at(col)->itemText(1) : QString();
+            vb::FlexGrid scratch;
+            scratch.setFixedRows(1);
+            {
+                const diary::RecordSourceRows rows = diary::readRecordSource(path, diary::mainRecordSource());
+                scratch.fill(rows.header, rows.rows, rows.keys);
+            }
+            const double floorMs = measure(reps, [&] { floorApply(scratch, col, pick); });
+            const double ms = measure(
+                reps, [&] { filters->setListIndex(col, 1); }, {}, [&] { filters->setListIndex(col, 0); });
+            add("filters_apply", ms, floorMs);
+        }
+
+        // records_open: a new daily record window, opened and positioned.
+        grid.setRow(std::min(5, grid.Rows() - 1));
+        {
+            const double floorMs = measure(reps, [&] { floorReadAll(path, diary::recordsRecordSource()); });
+            frmrecords *window = nullptr;
+            const double ms = measure(
+                reps,
+                [&] {
+                    window = new frmrecords(&grid, path);
+                    window->show();
+                },
+                {}, [&] { window->close(); });
+            add("records_open", ms, floorMs);
+        }
+
+        // update_one: editing one field and Update.
+        {
+            auto *window = new frmrecords(&grid, path);
+            window->show();
+            settle();
+            auto *snack = window->findChild<QLineEdit *>(QStringLiteral("txtFields_14"));
+            int n = 0;
+            const double ms = measure(
+                reps, [&] { window->cmdUpdate->click(); },
+                [&] {
+                    snack->setFocus();
+                    snack->selectAll();
+                    QTest::keyClicks(snack, QStringLiteral("APPLE %1").arg(++n));
+                });
+            const qint64 id = grid.RowKey(grid.Row()).value_or(1);
+            const double floorMs = measure(reps, [&] { floorUpdate(path, id, ++n); });
+            add("update_one", ms, floorMs);
+
+            if (days >= 36500) {
+                // The heaviest state a user reaches: main window, filters, a records window.
+                w.cmdFilter->click();
+                settle();
+                peakRssMb = vmHwmMb();
+            }
+            window->close();
+        }
+        if (filters->FiltersShown)
+            w.cmdFilter->click();
+        w.close();
+        settle();
+        return true;
+    }
+
+private:
+    static double vmHwmMb()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+        return 0;
+    }
+
+    template<typename F>
+    static void withDb(const QString &path, F &&f)
+    {
+        const QString name = QStringLiteral("bench-floor");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            if (db.open())
+                f(db);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    // A forward-only read of a select, every value turned to text.
+    static void floorReadAll(const QString &path, const QString &sql)
+    {
+        withDb(path, [&](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            q.exec(sql);
+            const int n = q.record().count();
+            std::vector<QString> values;
+            while (q.next()) {
+                for (int i = 0; i < n; ++i)
+                    values.push_back(q.value(i).toString());
+            }
+        });
+    }
+
+    // Measuring each distinct cell text once in the grid's font.
+    static void floorMeasureDistinct(const vb::FlexGrid &grid)
+    {
+        QSet<QString> distinct;
+        for (int r = 0; r < grid.Rows(); ++r)
+            for (int c = 0; c < grid.Cols(); ++c)
+                distinct.insert(grid.TextMatrix(r, c));
+        const QFontMetricsF metrics(grid.font());
+        double sink = 0;
+        for (const QString &text : distinct)
+            sink += metrics.horizontalAdvance(text) + metrics.height();
+        if (sink < 0)
+            std::puts("");
+    }
+
+    // One pass over every data cell into a case-insensitive set per column.
+    static void floorDistinctPerColumn(const vb::FlexGrid &grid)
+    {
+        for (int c = 0; c < grid.Cols(); ++c) {
+            QSet<QString> seen;
+            for (int r = 1; r < grid.Rows(); ++r)
+                seen.insert(grid.TextMatrix(r, c).toCaseFolded());
+        }
+    }
+
+    // One pass comparing a column's texts, and each row's height set once.
+    static void floorApply(vb::FlexGrid &grid, int col, const QString &pick)
+    {
+        grid.setRedraw(false);
+        for (int r = 1; r < grid.Rows(); ++r)
+            grid.setRowHeight(r, grid.TextMatrix(r, col).compare(pick, Qt::CaseInsensitive) == 0 ? 240 : 0);
+        grid.setRedraw(true);
+    }
+
+    // One parameterised UPDATE in its own transaction, with the program's durability.
+    static void floorUpdate(const QString &path, qint64 id, int n)
+    {
+        withDb(path, [&](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+            db.transaction();
+            q.prepare(QStringLiteral("UPDATE records SET SNACK1 = ? WHERE ID = ?"));
+            q.addBindValue(QStringLiteral("PEAR %1").arg(n));
+            q.addBindValue(id);
+            q.exec();
+            db.commit();
+        });
+    }
+
+    bool m_quick;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    std::vector<int> sizes{365, 3650, 36500};
+    const qsizetype daysArg = args.indexOf(QStringLiteral("--days"));
+    if (daysArg >= 0 && daysArg + 1 < args.size()) {
+        sizes.clear();
+        for (const QString &s : args.at(daysArg + 1).split(QLatin1Char(',')))
+            sizes.push_back(s.toInt());
+    }
+    // Messages are counted, never shown: a benchmark must not block.
+    QStringList messages;
+    vb::setMsgBoxSink([&](const QString &text, QWidget *) { messages << text; });
+
+    Bench bench(quick);
+    for (int days : sizes) {
+        if (!bench.runSize(days))
+            return 1;
+    }
+    if (!messages.isEmpty())
+        out << "messages shown during the run: " << messages.size() << " (first: " << messages.first() << ")" << Qt::endl;
+
+    // Targets: ratios at 36,500 days (startup at 3,650), growth from 3,650 to
+    // 36,500 days at most 12-fold, peak memory at most 150 MB.
+    const std::map<QString, double> limits{{QStringLiteral("startup"), 1.5},       {QStringLiteral("fill"), 1.5},
+                                           {QStringLiteral("activate"), 2.0},      {QStringLiteral("filters_build"), 2.0},
+                                           {QStringLiteral("filters_apply"), 3.0}, {QStringLiteral("records_open"), 2.0},
+                                           {QStringLiteral("update_one"), 2.0}};
+    auto find = [&](const QString &op, int days) -> const Result * {
+        for (const Result &r : bench.results)
+            if (r.op == op && r.days == days)
+                return &r;
+        return nullptr;
+    };
+    int met = 0, total = 0;
+    QStringList missed;
+    for (const auto &[op, limit] : limits) {
+        const Result *r = find(op, op == QLatin1String("startup") ? 3650 : 36500);
+        if (!r)
+            continue;
+        ++total;
+        if (r->floorMs > 0 && r->ms / r->floorMs <= limit)
+            ++met;
+        else
+            missed << op + QStringLiteral(" ratio");
+        const Result *small = find(op, 3650);
+        const Result *big = find(op, 36500);
+        if (small && big) {
+            ++total;
+            if (small->ms > 0 && big->ms / small->ms <= 12.0)
+                ++met;
+            else
+                missed << op + QStringLiteral(" growth");
+        }
+    }
+    if (std::find(sizes.begin(), sizes.end(), 36500) != sizes.end()) {
+        out << "peak_rss_mb=" << QString::number(bench.peakRssMb, 'f', 1) << Qt::endl;
+        ++total;
+        if (bench.peakRssMb <= 150)
+            ++met;
+        else
+            missed << QStringLiteral("peak_rss_mb");
+    }
+    out << "targets met: " << met << " of " << total;
+    if (!missed.isEmpty())
+        out << " (missed: " << missed.join(QStringLiteral(", ")) << ")";
+    out << Qt::endl;
+    vb::setMsgBoxSink({});
+    return 0;
+}

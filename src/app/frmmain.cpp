@@ -227,14 +227,14 @@ void frmMain::Form_Load()
 
 void frmMain::fillFromData2()
 {
-    const diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
+    diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
     if (!result.error.isEmpty()) {
         // The grid keeps its header row and no diary rows.
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());
         vb::MsgBox(result.error, this);
         return;
     }
-    MSFlexGrid1->fill(result.header, result.rows, result.keys);
+    MSFlexGrid1->fill(std::move(result.cells), int(result.header.size()), result.keys);
 }
 
 void frmMain::showEvent(QShowEvent *event)

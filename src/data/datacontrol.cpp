@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSet>
 #include <QSqlRecord>
 
 namespace diary {
@@ -34,12 +35,22 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
             --fields;
         for (int i = 0; i < fields; ++i)
             result.header << record.fieldName(i);
+        result.cells.assign(result.header.cbegin(), result.header.cend());
+        // A diary repeats itself (scores, drinks, medications): equal texts of
+        // a column share one copy, which keeps decades of days small.
+        std::vector<QSet<QString>> seen(static_cast<size_t>(fields));
         while (q.next()) {
-            QStringList row;
-            row.reserve(fields);
-            for (int i = 0; i < fields; ++i)
-                row << q.value(i).toString();
-            result.rows.push_back(std::move(row));
+            for (int i = 0; i < fields; ++i) {
+                QString text = q.value(i).toString();
+                if (!text.isEmpty()) {
+                    const auto it = seen[size_t(i)].constFind(text);
+                    if (it != seen[size_t(i)].cend())
+                        text = *it;
+                    else
+                        seen[size_t(i)].insert(text);
+                }
+                result.cells.push_back(std::move(text));
+            }
             if (keyed) {
                 bool ok = false;
                 const qint64 id = q.value(fields).toLongLong(&ok);

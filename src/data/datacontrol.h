@@ -14,9 +14,15 @@ namespace diary {
 struct RecordSourceRows
 {
     QStringList header;
-    std::vector<QStringList> rows;
+    // Grid-shaped, row by row: the field names first, then one row per
+    // record, header.size() texts each, so a grid can take it over whole.
+    std::vector<QString> cells;
     std::vector<qint64> keys;
     QString error; // empty when the read succeeded
+
+    int rowCount() const { return header.isEmpty() ? 0 : int(cells.size() / size_t(header.size())) - 1; }
+    // Text of field `col` of record `row` (both from 0).
+    const QString &cell(int row, int col) const { return cells[size_t(row + 1) * size_t(header.size()) + size_t(col)]; }
 };
 
 // Opens the diary at `path` without ever creating it, reads `recordSource`

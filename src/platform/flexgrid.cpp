@@ -674,8 +674,23 @@ void FlexGrid::Move(int left, int top, int width, int height)
 void FlexGrid::fill(const QStringList &header, const std::vector<QStringList> &rows, const std::vector<qint64> &keys)
 {
     const int cols = int(header.size());
-    const int total = 1 + int(rows.size());
-    m_text.assign(size_t(total) * size_t(cols), QString());
+    std::vector<QString> cells(size_t(1 + rows.size()) * size_t(cols));
+    for (int c = 0; c < cols; ++c)
+        cells[size_t(c)] = header.at(c);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const int n = std::min(cols, int(rows[r].size()));
+        for (int c = 0; c < n; ++c)
+            cells[(r + 1) * size_t(cols) + size_t(c)] = rows[r].at(c);
+    }
+    fill(std::move(cells), cols, keys);
+}
+
+void FlexGrid::fill(std::vector<QString> &&cells, int cols, const std::vector<qint64> &keys)
+{
+    cols = std::max(0, cols);
+    const int total = cols > 0 ? std::max(1, int(cells.size() / size_t(cols))) : 1;
+    cells.resize(size_t(total) * size_t(cols));
+    m_text = std::move(cells);
     m_back.assign(m_text.size(), 0);
     m_fontIdx.assign(m_text.size(), -1);
     m_fonts.clear();
@@ -685,15 +700,6 @@ void FlexGrid::fill(const QStringList &header, const std::vector<QStringList> &r
     m_cols = cols;
     m_fixedRows = std::min(m_fixedRows, total);
     m_fixedCols = std::min(m_fixedCols, cols);
-    for (int c = 0; c < cols; ++c)
-        m_text[size_t(c)] = header.at(c);
-    for (size_t r = 0; r < rows.size(); ++r) {
-        const QStringList &row = rows[r];
-        const int n = std::min(cols, int(row.size()));
-        QString *dest = &m_text[(r + 1) * size_t(cols)];
-        for (int c = 0; c < n; ++c)
-            dest[c] = row.at(c);
-    }
     // Keys belong to the data rows below the one header row that a fill makes.
     m_keys.clear();
     if (!keys.empty()) {

@@ -119,6 +119,9 @@ public:
     // `rows` one further row; `keys` (may be empty) become the rows' hidden
     // keys, one per data row. Cell colours, fonts and sizes are reset.
     void fill(const QStringList &header, const std::vector<QStringList> &rows, const std::vector<qint64> &keys = {});
+    // The same from texts already laid out row by row, header row first,
+    // `cols` per row; the grid takes them over without a copy.
+    void fill(std::vector<QString> &&cells, int cols, const std::vector<qint64> &keys = {});
     // The hidden key of a row: the diary day it shows, if it has one.
     std::optional<qint64> RowKey(int row) const;
 

@@ -172,9 +172,10 @@ private slots:
         // The ID is the rows' hidden key, not a visible column.
         QCOMPARE(r.header.size(), diary::diaryQueryColumns().size() - 1);
         QVERIFY(!r.header.contains(QStringLiteral("ID")));
-        QCOMPARE(r.rows.front().at(0), QStringLiteral("01/02/26"));
-        QCOMPARE(r.rows.front().at(1), QStringLiteral("10"));
-        QCOMPARE(r.rows.back().at(1), QString());
+        QCOMPARE(r.rowCount(), 6);
+        QCOMPARE(r.cell(0, 0), QStringLiteral("01/02/26"));
+        QCOMPARE(r.cell(0, 1), QStringLiteral("10"));
+        QCOMPARE(r.cell(5, 1), QString());
     }
 
     void setupTool_createsRefusesToOverwriteAndFillsSamples()
@@ -187,11 +188,11 @@ private slots:
         QCOMPARE(setup.exitCode(), 0);
         const diary::RecordSourceRows r = diary::readRecordSource(path, diary::mainRecordSource());
         QVERIFY(r.error.isEmpty());
-        QCOMPARE(int(r.rows.size()), 50);
+        QCOMPARE(r.rowCount(), 50);
         QSet<QString> scores, breakfasts;
-        for (const QStringList &row : r.rows) {
-            scores << row.at(1);
-            breakfasts << row.at(3);
+        for (int row = 0; row < r.rowCount(); ++row) {
+            scores << r.cell(row, 1);
+            breakfasts << r.cell(row, 3);
         }
         QVERIFY(scores.size() >= 5);
         QVERIFY(breakfasts.size() >= 3);

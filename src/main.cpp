@@ -1,4 +1,5 @@
 #include "app/module1.h"
+#include "app/sessionend.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("MEALWISE"));
     QApplication::setOrganizationName(QStringLiteral("MEALWISE"));
     QApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
+    installSessionEndHandlers();
     Main();
     return app.exec();
 }

@@ -92,9 +92,12 @@ QPixmap iconImage(int size)
 
 QIcon mainIcon()
 {
-    QIcon icon;
-    icon.addPixmap(iconImage(32));
-    icon.addPixmap(iconImage(16));
+    static const QIcon icon = [] {
+        QIcon drawn;
+        drawn.addPixmap(iconImage(32));
+        drawn.addPixmap(iconImage(16));
+        return drawn;
+    }();
     return icon;
 }
 

@@ -1,0 +1,7 @@
+#pragma once
+
+// When the desktop ends the session, or the process is asked to stop
+// (SIGTERM, SIGINT, SIGHUP), MEALWISE closes as the main window's unload
+// does: the entry windows write their pending changes, the placement is
+// stored, and the program exits normally.
+void installSessionEndHandlers();

@@ -1,0 +1,260 @@
+// Bad diary files at start: every window that cannot open its data says what
+// is wrong and with which file, nothing crashes, and no file is created or
+// changed (contents, size, mode and modification time compared).
+#include "app/frmmain.h"
+#include "data/diaryschema.h"
+#include "entry/adodc.h"
+#include "entry/food.h"
+#include "entry/frmrecords.h"
+#include "platform/flexgrid.h"
+#include "robusthelpers.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using testing_support::MessageLog;
+using testing_support::TempHome;
+
+namespace {
+
+enum class Bad {
+    MissingFolder,
+    MissingFile,
+    FolderInstead,
+    Empty,
+    RandomSmall,
+    RandomPage,
+    RandomLarge,
+    HeaderThenGarbage,
+    TruncatedHalf,
+    TruncatedFirstPage,
+    TruncatedInHeader,
+    NoRecordsTable,
+    NoFoodTable,
+    NoColumn,
+    NoQuery,
+    ReadOnly,
+};
+
+bool runSql(const QString &path, const QStringList &statements)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("arrange"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString &s : statements) {
+            if (!ok)
+                break;
+            QSqlQuery q(db);
+            ok = q.exec(s);
+            if (!ok)
+                qWarning("%s: %s", qPrintable(s), qPrintable(q.lastError().text()));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("arrange"));
+    return ok;
+}
+
+// A good diary with some days, as the setup program makes it.
+bool goodDiary(const QString &path, int days)
+{
+    return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, days, 7).isEmpty();
+}
+
+bool arrange(Bad bad, const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (bad == Bad::MissingFolder)
+        return true;
+    if (!QDir().mkpath(folder))
+        return false;
+    switch (bad) {
+    case Bad::MissingFolder:
+    case Bad::MissingFile:
+        return true;
+    case Bad::FolderInstead:
+        return QDir().mkpath(path);
+    case Bad::Empty:
+        return robust::writeAll(path, QByteArray());
+    case Bad::RandomSmall:
+        return robust::writeAll(path, robust::randomBytes(11, 1));
+    case Bad::RandomPage:
+        return robust::writeAll(path, robust::randomBytes(12, 4096));
+    case Bad::RandomLarge:
+        return robust::writeAll(path, robust::randomBytes(13, 200000));
+    case Bad::HeaderThenGarbage: {
+        if (!goodDiary(path, 50))
+            return false;
+        QByteArray bytes = robust::readAll(path);
+        const QByteArray noise = robust::randomBytes(14, int(bytes.size()) - 100);
+        bytes.replace(100, noise.size(), noise);
+        return robust::writeAll(path, bytes);
+    }
+    case Bad::TruncatedHalf:
+    case Bad::TruncatedFirstPage:
+    case Bad::TruncatedInHeader: {
+        if (!goodDiary(path, 400))
+            return false;
+        const qint64 size = QFileInfo(path).size();
+        const qint64 keep = bad == Bad::TruncatedHalf ? size / 2 : (bad == Bad::TruncatedFirstPage ? 4096 : 60);
+        return ::truncate(QFile::encodeName(path).constData(), keep) == 0;
+    }
+    case Bad::NoRecordsTable:
+        return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"), QStringLiteral("DROP TABLE records")});
+    case Bad::NoFoodTable:
+        return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP TABLE [FOOD AND MEDICATION]")});
+    case Bad::NoColumn:
+        // `records` without BMs: the ranking query and the daily record
+        // window's select both name it.
+        return goodDiary(path, 5)
+            && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"), QStringLiteral("ALTER TABLE records DROP COLUMN BMs"),
+                             diary::createDiaryQuerySql()});
+    case Bad::NoQuery:
+        return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]")});
+    case Bad::ReadOnly:
+        return goodDiary(path, 5) && ::chmod(QFile::encodeName(path).constData(), 0400) == 0
+            && ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
+    }
+    return false;
+}
+
+void closeAndDelete(QWidget *w)
+{
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Bad)
+
+class tst_BadFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void badFile_everyWindowSaysWhatAndWhichFileAndChangesNothing_data()
+    {
+        QTest::addColumn<Bad>("bad");
+        QTest::addColumn<bool>("mainFails");
+        QTest::addColumn<bool>("recordsFail");
+        QTest::addColumn<bool>("foodFails");
+        QTest::addColumn<QString>("what"); // words the main window's message must hold
+
+        const QString notExist = QStringLiteral("does not exist");
+        const QString notDiary = QStringLiteral("not a MEALWISE diary");
+        const QString query = QStringLiteral("Diary Query");
+        QTest::newRow("folder missing") << Bad::MissingFolder << true << true << true << notExist;
+        QTest::newRow("file missing") << Bad::MissingFile << true << true << true << notExist;
+        QTest::newRow("a folder in its place") << Bad::FolderInstead << true << true << true << QStringLiteral("not a file");
+        QTest::newRow("empty file") << Bad::Empty << true << true << true << query;
+        // SQLite reads a file shorter than its header as an empty database.
+        QTest::newRow("one random byte") << Bad::RandomSmall << true << true << true << query;
+        QTest::newRow("random page") << Bad::RandomPage << true << true << true << notDiary;
+        QTest::newRow("200 kB random") << Bad::RandomLarge << true << true << true << notDiary;
+        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QString();
+        QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true << QStringLiteral("malformed");
+        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QString();
+        QTest::newRow("truncated inside header") << Bad::TruncatedInHeader << true << true << true << QStringLiteral("malformed");
+        QTest::newRow("no records table") << Bad::NoRecordsTable << true << true << false << query;
+        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QString();
+        QTest::newRow("no BMs column") << Bad::NoColumn << true << true << false << QStringLiteral("BMs");
+        QTest::newRow("no ranking query") << Bad::NoQuery << true << false << false << query;
+        QTest::newRow("read-only file") << Bad::ReadOnly << false << false << false << QString();
+    }
+
+    void badFile_everyWindowSaysWhatAndWhichFileAndChangesNothing()
+    {
+        QFETCH(Bad, bad);
+        QFETCH(bool, mainFails);
+        QFETCH(bool, recordsFail);
+        QFETCH(bool, foodFails);
+        QFETCH(QString, what);
+
+        TempHome home;
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString path = root.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QVERIFY(arrange(bad, path));
+        const auto before = robust::snapshot(root.path());
+
+        MessageLog log;
+        auto *main = new frmMain(path);
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        main->load();
+        main->show();
+        if (mainFails) {
+            QCOMPARE(log.messages.size(), 1);
+            QVERIFY2(log.last().contains(path), qPrintable(log.last()));
+            QVERIFY2(log.last().contains(what), qPrintable(log.last()));
+            QVERIFY2(log.last().contains(QLatin1String("mealwise-setup")), qPrintable(log.last()));
+            QCOMPARE(main->MSFlexGrid1->Rows(), main->MSFlexGrid1->FixedRows());
+        } else {
+            QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+            QCOMPARE(main->MSFlexGrid1->Rows(), main->MSFlexGrid1->FixedRows() + 5);
+        }
+
+        // The daily record window, then the food and medication window.
+        log.clear();
+        auto *records = new frmrecords(main->MSFlexGrid1, path);
+        records->show();
+        if (recordsFail) {
+            QCOMPARE(log.messages.size(), 1);
+            QVERIFY2(log.last().contains(path), qPrintable(log.last()));
+            QVERIFY(!records->datPrimaryRS->Recordset()->isOpen());
+        } else {
+            QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+            QCOMPARE(records->datPrimaryRS->Recordset()->RecordCount(), 5);
+        }
+        // Buttons on a window without data explain and do nothing.
+        log.clear();
+        if (recordsFail) {
+            records->cmdAdd_Click();
+            records->cmdUpdate_Click();
+            records->cmdDelete_Click();
+            QCOMPARE(log.messages.size(), 3);
+        }
+
+        log.clear();
+        auto *food = new FOOD(path);
+        food->show();
+        if (foodFails) {
+            QCOMPARE(log.messages.size(), 1);
+            QVERIFY2(log.last().contains(path), qPrintable(log.last()));
+        } else {
+            QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        }
+
+        // The main window closes the others as it goes.
+        log.clear();
+        closeAndDelete(main);
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+
+        const auto after = robust::snapshot(root.path());
+        QCOMPARE(after, before);
+
+        // Let the temporary folder go.
+        ::chmod(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), 0700);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // Modes must bind, which they do not for root.
+    if (!robust::runAsOrdinaryUser()) {
+        fprintf(stderr, "could not leave the root account\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    tst_BadFiles t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_badfiles.moc"

@@ -1,0 +1,134 @@
+// Health data: the setup program makes the diary private whatever the umask,
+// and SQL typed into any field is stored as the text it is.
+#include "data/diarynames.h"
+#include "data/rowset.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using testing_support::TempDiary;
+
+namespace {
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 07777;
+    return st.st_mode & 07777;
+}
+} // namespace
+
+class tst_Security : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void setup_folderAndFilePrivateWhateverTheUmask_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::newRow("umask 000") << 0;
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 077") << 077;
+    }
+    void setup_folderAndFilePrivateWhateverTheUmask()
+    {
+        QFETCH(int, umask);
+        QTemporaryDir root;
+        const QString path = root.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        const mode_t old = ::umask(mode_t(umask));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("20")});
+        const bool finished = setup.waitForFinished(60000);
+        ::umask(old);
+        QVERIFY(finished);
+        QCOMPARE(setup.exitCode(), 0);
+        QCOMPARE(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
+        QCOMPARE(modeOf(path), mode_t(0600));
+        // No journal or other file left beside it that others could read.
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Records.mdb")});
+
+        // A second run refuses and leaves the file's mode and bytes alone.
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        f.close();
+        QProcess again;
+        again.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path});
+        QVERIFY(again.waitForFinished(60000));
+        QVERIFY(again.exitCode() != 0);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+        QCOMPARE(modeOf(path), mode_t(0600));
+    }
+
+    void sqlTypedIntoFields_storedAsText()
+    {
+        TempDiary d;
+        QVERIFY2(d.ok(), qPrintable(d.error()));
+        const QStringList hostile{
+            QStringLiteral("'); DROP TABLE records; --"),
+            QStringLiteral("\"; DELETE FROM records; --"),
+            QStringLiteral("x' OR '1'='1"),
+            QStringLiteral("]; DROP VIEW [Diary Query]; --"),
+            QStringLiteral("?1 ?2 :name @v $v"),
+            QStringLiteral("Robert'); UPDATE records SET [OVERALL SCORE]=1; --"),
+        };
+        // Every text column of a day, with a different hostile text each.
+        const QStringList textColumns{
+            QStringLiteral("BREAKFAST"), QStringLiteral("LUNCH"), QStringLiteral("TEA"), QStringLiteral("COMMENTS"),
+            QStringLiteral("SNACK1"), QStringLiteral("SNACK4"), QStringLiteral("BEVERAGE1"), QStringLiteral("BEVERAGE4"),
+            QStringLiteral("MEDICATION1"), QStringLiteral("MEDICATION9")};
+        const qint64 other = d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
+                                          {QStringLiteral("OVERALL SCORE"), 8},
+                                          {QStringLiteral("BREAKFAST"), QStringLiteral("toast")}});
+        QVERIFY(other > 0);
+
+        RowSet rs;
+        QVERIFY2(rs.open(d.path(), diary::recordsRecordSource()), qPrintable(rs.lastError()));
+        QVERIFY(rs.AddNew());
+        QVERIFY(rs.setField(QStringLiteral("DATE"), QStringLiteral("2026-01-03")));
+        for (int i = 0; i < textColumns.size(); ++i)
+            QVERIFY(rs.setField(textColumns.at(i), hostile.at(i % hostile.size())));
+        QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+
+        // A change to the existing day as well: the match by old values and
+        // the update both bind.
+        QVERIFY(rs.MoveFirst());
+        QVERIFY(rs.setField(QStringLiteral("COMMENTS"), hostile.first()));
+        QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 2);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='Diary Query'")).toInt(), 1);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [OVERALL SCORE] FROM records WHERE ID=?"), {other}).toInt(), 8);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE ID=?"), {other}).toString(), hostile.first());
+        for (int i = 0; i < textColumns.size(); ++i) {
+            const QList<QVariantList> rows = d.rows(QStringLiteral("SELECT [") + textColumns.at(i)
+                                                    + QStringLiteral("], typeof([") + textColumns.at(i)
+                                                    + QStringLiteral("]) FROM records WHERE DATE='2026-01-03'"));
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows.first().at(0).toString(), hostile.at(i % hostile.size()));
+            QCOMPARE(rows.first().at(1).toString(), QStringLiteral("text"));
+        }
+
+        // The food and medication lists too.
+        RowSet food;
+        QVERIFY2(food.open(d.path(), diary::foodRecordSource()), qPrintable(food.lastError()));
+        QVERIFY(food.setField(QStringLiteral("ADEQUATE FOOD"), hostile.at(3)));
+        QVERIFY(food.setField(QStringLiteral("UNSATISFACTORY MEDICATION"), hostile.at(0)));
+        QVERIFY2(food.UpdateBatch(), qPrintable(food.lastError()));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION]")).toInt(), 1);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), hostile.at(3));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION]")).toString(),
+                 hostile.at(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Security)
+#include "tst_security.moc"

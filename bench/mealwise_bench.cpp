@@ -145,6 +145,20 @@ public:
                 w.grab();
             });
             add("startup", ms, bare + fillFloor);
+            if (qEnvironmentVariableIsSet("MEALWISE_BENCH_STAGES")) {
+                QElapsedTimer t;
+                t.start();
+                frmMain w(path);
+                const double made = t.nsecsElapsed() / 1e6;
+                w.load();
+                const double loaded = t.nsecsElapsed() / 1e6;
+                w.show();
+                const double shown = t.nsecsElapsed() / 1e6;
+                w.grab();
+                const double painted = t.nsecsElapsed() / 1e6;
+                out << "startup stages: made " << made << " loaded " << loaded << " shown " << shown << " painted "
+                    << painted << Qt::endl;
+            }
         }
 
         frmMain w(path);

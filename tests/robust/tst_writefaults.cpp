@@ -1,0 +1,244 @@
+// Faults while writing: each gives one clear message, the edit stays pending,
+// nothing else in the file changes, and Update after the fault is gone writes
+// the edit. Runs as an ordinary user so that file modes bind.
+#include "data/diarynames.h"
+#include "data/diaryschema.h"
+#include "entry/adodc.h"
+#include "entry/frmrecords.h"
+#include "robusthelpers.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using testing_support::MessageLog;
+
+namespace {
+
+QList<QVariantList> query(const QString &path, const QString &sql)
+{
+    QList<QVariantList> out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql)) {
+                while (q.next()) {
+                    QVariantList row;
+                    for (int i = 0; i < q.record().count(); ++i)
+                        row << q.value(i);
+                    out << row;
+                }
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return out;
+}
+
+QList<QVariantList> days(const QString &path)
+{
+    return query(path, QStringLiteral("SELECT * FROM records ORDER BY ID"));
+}
+
+int chmodPath(const QString &path, mode_t mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
+struct Fixture
+{
+    QTemporaryDir root;
+    QString folder;
+    QString path;
+    bool make(int sampleDays)
+    {
+        folder = root.filePath(QStringLiteral("MEALWISE"));
+        path = folder + QStringLiteral("/Records.mdb");
+        return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, sampleDays, 5).isEmpty();
+    }
+};
+
+} // namespace
+
+class tst_WriteFaults : public QObject
+{
+    Q_OBJECT
+
+    // One edit of the first day's BREAKFAST through the window, Update
+    // refused by `fault`, then written once `mend` has run.
+    void faultThenMend(const std::function<void(Fixture &)> &fault, const std::function<void(Fixture &)> &mend,
+                       const QStringList &messageWords)
+    {
+        Fixture f;
+        QVERIFY(f.make(6));
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        QVERIFY(rs->hasCurrentRow());
+        const qint64 id = rs->field(QStringLiteral("ID")).toLongLong();
+        const QList<QVariantList> before = days(f.path);
+
+        QVERIFY(rs->setField(QStringLiteral("BREAKFAST"), QStringLiteral("porridge after the fault")));
+        fault(f);
+        w->cmdUpdate_Click();
+        QCOMPARE(log.messages.size(), 1);
+        qInfo("message: %s", qPrintable(log.last()));
+        for (const QString &word : messageWords)
+            QVERIFY2(log.last().contains(word, Qt::CaseInsensitive), qPrintable(log.last()));
+        QVERIFY(rs->hasPendingChanges());
+        QCOMPARE(rs->field(QStringLiteral("BREAKFAST")).toString(), QStringLiteral("porridge after the fault"));
+
+        mend(f);
+        QCOMPARE(days(f.path), before); // nothing half-written
+        log.clear();
+        w->cmdUpdate_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QVERIFY(!rs->hasPendingChanges());
+        const QList<QVariantList> after = days(f.path);
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < after.size(); ++i) {
+            if (after.at(i).at(8).toLongLong() == id)
+                QCOMPARE(after.at(i).at(5).toString(), QStringLiteral("porridge after the fault"));
+            else
+                QCOMPARE(after.at(i), before.at(i));
+        }
+        w->close();
+        QCOMPARE(log.messages.size(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(::geteuid() == 0, false);
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails instead of killing
+    }
+
+    void folderMadeReadOnlyWhileOpen()
+    {
+        faultThenMend([](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0500), 0); },
+                      [](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0700), 0); }, {QStringLiteral("not saved")});
+    }
+
+    void folderRemovedWhileOpen()
+    {
+        // Moved away, as when its disk goes; then put back.
+        faultThenMend([](Fixture &f) { QVERIFY(QDir().rename(f.folder, f.folder + QStringLiteral(".gone"))); },
+                      [](Fixture &f) { QVERIFY(QDir().rename(f.folder + QStringLiteral(".gone"), f.folder)); },
+                      {QStringLiteral("not saved")});
+    }
+
+    void lockedByAnotherProcessPastTheBusyTimeout()
+    {
+        QProcess holder;
+        faultThenMend(
+            [&holder](Fixture &f) {
+                // Another program holds the write lock for longer than the wait.
+                holder.start(QStringLiteral("sqlite3"), {f.path});
+                QVERIFY(holder.waitForStarted());
+                holder.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+                QVERIFY(holder.waitForReadyRead(10000));
+                QVERIFY(holder.readAllStandardOutput().contains("locked"));
+            },
+            [&holder](Fixture &) {
+                holder.write("ROLLBACK;\n.quit\n");
+                holder.closeWriteChannel();
+                QVERIFY(holder.waitForFinished(10000));
+            },
+            {QStringLiteral("locked")});
+    }
+
+    void diskFull()
+    {
+        Fixture f;
+        QVERIFY(f.make(3));
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        const QList<QVariantList> before = days(f.path);
+        rs->setLockType(RowSet::adLockBatchOptimistic);
+        for (int i = 0; i < 200; ++i) {
+            QVERIFY(rs->AddNew());
+            QVERIFY(rs->setField(QStringLiteral("COMMENTS"), QString(200, QLatin1Char('a' + i % 26))));
+            QVERIFY(rs->setField(QStringLiteral("LUNCH"), QString(200, QLatin1Char('z' - i % 26))));
+        }
+        // No file may grow past the diary's present size: the disk is full.
+        struct rlimit old {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        struct rlimit full = old;
+        full.rlim_cur = rlim_t(QFileInfo(f.path).size());
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        w->cmdUpdate_Click();
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &old), 0);
+        QCOMPARE(log.messages.size(), 1);
+        qInfo("message: %s", qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QLatin1String("saved")), qPrintable(log.last()));
+        QCOMPARE(rs->pendingRowCount(), 200);
+        QCOMPARE(query(f.path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(),
+                 QStringLiteral("ok"));
+        QCOMPARE(days(f.path), before);
+
+        log.clear();
+        w->cmdUpdate_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(days(f.path).size(), before.size() + 200);
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void readOnlyDiary_opensForReadingAndUpdateExplains()
+    {
+        Fixture f;
+        QVERIFY(f.make(4));
+        QCOMPARE(chmodPath(f.path, 0400), 0);
+        const auto files = robust::snapshot(f.root.path());
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        QCOMPARE(rs->RecordCount(), 4);
+        QVERIFY(rs->setField(QStringLiteral("TEA"), QStringLiteral("soup")));
+        w->cmdUpdate_Click();
+        QCOMPARE(log.messages.size(), 1);
+        qInfo("message: %s", qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QLatin1String("read")), qPrintable(log.last()));
+        QVERIFY(rs->hasPendingChanges());
+        QCOMPARE(robust::snapshot(f.root.path()), files);
+        log.clear();
+        w->close(); // the edit cannot be kept: closing says so
+        QCOMPARE(log.messages.size(), 1);
+        qInfo("message: %s", qPrintable(log.last()));
+        QCOMPARE(robust::snapshot(f.root.path()), files);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        chmodPath(f.path, 0600);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (!robust::runAsOrdinaryUser()) {
+        fprintf(stderr, "could not leave the root account\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    tst_WriteFaults t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_writefaults.moc"

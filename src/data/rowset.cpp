@@ -18,11 +18,27 @@ QString tr(const char *text)
     return QCoreApplication::translate("RowSet", text);
 }
 
-QString databaseText(const QSqlQuery &q)
+// The engine's words for a failure, with what it means for the user where
+// the engine's own words would mislead (a folder that cannot be written reads
+// "readonly database" in SQLite's words).
+QString databaseText(const QSqlQuery &q, const QString &path)
 {
     const QSqlError e = q.lastError();
-    const QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    return text.trimmed();
+    const QString text = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
+    // SQLite's primary result code is the low byte of the extended one.
+    const int code = e.nativeErrorCode().toInt() & 0xff;
+    switch (code) {
+    case 8: // SQLITE_READONLY
+        return tr("%1 or its folder cannot be written (%2); make both writable and try again").arg(path, text);
+    case 13: // SQLITE_FULL
+        return tr("the disk holding %1 is full (%2); make room and try again").arg(path, text);
+    case 10: // SQLITE_IOERR
+    case 14: // SQLITE_CANTOPEN
+        return tr("%1 could not be written (%2); check that the file and its folder are still there and "
+                  "writable, and that the disk is not full").arg(path, text);
+    default:
+        return text;
+    }
 }
 
 QString conflictReason()
@@ -109,7 +125,7 @@ bool RowSet::readAll()
         q.setForwardOnly(true);
         if (!q.exec(m_recordSource))
             return fail(tr("The diary %1 could not be read: %2. %3")
-                            .arg(m_path, databaseText(q), diary::setupAdvice()));
+                            .arg(m_path, databaseText(q, m_path), diary::setupAdvice()));
         const QSqlRecord record = q.record();
         const int columns = record.count();
         for (int i = 0; i < columns; ++i)
@@ -135,7 +151,7 @@ bool RowSet::readAll()
             rows.push_back(std::move(row));
         }
         if (q.lastError().isValid())
-            return fail(tr("The diary %1 could not be read to the end: %2").arg(m_path, databaseText(q)));
+            return fail(tr("The diary %1 could not be read to the end: %2").arg(m_path, databaseText(q, m_path)));
     }
     m_fields = fields;
     m_rows = std::move(rows);
@@ -403,7 +419,7 @@ bool RowSet::Delete(AffectEnum affect)
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
             return fail(tr("%1 was not deleted: the diary could not be locked for writing (%2).")
-                            .arg(what, databaseText(q)));
+                            .arg(what, databaseText(q, m_path)));
         qint64 rowid = 0;
         QString reason;
         bool ok = findRowid(m_rows[size_t(index)], &rowid, &reason);
@@ -413,7 +429,7 @@ bool RowSet::Delete(AffectEnum affect)
             del.addBindValue(rowid);
             if (!del.exec()) {
                 ok = false;
-                reason = databaseText(del);
+                reason = databaseText(del, m_path);
             } else if (del.numRowsAffected() != 1) {
                 ok = false;
                 reason = conflictReason();
@@ -423,7 +439,7 @@ bool RowSet::Delete(AffectEnum affect)
             QSqlQuery commit(db);
             if (!commit.exec(QStringLiteral("COMMIT"))) {
                 ok = false;
-                reason = databaseText(commit);
+                reason = databaseText(commit, m_path);
             }
         }
         if (!ok) {
@@ -547,7 +563,7 @@ bool RowSet::findRowid(const Row &row, qint64 *rowid, QString *reason)
     for (const QVariant &v : row.values)
         q.addBindValue(v);
     if (!q.exec()) {
-        *reason = databaseText(q);
+        *reason = databaseText(q, m_path);
         return false;
     }
     if (!q.next()) {
@@ -565,7 +581,7 @@ bool RowSet::readBack(qint64 rowid, std::vector<QVariant> *values, QString *reas
               + QStringLiteral(" WHERE rowid = ?"));
     q.addBindValue(rowid);
     if (!q.exec()) {
-        *reason = databaseText(q);
+        *reason = databaseText(q, m_path);
         return false;
     }
     if (!q.next()) {
@@ -620,7 +636,7 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
                 q.addBindValue(s.second);
         }
         if (!q.exec()) {
-            *reason = explainRefusal(databaseText(q), sets);
+            *reason = explainRefusal(databaseText(q, m_path), sets);
             return false;
         }
         bool ok = false;
@@ -643,7 +659,7 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
                 q.addBindValue(s.second);
             q.addBindValue(rowid);
             if (!q.exec()) {
-                *reason = explainRefusal(databaseText(q), sets);
+                *reason = explainRefusal(databaseText(q, m_path), sets);
                 return false;
             }
             if (q.numRowsAffected() != 1) {
@@ -666,7 +682,7 @@ bool RowSet::writeRows(const std::vector<int> &rows)
         if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             return fail(tr("Nothing was saved: the diary could not be locked for writing (%1). Try again in "
                            "a moment.")
-                            .arg(databaseText(begin)));
+                            .arg(databaseText(begin, m_path)));
         }
     }
     std::vector<Written> written;
@@ -691,7 +707,7 @@ bool RowSet::writeRows(const std::vector<int> &rows)
     {
         QSqlQuery commit(db);
         if (!commit.exec(QStringLiteral("COMMIT"))) {
-            const QString why = databaseText(commit);
+            const QString why = databaseText(commit, m_path);
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             return fail(tr("Nothing was saved: the diary could not complete the write (%1).")
                             .arg(why));

@@ -79,7 +79,7 @@ class tst_WriteFaults : public QObject
     // One edit of the first day's BREAKFAST through the window, Update
     // refused by `fault`, then written once `mend` has run.
     void faultThenMend(const std::function<void(Fixture &)> &fault, const std::function<void(Fixture &)> &mend,
-                       const QStringList &messageWords)
+                       const QStringList &messageWords, bool namesTheFile = false)
     {
         Fixture f;
         QVERIFY(f.make(6));
@@ -99,6 +99,8 @@ class tst_WriteFaults : public QObject
         qInfo("message: %s", qPrintable(log.last()));
         for (const QString &word : messageWords)
             QVERIFY2(log.last().contains(word, Qt::CaseInsensitive), qPrintable(log.last()));
+        if (namesTheFile)
+            QVERIFY2(log.last().contains(f.path), qPrintable(log.last()));
         QVERIFY(rs->hasPendingChanges());
         QCOMPARE(rs->field(QStringLiteral("BREAKFAST")).toString(), QStringLiteral("porridge after the fault"));
 
@@ -131,7 +133,8 @@ private slots:
     void folderMadeReadOnlyWhileOpen()
     {
         faultThenMend([](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0500), 0); },
-                      [](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0700), 0); }, {QStringLiteral("not saved")});
+                      [](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0700), 0); },
+                      {QStringLiteral("not saved"), QStringLiteral("cannot be written")}, true);
     }
 
     void folderRemovedWhileOpen()
@@ -139,7 +142,7 @@ private slots:
         // Moved away, as when its disk goes; then put back.
         faultThenMend([](Fixture &f) { QVERIFY(QDir().rename(f.folder, f.folder + QStringLiteral(".gone"))); },
                       [](Fixture &f) { QVERIFY(QDir().rename(f.folder + QStringLiteral(".gone"), f.folder)); },
-                      {QStringLiteral("not saved")});
+                      {QStringLiteral("not saved")}, true);
     }
 
     void lockedByAnotherProcessPastTheBusyTimeout()

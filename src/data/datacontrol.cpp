@@ -2,11 +2,11 @@
 
 #include "data/diaryconnection.h"
 #include "data/diarynames.h"
+#include "data/textpool.h"
 
 #include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSet>
 #include <QSqlRecord>
 
 namespace diary {
@@ -36,21 +36,10 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
         for (int i = 0; i < fields; ++i)
             result.header << record.fieldName(i);
         result.cells.assign(result.header.cbegin(), result.header.cend());
-        // A diary repeats itself (scores, drinks, medications): equal texts of
-        // a column share one copy, which keeps decades of days small.
-        std::vector<QSet<QString>> seen(static_cast<size_t>(fields));
+        TextPool pool(fields);
         while (q.next()) {
-            for (int i = 0; i < fields; ++i) {
-                QString text = q.value(i).toString();
-                if (!text.isEmpty()) {
-                    const auto it = seen[size_t(i)].constFind(text);
-                    if (it != seen[size_t(i)].cend())
-                        text = *it;
-                    else
-                        seen[size_t(i)].insert(text);
-                }
-                result.cells.push_back(std::move(text));
-            }
+            for (int i = 0; i < fields; ++i)
+                result.cells.push_back(pool.shared(i, q.value(i).toString()));
             if (keyed) {
                 bool ok = false;
                 const qint64 id = q.value(fields).toLongLong(&ok);

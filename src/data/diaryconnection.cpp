@@ -93,12 +93,4 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-bool Connection::isReadOnly() const
-{
-    // sqlite3_db_readonly is not reachable through Qt's driver; a file that
-    // SQLite can only read shows as an unwritable file or folder.
-    const QFileInfo info(m_path);
-    return !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable();
-}
-
 } // namespace diary

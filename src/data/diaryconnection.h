@@ -24,9 +24,6 @@ public:
     QString path() const { return m_path; }
     QString name() const { return m_name; }
 
-    // Whether the file could only be opened for reading.
-    bool isReadOnly() const;
-
     // Busy wait for a command, in milliseconds (the command timeout of 30 s).
     static constexpr int kCommandTimeoutMs = 30000;
     // The connection timeout of 15 s, used while the file is first read.

@@ -1,12 +1,13 @@
 #include "data/rowset.h"
 
+#include "data/textpool.h"
+
 #include "data/diaryconnection.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSet>
 #include <QSqlRecord>
 
 #include <limits>
@@ -130,22 +131,14 @@ bool RowSet::readAll()
         const int columns = record.count();
         for (int i = 0; i < columns; ++i)
             fields << record.fieldName(i);
-        // Equal texts of a column share one copy: a diary repeats its drinks,
-        // medications and meals, and decades of days stay small.
-        std::vector<QSet<QString>> seen(static_cast<size_t>(columns));
+        diary::TextPool pool(columns);
         while (q.next()) {
             Row row;
             row.values.reserve(columns);
             for (int i = 0; i < columns; ++i) {
                 QVariant value = q.value(i);
-                if (value.typeId() == QMetaType::QString) {
-                    const QString text = value.toString();
-                    const auto it = seen[size_t(i)].constFind(text);
-                    if (it != seen[size_t(i)].cend())
-                        value = QVariant(*it);
-                    else
-                        seen[size_t(i)].insert(text);
-                }
+                if (value.typeId() == QMetaType::QString)
+                    value = QVariant(pool.shared(i, value.toString()));
                 row.values.push_back(std::move(value));
             }
             rows.push_back(std::move(row));

@@ -10,6 +10,8 @@
 namespace diary {
 
 namespace {
+int s_busyTimeoutMs = Connection::kCommandTimeoutMs;
+
 QString nextConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -44,38 +46,65 @@ std::unique_ptr<Connection> Connection::open(const QString &path, QString *error
     }
 
     std::unique_ptr<Connection> connection(new Connection(path, nextConnectionName()));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection->m_name);
-        // mode=rw opens an existing file only, read-only where the file is
-        // write-protected, and never creates one.
-        QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-        url.setQuery(QStringLiteral("mode=rw"));
-        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kCommandTimeoutMs));
-        if (!db.open()) {
-            if (error)
-                *error = QCoreApplication::translate("diary", "The diary file %1 could not be opened: %2. %3")
-                             .arg(path, db.lastError().text(), setupAdvice());
-            return nullptr;
-        }
-        QSqlQuery q(db);
-        // Reading the schema is the first real read of the file: a file that is
-        // not a SQLite database fails here.
-        if (!q.exec(QStringLiteral("PRAGMA schema_version"))) {
-            if (error)
-                *error = QCoreApplication::translate("diary", "The file %1 is not a MEALWISE diary (%2). %3")
-                             .arg(path, q.lastError().databaseText(), setupAdvice());
-            q.finish();
-            q = QSqlQuery();
-            db.close();
-            return nullptr;
-        }
-        q.finish();
-        // A rollback journal, not WAL, so that a closed diary is a single file.
-        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-        q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-    }
+    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection->m_name);
+    if (!connection->openDatabase(error))
+        return nullptr;
     return connection;
+}
+
+bool Connection::openDatabase(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    m_openedReadOnly = !QFileInfo(m_path).isWritable();
+    // mode=rw opens an existing file only, read-only where the file is
+    // write-protected, and never creates one.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs()));
+    if (!db.open()) {
+        if (error)
+            *error = QCoreApplication::translate("diary", "The diary file %1 could not be opened: %2. %3")
+                         .arg(m_path, db.lastError().text(), setupAdvice());
+        return false;
+    }
+    QSqlQuery q(db);
+    // Reading the schema is the first real read of the file: a file that is
+    // not a SQLite database fails here.
+    if (!q.exec(QStringLiteral("PRAGMA schema_version"))) {
+        if (error)
+            *error = QCoreApplication::translate("diary", "The file %1 is not a MEALWISE diary (%2). %3")
+                         .arg(m_path, q.lastError().databaseText(), setupAdvice());
+        q = QSqlQuery();
+        db.close();
+        return false;
+    }
+    q.finish();
+    // A rollback journal, not WAL, so that a closed diary is a single file.
+    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    return true;
+}
+
+bool Connection::reopenIfWritableNow()
+{
+    if (!m_openedReadOnly || !QFileInfo(m_path).isWritable())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (!db.isValid())
+        return false;
+    db.close();
+    return openDatabase(nullptr);
+}
+
+void Connection::setBusyTimeoutMs(int ms)
+{
+    s_busyTimeoutMs = ms;
+}
+
+int Connection::busyTimeoutMs()
+{
+    return s_busyTimeoutMs;
 }
 
 Connection::~Connection()

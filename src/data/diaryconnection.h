@@ -26,13 +26,25 @@ public:
 
     // Busy wait for a command, in milliseconds (the command timeout of 30 s).
     static constexpr int kCommandTimeoutMs = 30000;
+    // The busy wait that connections opened from now on use. Only tests that
+    // hold a lock on purpose shorten it; the program keeps kCommandTimeoutMs.
+    static void setBusyTimeoutMs(int ms);
+    static int busyTimeoutMs();
+
+    // A file that was write-protected when it was opened stays read-only for
+    // this connection even after it is made writable. When that is so and the
+    // file can be written now, this opens the connection again (nothing may
+    // be running on it) and says whether it did.
+    bool reopenIfWritableNow();
     // The connection timeout of 15 s, used while the file is first read.
     static constexpr int kConnectionTimeoutMs = 15000;
 
 private:
     Connection(QString path, QString name);
+    bool openDatabase(QString *error);
     QString m_path;
     QString m_name;
+    bool m_openedReadOnly = false;
 };
 
 // The advice that ends every message about a diary that cannot be used.

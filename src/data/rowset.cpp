@@ -409,10 +409,9 @@ bool RowSet::Delete(AffectEnum affect)
     if (!m_rows[size_t(index)].isNew) {
         QSqlDatabase db = m_connection->database();
         const QString what = describeRow(index);
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            return fail(tr("%1 was not deleted: the diary could not be locked for writing (%2).")
-                            .arg(what, databaseText(q, m_path)));
+        QString why;
+        if (!beginWrite(&why))
+            return fail(tr("%1 was not deleted: the diary could not be locked for writing (%2).").arg(what, why));
         qint64 rowid = 0;
         QString reason;
         bool ok = findRowid(m_rows[size_t(index)], &rowid, &reason);
@@ -665,18 +664,30 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
     return readBack(rowid, &written->values, reason);
 }
 
+bool RowSet::beginWrite(QString *why)
+{
+    // A diary opened while write-protected stays read-only on its
+    // connection; once the user has made it writable, a fresh connection
+    // writes it without the window being reopened.
+    m_connection->reopenIfWritableNow();
+    // IMMEDIATE takes the write lock first, so the rows cannot change
+    // between finding and writing them.
+    QSqlQuery q(m_connection->database());
+    if (q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return true;
+    *why = databaseText(q, m_path);
+    return false;
+}
+
 bool RowSet::writeRows(const std::vector<int> &rows)
 {
     QSqlDatabase db = m_connection->database();
     {
-        // IMMEDIATE takes the write lock first, so the rows cannot change
-        // between finding and writing them.
-        QSqlQuery begin(db);
-        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        QString why;
+        if (!beginWrite(&why))
             return fail(tr("Nothing was saved: the diary could not be locked for writing (%1). Try again in "
                            "a moment.")
-                            .arg(databaseText(begin, m_path)));
-        }
+                            .arg(why));
     }
     std::vector<Written> written;
     written.reserve(rows.size());

@@ -163,6 +163,8 @@ private:
 
     bool fail(const QString &message);
     bool succeed();
+    // Takes the write lock; false with the reason when it cannot be had.
+    bool beginWrite(QString *why);
     bool readAll();
     bool writeBeforeMove();
     bool moveTo(qint64 target); // index; <0 BOF, >=count EOF

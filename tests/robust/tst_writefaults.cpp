@@ -1,6 +1,7 @@
 // Faults while writing: each gives one clear message, the edit stays pending,
 // nothing else in the file changes, and Update after the fault is gone writes
 // the edit. Runs as an ordinary user so that file modes bind.
+#include "data/diaryconnection.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "entry/adodc.h"
@@ -79,10 +80,12 @@ class tst_WriteFaults : public QObject
     // One edit of the first day's BREAKFAST through the window, Update
     // refused by `fault`, then written once `mend` has run.
     void faultThenMend(const std::function<void(Fixture &)> &fault, const std::function<void(Fixture &)> &mend,
-                       const QStringList &messageWords, bool namesTheFile = false)
+                       const QStringList &messageWords, bool namesTheFile = false, bool faultBeforeOpening = false)
     {
         Fixture f;
         QVERIFY(f.make(6));
+        if (faultBeforeOpening)
+            fault(f);
         MessageLog log;
         auto *w = new frmrecords(nullptr, f.path);
         w->show();
@@ -93,7 +96,8 @@ class tst_WriteFaults : public QObject
         const QList<QVariantList> before = days(f.path);
 
         QVERIFY(rs->setField(QStringLiteral("BREAKFAST"), QStringLiteral("porridge after the fault")));
-        fault(f);
+        if (!faultBeforeOpening)
+            fault(f);
         w->cmdUpdate_Click();
         QCOMPARE(log.messages.size(), 1);
         qInfo("message: %s", qPrintable(log.last()));
@@ -130,6 +134,20 @@ private slots:
         ::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails instead of killing
     }
 
+    void programWaitsTheFullCommandTimeoutForALock()
+    {
+        // The lock test below shortens the wait; the program itself must not.
+        Fixture f;
+        QVERIFY(f.make(1));
+        QCOMPARE(diary::Connection::busyTimeoutMs(), 30000);
+        QString error;
+        auto connection = diary::Connection::open(f.path, &error);
+        QVERIFY2(connection, qPrintable(error));
+        QSqlQuery q(connection->database());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA busy_timeout")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 30000);
+    }
+
     void folderMadeReadOnlyWhileOpen()
     {
         faultThenMend([](Fixture &f) { QCOMPARE(chmodPath(f.folder, 0500), 0); },
@@ -147,6 +165,10 @@ private slots:
 
     void lockedByAnotherProcessPastTheBusyTimeout()
     {
+        // Past the wait is past the wait, however long it is; a short one
+        // keeps the suite quick.
+        diary::Connection::setBusyTimeoutMs(300);
+        const auto restore = qScopeGuard([] { diary::Connection::setBusyTimeoutMs(diary::Connection::kCommandTimeoutMs); });
         QProcess holder;
         faultThenMend(
             [&holder](Fixture &f) {
@@ -163,6 +185,15 @@ private slots:
                 QVERIFY(holder.waitForFinished(10000));
             },
             {QStringLiteral("locked")});
+    }
+
+    void fileWriteProtectedAtOpening_thenMadeWritable()
+    {
+        // The window opens the diary read-only; once the user makes the file
+        // writable, Update writes without reopening the window.
+        faultThenMend([](Fixture &f) { QCOMPARE(chmodPath(f.path, 0400), 0); },
+                      [](Fixture &f) { QCOMPARE(chmodPath(f.path, 0600), 0); }, {QStringLiteral("cannot be written")},
+                      true, true);
     }
 
     void diskFull()

@@ -8,7 +8,7 @@ MEALWISE_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth xdotool x11-utils imagemagick sqlite3 clang
+    xvfb xauth xdotool x11-utils imagemagick sqlite3 clang strace
 )
 
 as_root() {

@@ -1,15 +1,17 @@
 #include "app/module1.h"
+#include "app/processenv.h"
 #include "app/sessionend.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    app::keepFromStartingABus(qgetenv("XDG_RUNTIME_DIR"));
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MEALWISE"));
     QApplication::setOrganizationName(QStringLiteral("MEALWISE"));
     QApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
     installSessionEndHandlers();
     Main();
-    return app.exec();
+    return application.exec();
 }

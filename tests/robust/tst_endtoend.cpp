@@ -2,16 +2,20 @@
 // xdotool as a user drives it: a day is added through the "Records" window
 // and the program is left by "E&xit", or ended by SIGTERM or SIGHUP while the
 // day is still pending; the day is in the file and the placement in the
-// settings file.
+// settings file. Left by E&xit, the program runs under strace, which shows
+// that it starts no other program and opens no file of the user's but the
+// diary and its settings.
 #include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -36,6 +40,49 @@ void keys(const QStringList &k)
 {
     xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + k);
     QThread::msleep(400);
+}
+
+
+// strace's record of one run: every program started and every file opened.
+struct Trace
+{
+    QStringList programs; // each execve after the first, whether it worked or not
+    QStringList opened;   // paths opened successfully, as given
+    QStringList written;  // of these, the ones opened for writing or made
+};
+
+Trace readTrace(const QString &log)
+{
+    Trace t;
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly))
+        return t;
+    static const QRegularExpression call(
+        QStringLiteral("^\\d+\\s+(\\w+)\\((?:AT_FDCWD, )?\"([^\"]*)\"(.*)\\)\\s+=\\s+(-?\\d+)"));
+    bool first = true;
+    for (const QByteArray &raw : f.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw);
+        const QRegularExpressionMatch m = call.match(line);
+        if (!m.hasMatch())
+            continue;
+        const QString name = m.captured(1);
+        const QString path = m.captured(2);
+        const bool ok = m.captured(4).toLongLong() >= 0;
+        if (name.startsWith(QLatin1String("execve"))) {
+            if (!first)
+                t.programs << line;
+            first = false;
+            continue;
+        }
+        if (!ok)
+            continue;
+        t.opened << path;
+        const QString flags = m.captured(3);
+        if (!name.startsWith(QLatin1String("open")) || flags.contains(QLatin1String("O_WRONLY"))
+            || flags.contains(QLatin1String("O_RDWR")) || flags.contains(QLatin1String("O_CREAT")))
+            t.written << path;
+    }
+    return t;
 }
 
 } // namespace
@@ -81,14 +128,46 @@ private slots:
         QVERIFY(setup.waitForFinished(30000));
         QCOMPARE(setup.exitCode(), 0);
 
+        // Started from a folder of its own holding files with the diary's and
+        // the settings' names, which it must not touch.
+        QTemporaryDir cwd;
+        for (const char *decoy : {"Records.mdb", "MEALWISE.conf"}) {
+            QFile f(cwd.filePath(QLatin1String(decoy)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not to be read");
+        }
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        const bool traced = signal == 0;
+        if (traced && strace.isEmpty())
+            QSKIP("strace is needed (scripts/test installs it)");
+        if (traced) {
+            QProcess probe;
+            probe.start(strace, {QStringLiteral("-qq"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                 QStringLiteral("true")});
+            QVERIFY2(probe.waitForFinished(10000) && probe.exitCode() == 0,
+                     "strace cannot trace a program on this machine (ptrace not allowed?)");
+        }
+        const QString traceLog = home.filePath(QStringLiteral("../") + QFileInfo(home.path()).fileName()
+                                               + QStringLiteral(".strace"));
+
         QProcess mealwise;
+        mealwise.setWorkingDirectory(cwd.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         mealwise.setProcessEnvironment(env);
-        mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // as on a machine without a desktop bus
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        if (traced)
+            mealwise.start(strace, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), traceLog,
+                                    QStringLiteral("-e"),
+                                    QStringLiteral("trace=execve,execveat,open,openat,openat2,creat,mkdir,mkdirat,"
+                                                   "rename,renameat,renameat2,unlink,unlinkat,truncate"),
+                                    QStringLiteral(MEALWISE_BINARY)});
+        else
+            mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
         QVERIFY(mealwise.waitForStarted());
 
         const QString main = findWindow(QStringLiteral("MEALWISE"));
@@ -139,6 +218,59 @@ private slots:
         const QByteArray text = settings.readAll();
         for (const char *key : {"MainLeft=", "MainTop=", "MainWidth=", "MainHeight="})
             QVERIFY2(text.contains(key), text.constData());
+
+        if (traced)
+            checkTrace(traceLog, home.path(), diary, QFileInfo(settings).absoluteFilePath());
+    }
+
+private:
+    void checkTrace(const QString &log, const QString &home, const QString &diary, const QString &settings)
+    {
+        const Trace t = readTrace(log);
+        QFile::remove(log);
+        QVERIFY2(t.opened.contains(diary), "the trace does not show the diary being opened");
+        QVERIFY2(t.programs.isEmpty(), qPrintable(t.programs.join(QLatin1Char('\n'))));
+
+        const QString settingsFolder = QFileInfo(settings).absolutePath();
+        const auto ownFile = [&](const QString &path) {
+            // The diary with its rollback journal and its folder (synced when
+            // the journal goes); the settings file with the
+            // lock file and the temporary copy it is written through, and the
+            // folders that hold it.
+            return path == diary || path == diary + QStringLiteral("-journal")
+                || path == QFileInfo(diary).absolutePath() || path == settings
+                || path == settings + QStringLiteral(".lock")
+                || (path.startsWith(settings + QLatin1Char('.')) && path.size() == settings.size() + 7)
+                || path == settingsFolder || path == QFileInfo(settingsFolder).absolutePath();
+        };
+        // What the toolkit and the libraries under it read: themselves, their
+        // configuration, fonts, plugins beside the program, the system's
+        // machine id, and the per-user runtime folder.
+        static const QStringList systemPlaces = {
+            QStringLiteral("/usr/"), QStringLiteral("/lib"), QStringLiteral("/etc/"), QStringLiteral("/proc/"),
+            QStringLiteral("/sys/"), QStringLiteral("/dev/"), QStringLiteral("/var/cache/fontconfig/"),
+            QStringLiteral("/var/lib/dbus/"), QStringLiteral("/tmp/runtime-"),
+            QFileInfo(QStringLiteral(MEALWISE_BINARY)).absolutePath() + QLatin1Char('/')};
+        const auto systemFile = [&](const QString &path) {
+            return std::any_of(systemPlaces.begin(), systemPlaces.end(),
+                               [&](const QString &place) { return path.startsWith(place); });
+        };
+        QStringList strangers;
+        for (const QString &path : t.opened) {
+            if (path.startsWith(home + QLatin1Char('/')) || path == home) {
+                if (!ownFile(path))
+                    strangers << path;
+            } else if (!systemFile(path) && path != QStringLiteral(MEALWISE_BINARY)) {
+                strangers << path;
+            }
+        }
+        QVERIFY2(strangers.isEmpty(), qPrintable(QStringLiteral("opened: ") + strangers.join(QStringLiteral(", "))));
+        QStringList writes;
+        for (const QString &path : t.written) {
+            if (!ownFile(path) && path != QStringLiteral("/dev/null") && !path.startsWith(QLatin1String("/tmp/runtime-")))
+                writes << path;
+        }
+        QVERIFY2(writes.isEmpty(), qPrintable(QStringLiteral("written: ") + writes.join(QStringLiteral(", "))));
     }
 };
 

@@ -146,7 +146,8 @@ private slots:
         QTest::addColumn<bool>("mainFails");
         QTest::addColumn<bool>("recordsFail");
         QTest::addColumn<bool>("foodFails");
-        QTest::addColumn<QString>("what"); // words the main window's message must hold
+        // Words the message of the first window that fails must hold.
+        QTest::addColumn<QString>("what");
 
         const QString notExist = QStringLiteral("does not exist");
         const QString notDiary = QStringLiteral("not a MEALWISE diary");
@@ -159,12 +160,12 @@ private slots:
         QTest::newRow("one random byte") << Bad::RandomSmall << true << true << true << query;
         QTest::newRow("random page") << Bad::RandomPage << true << true << true << notDiary;
         QTest::newRow("200 kB random") << Bad::RandomLarge << true << true << true << notDiary;
-        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QString();
+        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QStringLiteral("malformed");
         QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true << QStringLiteral("malformed");
-        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QString();
+        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QStringLiteral("malformed");
         QTest::newRow("truncated inside header") << Bad::TruncatedInHeader << true << true << true << QStringLiteral("malformed");
         QTest::newRow("no records table") << Bad::NoRecordsTable << true << true << false << query;
-        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QString();
+        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QStringLiteral("FOOD AND MEDICATION");
         QTest::newRow("no BMs column") << Bad::NoColumn << true << true << false << QStringLiteral("BMs");
         QTest::newRow("no ranking query") << Bad::NoQuery << true << false << false << query;
         QTest::newRow("read-only file") << Bad::ReadOnly << false << false << false << QString();
@@ -192,6 +193,7 @@ private slots:
         main->show();
         if (mainFails) {
             QCOMPARE(log.messages.size(), 1);
+            qInfo("main window: %s", qPrintable(log.last()));
             QVERIFY2(log.last().contains(path), qPrintable(log.last()));
             QVERIFY2(log.last().contains(what), qPrintable(log.last()));
             QVERIFY2(log.last().contains(QLatin1String("mealwise-setup")), qPrintable(log.last()));
@@ -227,7 +229,10 @@ private slots:
         food->show();
         if (foodFails) {
             QCOMPARE(log.messages.size(), 1);
+            qInfo("food window: %s", qPrintable(log.last()));
             QVERIFY2(log.last().contains(path), qPrintable(log.last()));
+            if (!mainFails && !recordsFail)
+                QVERIFY2(log.last().contains(what), qPrintable(log.last()));
         } else {
             QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
         }

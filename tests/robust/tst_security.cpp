@@ -31,19 +31,22 @@ private slots:
     void setup_folderAndFilePrivateWhateverTheUmask_data()
     {
         QTest::addColumn<int>("umask");
-        QTest::newRow("umask 000") << 0;
-        QTest::newRow("umask 022") << 022;
-        QTest::newRow("umask 077") << 077;
+        QTest::addColumn<int>("days");
+        QTest::newRow("umask 000") << 0 << 20;
+        QTest::newRow("umask 022") << 022 << 20;
+        QTest::newRow("umask 077") << 077 << 20;
+        QTest::newRow("umask 022, no sample days") << 022 << 0;
     }
     void setup_folderAndFilePrivateWhateverTheUmask()
     {
         QFETCH(int, umask);
+        QFETCH(int, days);
         QTemporaryDir root;
         const QString path = root.filePath(QStringLiteral("MEALWISE/Records.mdb"));
         const mode_t old = ::umask(mode_t(umask));
         QProcess setup;
         setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
-                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("20")});
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});
         const bool finished = setup.waitForFinished(60000);
         ::umask(old);
         QVERIFY(finished);
@@ -66,6 +69,20 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);
         QCOMPARE(modeOf(path), mode_t(0600));
+    }
+
+    void setup_refusesADanglingLinkAtThePath()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("MEALWISE"))));
+        const QString path = root.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        const QString target = root.filePath(QStringLiteral("elsewhere.mdb"));
+        QVERIFY(QFile::link(target, path));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path});
+        QVERIFY(setup.waitForFinished(60000));
+        QVERIFY(setup.exitCode() != 0);
+        QVERIFY(!QFileInfo::exists(target));
     }
 
     void sqlTypedIntoFields_storedAsText()

@@ -134,9 +134,11 @@ private slots:
         ::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails instead of killing
     }
 
-    void programWaitsTheFullCommandTimeoutForALock()
+    void connectionWaitsForLocksIsDurableAndNeverCreates()
     {
         // The lock test below shortens the wait; the program itself must not.
+        // A crash cannot show lost durability (the system keeps the written
+        // pages), so the settings that give it are checked here.
         Fixture f;
         QVERIFY(f.make(1));
         QCOMPARE(diary::Connection::busyTimeoutMs(), 30000);
@@ -146,6 +148,11 @@ private slots:
         QSqlQuery q(connection->database());
         QVERIFY(q.exec(QStringLiteral("PRAGMA busy_timeout")) && q.next());
         QCOMPARE(q.value(0).toInt(), 30000);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 2); // FULL
+        QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("delete"));
+        QVERIFY(connection->database().databaseName().endsWith(QLatin1String("?mode=rw")));
     }
 
     void folderMadeReadOnlyWhileOpen()
@@ -222,6 +229,7 @@ private slots:
         QCOMPARE(log.messages.size(), 1);
         qInfo("message: %s", qPrintable(log.last()));
         QVERIFY2(log.last().contains(QLatin1String("saved")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(f.path), qPrintable(log.last()));
         QCOMPARE(rs->pendingRowCount(), 200);
         QCOMPARE(query(f.path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(),
                  QStringLiteral("ok"));
@@ -231,6 +239,59 @@ private slots:
         w->cmdUpdate_Click();
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
         QCOMPARE(days(f.path).size(), before.size() + 200);
+        // Written as typed, not as emptied rows.
+        QCOMPARE(query(f.path, QStringLiteral("SELECT count(*) FROM records WHERE length(COMMENTS) = 200 AND "
+                                              "length(LUNCH) = 200"))
+                     .value(0)
+                     .value(0)
+                     .toInt(),
+                 200);
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void diaryAtItsSizeLimit_saysTheDiskIsFull()
+    {
+        // SQLite's own "full" result, as a full file system gives it: no
+        // connection of this process may grow the file.
+        const auto limitPages = [](bool limited) {
+            for (const QString &name : QSqlDatabase::connectionNames()) {
+                QSqlQuery q(QSqlDatabase::database(name, false));
+                QVERIFY(q.exec(QStringLiteral("PRAGMA page_count")) && q.next());
+                const qint64 pages = q.value(0).toLongLong();
+                QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(limited ? pages : 1073741823)));
+            }
+        };
+        Fixture f;
+        QVERIFY(f.make(3));
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        rs->setLockType(RowSet::adLockBatchOptimistic);
+        const QList<QVariantList> before = days(f.path);
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(rs->AddNew());
+            QVERIFY(rs->setField(QStringLiteral("COMMENTS"), QString(2000, QLatin1Char('a' + i % 26))));
+        }
+        limitPages(true);
+        w->cmdUpdate_Click();
+        QCOMPARE(log.messages.size(), 1);
+        qInfo("message: %s", qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QLatin1String("make room")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(f.path), qPrintable(log.last()));
+        QCOMPARE(rs->pendingRowCount(), 50);
+        QCOMPARE(days(f.path), before);
+
+        limitPages(false);
+        log.clear();
+        w->cmdUpdate_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(query(f.path, QStringLiteral("SELECT count(*) FROM records WHERE length(COMMENTS) = 2000"))
+                     .value(0)
+                     .value(0)
+                     .toInt(),
+                 50);
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -251,7 +312,7 @@ private slots:
         w->cmdUpdate_Click();
         QCOMPARE(log.messages.size(), 1);
         qInfo("message: %s", qPrintable(log.last()));
-        QVERIFY2(log.last().contains(QLatin1String("read")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QLatin1String("cannot be written")), qPrintable(log.last()));
         QVERIFY(rs->hasPendingChanges());
         QCOMPARE(robust::snapshot(f.root.path()), files);
         log.clear();

@@ -132,9 +132,11 @@ QString createDiary(const QString &path)
 
     const QString folder = info.absolutePath();
     if (!QFileInfo::exists(folder)) {
-        if (!QDir().mkpath(folder))
+        // Health data: only the user may look into the folder, from the
+        // moment it exists (the umask can only narrow 0700).
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (!QDir().mkpath(parent) || ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
             return tr("The folder %1 could not be created.").arg(folder);
-        // Health data: only the user may look into the folder.
         ::chmod(QFile::encodeName(folder).constData(), 0700);
     }
 

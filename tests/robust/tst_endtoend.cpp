@@ -106,7 +106,7 @@ private slots:
         QFETCH(int, signal);
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
             || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            QSKIP("Xvfb and xdotool are needed (scripts/test installs them)");
+            QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
 
         QTemporaryDir home;
         const QString display = QStringLiteral(":%1").arg(200 + ::getpid() % 500);
@@ -139,7 +139,7 @@ private slots:
         const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
         const bool traced = signal == 0;
         if (traced && strace.isEmpty())
-            QSKIP("strace is needed (scripts/test installs it)");
+            QFAIL("strace is needed (scripts/test installs it)");
         if (traced) {
             QProcess probe;
             probe.start(strace, {QStringLiteral("-qq"), QStringLiteral("-o"), QStringLiteral("/dev/null"),

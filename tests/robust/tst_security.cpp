@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,6 +70,46 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);
         QCOMPARE(modeOf(path), mode_t(0600));
+    }
+
+    void setup_neverOpensTheDiaryWiderThanPrivate()
+    {
+        // The final modes could hide a moment in which others could open
+        // the file; the system calls show the modes it is made with.
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QFAIL("strace is needed (scripts/test installs it)");
+        QTemporaryDir root;
+        const QString folder = root.filePath(QStringLiteral("MEALWISE"));
+        const QString path = folder + QStringLiteral("/Records.mdb");
+        const QString log = root.filePath(QStringLiteral("setup.strace"));
+        QProcess setup;
+        setup.start(strace, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), log,
+                             QStringLiteral("-e"), QStringLiteral("trace=execve,mkdir,mkdirat,open,openat,creat"),
+                             QStringLiteral(MEALWISE_SETUP_BINARY), QStringLiteral("--path"), path,
+                             QStringLiteral("--sample-days"), QStringLiteral("3")});
+        QVERIFY(setup.waitForFinished(60000));
+        QCOMPARE(setup.exitCode(), 0);
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        int made = 0;
+        int execs = 0;
+        for (const QByteArray &raw : f.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw);
+            if (line.contains(QLatin1String("execve(")))
+                ++execs;
+            const bool creates = line.contains(QLatin1String("O_CREAT")) || line.contains(QLatin1String("mkdir"));
+            if (!creates || !line.contains(QLatin1Char('"') + folder))
+                continue;
+            ++made;
+            // Every file beside the diary (journal included) is made 0600 or
+            // narrower, the folder 0700.
+            const QString mode = line.section(QLatin1String(", "), -1).section(QLatin1Char(')'), 0, 0);
+            const QString expected = line.contains(QLatin1String("mkdir")) ? QStringLiteral("0700") : QStringLiteral("0600");
+            QVERIFY2(mode == expected || mode == QStringLiteral("0400"), qPrintable(line));
+        }
+        QVERIFY2(made >= 2, "the trace shows neither the folder nor the file being made");
+        QCOMPARE(execs, 1); // the setup program itself, and nothing it starts
     }
 
     void setup_refusesADanglingLinkAtThePath()

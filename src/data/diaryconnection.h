@@ -26,6 +26,8 @@ public:
 
     // Busy wait for a command, in milliseconds (the command timeout of 30 s).
     static constexpr int kCommandTimeoutMs = 30000;
+    // The connection timeout of 15 s, used while the file is first read.
+    static constexpr int kConnectionTimeoutMs = 15000;
     // The busy wait that connections opened from now on use. Only tests that
     // hold a lock on purpose shorten it; the program keeps kCommandTimeoutMs.
     static void setBusyTimeoutMs(int ms);
@@ -36,8 +38,6 @@ public:
     // file can be written now, this opens the connection again (nothing may
     // be running on it) and says whether it did.
     bool reopenIfWritableNow();
-    // The connection timeout of 15 s, used while the file is first read.
-    static constexpr int kConnectionTimeoutMs = 15000;
 
 private:
     Connection(QString path, QString name);

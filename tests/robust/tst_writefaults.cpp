@@ -203,6 +203,36 @@ private slots:
                       true, true);
     }
 
+    void fileWriteProtectedAtOpening_thenMadeWritable_deletes()
+    {
+        Fixture f;
+        QVERIFY(f.make(3));
+        QCOMPARE(chmodPath(f.path, 0400), 0);
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        const qint64 id = rs->field(QStringLiteral("ID")).toLongLong();
+        w->cmdDelete_Click();
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.last().contains(QLatin1String("cannot be written")), qPrintable(log.last()));
+        QCOMPARE(days(f.path).size(), 3);
+
+        QCOMPARE(chmodPath(f.path, 0600), 0);
+        log.clear();
+        QCOMPARE(rs->field(QStringLiteral("ID")).toLongLong(), id);
+        w->cmdDelete_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(query(f.path, QStringLiteral("SELECT count(*) FROM records WHERE ID = %1").arg(id))
+                     .value(0)
+                     .value(0)
+                     .toInt(),
+                 0);
+        QCOMPARE(days(f.path).size(), 2);
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
     void fullDisk_data()
     {
         QTest::addColumn<bool>("fileSizeLimit");

@@ -94,14 +94,9 @@ public:
     bool runSize(int days)
     {
         QTemporaryDir home;
-        const QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
-        QProcess setup;
-        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
-                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});
-        if (!setup.waitForFinished(600000) || setup.exitCode() != 0) {
-            out << "mealwise-setup failed: " << setup.readAllStandardError() << Qt::endl;
+        const QString path = makeDiary(home, days);
+        if (path.isEmpty())
             return false;
-        }
         // The program reaches its diary and settings through the home folder.
         qputenv("HOME", QFile::encodeName(home.path()));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path() + QStringLiteral("/.config"));
@@ -275,11 +270,8 @@ public:
     double measureRss(int days)
     {
         QTemporaryDir home;
-        const QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
-        QProcess setup;
-        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
-                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});
-        if (!setup.waitForFinished(600000) || setup.exitCode() != 0)
+        const QString path = makeDiary(home, days);
+        if (path.isEmpty())
             return -1;
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss-child"), path});
@@ -291,6 +283,21 @@ public:
     }
 
 private:
+    // A diary of `days` sample days in `home`, made by the setup program as a
+    // user makes it; its path, or empty (with the reason printed).
+    QString makeDiary(const QTemporaryDir &home, int days)
+    {
+        const QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});
+        if (!setup.waitForFinished(600000) || setup.exitCode() != 0) {
+            out << "mealwise-setup failed: " << setup.readAllStandardError() << Qt::endl;
+            return {};
+        }
+        return path;
+    }
+
     // Times one startup in a fresh process; returns the child's own figure.
     double childStartup(const char *mode)
     {

@@ -2,11 +2,14 @@
 
 #include "entry/adodc.h"
 #include "platform/msgbox.h"
+#include "platform/twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
 #include <QScreen>
 
 BoundEntryWindow::BoundEntryWindow(QWidget *parent) : QWidget(parent)
@@ -26,6 +29,16 @@ void BoundEntryWindow::connectNavigator()
 void BoundEntryWindow::trapped(const QString &description)
 {
     vb::MsgBox(description, this);
+}
+
+QLabel *BoundEntryWindow::makeBackdrop(const QRect &twips, const QImage &picture)
+{
+    auto *image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(vb::twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    image->setScaledContents(true);
+    image->setPixmap(QPixmap::fromImage(picture));
+    return image;
 }
 
 void BoundEntryWindow::setFixedClientSize(const QSize &size)

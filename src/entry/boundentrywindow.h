@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class Adodc;
+class QLabel;
 class QPushButton;
 
 // What both entry windows share: the record navigator datPrimaryRS, the
@@ -44,6 +45,8 @@ protected:
     void trapped(const QString &description);
     // Fixed client size in pixels, frame without minimise or maximise box.
     void setFixedClientSize(const QSize &size);
+    // The window's picture, "Image1", stretched over `twips`.
+    QLabel *makeBackdrop(const QRect &twips, const QImage &picture);
 
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

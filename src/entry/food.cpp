@@ -84,11 +84,7 @@ QString FOOD::noRowMessage() const
 
 void FOOD::buildControls()
 {
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(vb::twipsRect(0, 0, 11520, 7320));
-    Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap::fromImage(entryartwork::foodBackground()));
+    Image1 = makeBackdrop(QRect(0, 0, 11520, 7320), entryartwork::foodBackground());
 
     for (int i = 0; i < 4; ++i) {
         const LabelDesign &l = kLabels[i];

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Records.mdb"));
-    if (!diary::createDiary(path).isEmpty() || !diary::addSampleDays(path, 4, 1).isEmpty())
+    if (!diary::createDiary(path).isEmpty() || !diary::addSampleDays(path, 4, QDate(2026, 1, 1), 1).isEmpty())
         fault("setup");
     RowSet sets[2];
     for (RowSet &rs : sets) {

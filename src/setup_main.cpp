@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDate>
 #include <QFile>
 #include <QTextStream>
 
@@ -50,7 +51,7 @@ int main(int argc, char *argv[])
         err << "mealwise-setup: " << failure << "\n";
         return 1;
     }
-    failure = diary::addSampleDays(path, days);
+    failure = diary::addSampleDays(path, days, QDate::currentDate());
     if (!failure.isEmpty()) {
         // The file is our own, just made: leave nothing half-filled behind.
         QFile::remove(path);

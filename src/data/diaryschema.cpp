@@ -184,7 +184,7 @@ QString createDiary(const QString &path)
     return {};
 }
 
-QString addSampleDays(const QString &path, int days, quint32 seed)
+QString addSampleDays(const QString &path, int days, const QDate &today, quint32 seed)
 {
     if (days <= 0)
         return {};
@@ -208,7 +208,7 @@ QString addSampleDays(const QString &path, int days, quint32 seed)
         }
         q.prepare(QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
                   + placeholders.join(QLatin1Char(',')) + QLatin1Char(')'));
-        SampleDays generator(seed);
+        SampleDays generator(seed, today);
         for (int i = 0; i < days && failure.isEmpty(); ++i) {
             const SampleDay day = generator.day(days - i);
             for (const QString &c : recordsColumns()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 namespace diary {
@@ -10,10 +11,10 @@ namespace diary {
 // success, else a message a user can read.
 QString createDiary(const QString &path);
 
-// Adds `days` plausible days, one per calendar day ending yesterday, with
-// varied scores, meals, drinks and medications. The same `seed` gives the same
-// days. Empty string on success.
-QString addSampleDays(const QString &path, int days, quint32 seed = 20261209);
+// Adds `days` plausible days, one per calendar day ending the day before
+// `today`, with varied scores, meals, drinks and medications. The same `seed`
+// and `today` give the same days. Empty string on success.
+QString addSampleDays(const QString &path, int days, const QDate &today, quint32 seed = 20261209);
 
 // The statements that make the schema, for tests that build odd diaries.
 QString createRecordsTableSql();

@@ -57,7 +57,7 @@ SampleDay SampleDays::day(int daysAgo)
         d.insert(c, QVariant());
     d.remove(QStringLiteral("ID"));
 
-    d[QStringLiteral("DATE")] = QDate::currentDate().addDays(-daysAgo).toString(Qt::ISODate);
+    d[QStringLiteral("DATE")] = m_today.addDays(-daysAgo).toString(Qt::ISODate);
     // A day now and then is left unscored, as real diaries have them.
     if (m_random.bounded(40u) != 0)
         d[QStringLiteral("OVERALL SCORE")] = int(1 + m_random.bounded(10u));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QString>
@@ -14,13 +15,14 @@ using SampleDay = QHash<QString, QVariant>;
 class SampleDays
 {
 public:
-    explicit SampleDays(quint32 seed) : m_random(seed) {}
-    // The day `daysAgo` days before today.
+    SampleDays(quint32 seed, const QDate &today) : m_random(seed), m_today(today) {}
+    // The day `daysAgo` days before `today`.
     SampleDay day(int daysAgo);
 
 private:
     QString pick(const QStringList &items);
     QRandomGenerator m_random;
+    QDate m_today;
 };
 
 } // namespace diary

@@ -164,15 +164,16 @@ frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath
     RowSet *rs = datPrimaryRS->Recordset();
     // Dates are typed day first and stored as yyyy-MM-dd; a text that is no
     // date stops the write, so it stays in the box to be corrected.
-    rs->setFieldWriter(QStringLiteral("DATE"), [](const QVariant &pending, QString *error) -> std::optional<QVariant> {
+    rs->setFieldWriter(QStringLiteral("DATE"), [this](const QVariant &pending, QString *error) -> std::optional<QVariant> {
         const QString text = pending.toString().trimmed();
         if (pending.isNull() || text.isEmpty())
             return std::optional<QVariant>(QVariant());
-        const std::optional<QDate> date = diary::readDayFirstDate(text);
+        const QDate today = m_today();
+        const std::optional<QDate> date = diary::readDayFirstDate(text, today.year());
         if (!date) {
             *error = tr("\"%1\" in the DATE box is not a date. Type the day, then the month, then the year, for "
                         "example %2.")
-                         .arg(shown(pending.toString()), diary::showDate(QDate::currentDate()));
+                         .arg(shown(pending.toString()), diary::showDate(today));
             return std::nullopt;
         }
         return QVariant(diary::storeDate(*date));

@@ -3,7 +3,10 @@
 #include "data/diarynames.h"
 #include "entry/boundentrywindow.h"
 
+#include <QDate>
 #include <QString>
+
+#include <functional>
 
 #include <map>
 
@@ -54,6 +57,10 @@ public:
 
     void Form_Load();
 
+    // Where the window learns today's date: typed two-digit years are read in
+    // the hundred years around it. The clock unless a caller says otherwise.
+    void setTodayProvider(std::function<QDate()> today) { m_today = std::move(today); }
+
 private:
     void buildControls();
     void bindControls();
@@ -63,4 +70,5 @@ private:
     QString m_databasePath;
     std::map<int, QWidget *> m_txtFields;
     std::map<int, QLabel *> m_lblLabels;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 };

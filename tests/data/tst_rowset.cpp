@@ -503,7 +503,7 @@ void tst_RowSet::fieldWriterAndCancel()
 void tst_RowSet::manyRows()
 {
     TempDiary diary;
-    QVERIFY(diary::addSampleDays(diary.path(), 3650).isEmpty());
+    QVERIFY(diary::addSampleDays(diary.path(), 3650, QDate::currentDate()).isEmpty());
     RowSet rs;
     QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
     QCOMPARE(rs.RecordCount(), 3650);

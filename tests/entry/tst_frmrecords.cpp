@@ -700,14 +700,21 @@ void tst_frmrecords::datesReadDayFirst()
     fillDays(diary, 1);
     MessageLog log;
     frmrecords *w = open(diary.path());
-    const struct { const char *typed; const char *stored; const char *shown; } cases[] = {
-        {"3/4/26", "2026-04-03", "03/04/26"},
-        {"13/1/47", "1947-01-13", "13/01/47"},
-        {"13/1/46", "2046-01-13", "13/01/46"},
-        {"1/2/1930", "1930-02-01", "01/02/30"},
-        {"29/02/2028", "2028-02-29", "29/02/28"},
+    // The window is given its today, so the two-digit-year window is checked
+    // on both sides of its edge whatever the clock says.
+    const struct { int todayYear; const char *typed; const char *stored; const char *shown; } cases[] = {
+        {2026, "3/4/26", "2026-04-03", "03/04/26"},
+        {2026, "13/1/47", "1947-01-13", "13/01/47"},
+        {2026, "13/1/46", "2046-01-13", "13/01/46"},
+        {2027, "13/1/47", "2047-01-13", "13/01/47"},
+        {2027, "13/1/48", "1948-01-13", "13/01/48"},
+        {2046, "31/12/66", "2066-12-31", "31/12/66"},
+        {2046, "1/1/67", "1967-01-01", "01/01/67"},
+        {2026, "1/2/1930", "1930-02-01", "01/02/30"},
+        {2026, "29/02/2028", "2028-02-29", "29/02/28"},
     };
     for (const auto &c : cases) {
+        w->setTodayProvider([y = c.todayYear] { return QDate(y, 6, 15); });
         typeInto(w->txtFields(7), QLatin1String(c.typed));
         click(w, "cmdUpdate");
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));

@@ -65,7 +65,7 @@ bool runSql(const QString &path, const QStringList &statements)
 // A good diary with some days, as the setup program makes it.
 bool goodDiary(const QString &path, int days)
 {
-    return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, days, 7).isEmpty();
+    return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, days, QDate::currentDate(), 7).isEmpty();
 }
 
 bool arrange(Bad bad, const QString &path)

@@ -40,7 +40,7 @@ private slots:
             : 60;
         TempDiary d;
         QVERIFY2(d.ok(), qPrintable(d.error()));
-        QVERIFY(diary::addSampleDays(d.path(), 40, 3).isEmpty());
+        QVERIFY(diary::addSampleDays(d.path(), 40, QDate::currentDate(), 3).isEmpty());
         const QString journal = d.path() + QStringLiteral("-journal");
 
         QRandomGenerator rng(20261209);

@@ -67,7 +67,7 @@ struct Fixture
     {
         folder = root.filePath(QStringLiteral("MEALWISE"));
         path = folder + QStringLiteral("/Records.mdb");
-        return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, sampleDays, 5).isEmpty();
+        return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, sampleDays, QDate::currentDate(), 5).isEmpty();
     }
 };
 

@@ -9,6 +9,8 @@ MEALWISE_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick sqlite3 clang strace
+    qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libboost-math-dev libeigen3-dev libsqlite3-dev
+    poppler-utils faketime openbox appstream desktop-file-utils lintian help2man man-db ccache
 )
 
 as_root() {

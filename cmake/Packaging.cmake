@@ -23,8 +23,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # The Qt libraries, the two plugins found only at run time (the SQLite
-# driver and the X11/Wayland platform plugins) and the face the splash's
-# "Arial" is drawn in. dpkg-shlibdeps adds the C and
+# driver and the X11/Wayland platform plugins) and Liberation Sans, the face
+# every window is drawn in. dpkg-shlibdeps adds the C and
 # C++ run-time libraries from the programs themselves.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, fonts-liberation2")

@@ -104,6 +104,7 @@ void frmMain::buildControls()
     Label1->setAttribute(Qt::WA_TranslucentBackground);
     Label1->setText(QStringLiteral("This form shows meals from the best days to the worst days by the  OVERALL SCORE "
                                    "given. A day with a high score would mean that the meals the day before were OK."));
+    vb::fitCaption(Label1);
 
     MSFlexGrid1 = new vb::FlexGrid(clientArea);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -123,6 +124,7 @@ void frmMain::buildControls()
     cmdFilter->setObjectName(QStringLiteral("cmdFilter"));
     cmdFilter->setGeometry(vb::twipsRect(9720, 0, 1125, 345));
     cmdFilter->setToolTip(QStringLiteral("To FILTER click, and then use the filter buttons to search."));
+    vb::fitCaption(cmdFilter);
 
     Data2.DatabaseName = m_databasePath;
     Data2.RecordSource = diary::mainRecordSource();

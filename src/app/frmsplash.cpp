@@ -62,6 +62,7 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
     Label1 = makeLabel(fraMainFrame, "Label1", 1680, 600, 3855, 735, vb::designFont(QStringLiteral("MS Sans Serif"), 24, true),
                        QColor(64, 64, 64));
     Label1->setText(QStringLiteral("Now Loading...."));
+    vb::fitCaption(Label1);
     lblProductName = makeLabel(fraMainFrame, "lblProductName", 2280, 1560, 4020, 825,
                                vb::designFont(QStringLiteral("Arial"), 36, true, true), QColor(128, 0, 0));
     lblVersion = makeLabel(fraMainFrame, "lblVersion", 3720, 2640, 1470, 285, vb::designFont(QStringLiteral("Arial"), 12, true),
@@ -72,10 +73,12 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
                              QColor());
     lblCopyright->setWordWrap(true);
     lblCopyright->setText(QStringLiteral("Copyright \u00A9 the MEALWISE developers. All rights reserved."));
+    vb::fitCaption(lblCopyright);
     Label12 = makeLabel(fraMainFrame, "Label12", 120, 4080, 1935, 375, vb::designFont(QStringLiteral("Small Fonts"), 6),
                         QColor());
     Label12->setWordWrap(true);
     Label12->setText(QStringLiteral("Warning... Use at own risk. Close form to remove that risk."));
+    vb::fitCaption(Label12);
 
     Form_Load();
 

@@ -51,6 +51,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
     pal.setColor(QPalette::WindowText, QColor(255, 255, 0));
     label->setPalette(pal);
     label->setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25, true));
+    vb::fitCaption(label);
     return label;
 }
 
@@ -95,6 +96,8 @@ void FOOD::buildControls()
                        QStringLiteral("Enter food and medication and the effect it has on you for your own records."),
                        vb::twipsRect(3240, 5640, 7215, 255));
     Label1->setWordWrap(false);
+    Label1->setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25, true));
+    vb::fitCaption(Label1);
 
     for (int i = 0; i < 4; ++i) {
         const BoxDesign &b = kBoxes[i];
@@ -116,6 +119,7 @@ void FOOD::buildControls()
         b->setGeometry(vb::twipsRect(left, 6240, 1095, 300));
         b->setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25));
         b->setAutoDefault(false);
+        vb::fitCaption(b);
         if (tip)
             b->setToolTip(QLatin1String(tip));
         return b;

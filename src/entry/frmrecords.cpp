@@ -129,12 +129,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, pal.color(QPalette::ButtonText));
     label->setPalette(pal);
-    // Where this desktop's face is wider than the design's, the caption is
-    // set a little smaller rather than cut off.
-    QFont font = label->font();
-    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(caption) > geometry.width())
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-    label->setFont(font);
+    vb::fitCaption(label);
     return label;
 }
 
@@ -289,6 +284,7 @@ void frmrecords::buildControls()
         b->setGeometry(vb::twipsRect(left, 0, 1095, 300));
         b->setFont(defaultFont());
         b->setAutoDefault(false);
+        vb::fitCaption(b);
         if (tip)
             b->setToolTip(QLatin1String(tip));
         return b;

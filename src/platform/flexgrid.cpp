@@ -373,6 +373,7 @@ void FlexGrid::ensureRowPositions() const
 {
     if (m_rowTopsValid)
         return;
+    ++m_rowPositionRebuilds;
     const int scrolling = std::max(0, m_rows - m_fixedRows);
     m_rowTops.resize(size_t(scrolling) + 1);
     qint64 y = 0;

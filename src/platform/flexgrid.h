@@ -133,6 +133,10 @@ public:
     void setDesignFont(const QString &name, double points);
     QString designFontName() const { return m_designFontName; }
 
+    // Work done so far: how many times the rows' pixel positions were
+    // rebuilt. Setting many heights in a row must cost one rebuild, not one each.
+    qint64 rowPositionRebuilds() const { return m_rowPositionRebuilds; }
+
     // Cell under a point of the viewport, or -1.
     int rowAt(int y) const;
     int colAt(int x) const;
@@ -201,6 +205,7 @@ private:
     // Pixel tops of the scrolling rows, rebuilt lazily after a height change.
     mutable std::vector<qint64> m_rowTops;
     mutable bool m_rowTopsValid = false;
+    mutable qint64 m_rowPositionRebuilds = 0;
 
     QString m_designFontName;
     bool m_redraw = true;

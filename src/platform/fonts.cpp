@@ -1,20 +1,20 @@
 #include "platform/fonts.h"
 
-#include <QFontDatabase>
+#include <QAbstractButton>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <functional>
 
 namespace vb {
 
 QString mapFontFamily(const QString &designName)
 {
-    if (designName.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("Liberation Sans");
-    if (designName.compare(QLatin1String("MS Sans Serif"), Qt::CaseInsensitive) == 0
-        || designName.compare(QLatin1String("Small Fonts"), Qt::CaseInsensitive) == 0) {
-        static const QString sans = [] {
-            const QString general = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-            return general.isEmpty() ? QStringLiteral("DejaVu Sans") : general;
-        }();
-        return sans;
+    for (const char *design : {"MS Sans Serif", "Small Fonts", "Arial"}) {
+        if (designName.compare(QLatin1String(design), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("Liberation Sans");
     }
     return designName;
 }
@@ -22,12 +22,57 @@ QString mapFontFamily(const QString &designName)
 QFont designFont(const QString &designName, double pointSize, bool bold, bool italic)
 {
     QFont font(mapFontFamily(designName));
-    font.setStyleHint(designName.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0 ? QFont::Helvetica
-                                                                                           : QFont::SansSerif);
+    // Should the face be missing, fontconfig's nearest sans-serif stands in.
+    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     font.setItalic(italic);
     return font;
+}
+
+namespace {
+// Steps of a quarter point, down to 1 pt below the design size; the last step
+// stays even if the text still does not fit there.
+QFont largestFitting(QFont font, const std::function<bool(const QFontMetricsF &)> &fits)
+{
+    const double design = font.pointSizeF();
+    for (double size = design; size > design - 1.0 - 1e-9; size -= 0.25) {
+        font.setPointSizeF(size);
+        if (fits(QFontMetricsF(font)))
+            return font;
+    }
+    return font;
+}
+} // namespace
+
+void fitCaption(QLabel *label)
+{
+    const QString text = label->text();
+    const QRect box = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+    const bool wrap = label->wordWrap();
+    label->setFont(largestFitting(label->font(), [&](const QFontMetricsF &fm) {
+        if (wrap)
+            return fm.boundingRect(QRectF(box), Qt::TextWordWrap | int(label->alignment()), text).height() <= box.height();
+        return fm.horizontalAdvance(text) <= box.width() && fm.height() <= box.height();
+    }));
+}
+
+void fitCaption(QAbstractButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect box = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    // "&" marks the access key and is not drawn; "&&" is one ampersand.
+    QString shown;
+    for (qsizetype i = 0; i < option.text.size(); ++i) {
+        if (option.text.at(i) == QLatin1Char('&') && ++i >= option.text.size())
+            break;
+        shown += option.text.at(i);
+    }
+    button->setFont(largestFitting(button->font(), [&](const QFontMetricsF &fm) {
+        return fm.horizontalAdvance(shown) <= box.width() && fm.height() <= box.height();
+    }));
 }
 
 } // namespace vb

@@ -29,8 +29,9 @@ double dpiY()
 }
 } // namespace
 
-double twipsPerPixelX() { return 1440.0 / dpiX(); }
-double twipsPerPixelY() { return 1440.0 / dpiY(); }
+double twipsPerPixelAt(double logicalDpi) { return 1440.0 / logicalDpi; }
+double twipsPerPixelX() { return twipsPerPixelAt(dpiX()); }
+double twipsPerPixelY() { return twipsPerPixelAt(dpiY()); }
 
 int twipsToPixelsX(double twips) { return roundHalfEven(twips / twipsPerPixelX()); }
 int twipsToPixelsY(double twips) { return roundHalfEven(twips / twipsPerPixelY()); }

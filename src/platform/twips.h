@@ -10,7 +10,11 @@ namespace vb {
 // Nearest whole number, a half going to the even neighbour.
 int roundHalfEven(double value);
 
-// 1440 / the primary screen's logical dots per inch, across and down.
+// Twips per device-independent pixel at a logical DPI: 1440 / dpi (96 gives
+// 15). High-density scaling keeps the logical DPI, so a twip stays the same
+// number of device-independent pixels at any device pixel ratio.
+double twipsPerPixelAt(double logicalDpi);
+// The same at the primary screen's logical DPI, across and down.
 double twipsPerPixelX();
 double twipsPerPixelY();
 

@@ -5,6 +5,7 @@
 #include "platform/twips.h"
 
 #include <QAbstractScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -48,7 +49,34 @@ private slots:
         QCOMPARE(vb::roundHalfEven(-2.5), -2);
         QCOMPARE(vb::roundHalfEven(2.4999), 2);
         QCOMPARE(vb::roundHalfEven(2.5001), 3);
-        QCOMPARE(vb::twipsPerPixelX(), 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX());
+    }
+
+    void twipsPerPixel_fromLogicalDpi_data()
+    {
+        QTest::addColumn<double>("dpi");
+        QTest::addColumn<double>("twips");
+        QTest::newRow("96") << 96.0 << 15.0;
+        QTest::newRow("120") << 120.0 << 12.0;
+        QTest::newRow("144") << 144.0 << 10.0;
+        QTest::newRow("192") << 192.0 << 7.5;
+    }
+
+    void twipsPerPixel_fromLogicalDpi()
+    {
+        QFETCH(double, dpi);
+        QFETCH(double, twips);
+        QCOMPARE(vb::twipsPerPixelAt(dpi), twips);
+    }
+
+    // Also run at a device pixel ratio of 2 (QT_SCALE_FACTOR=2), where Qt's
+    // scaling keeps the logical DPI at 96.
+    void twipsPerPixel_96LogicalDpiAtAnyDeviceRatio()
+    {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        QCOMPARE(screen->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+        QCOMPARE(vb::twipsPerPixelX(), 15.0);
+        QCOMPARE(vb::twipsPerPixelY(), 15.0);
+        QCOMPARE(vb::twipsRect(1680, 600, 3855, 735), QRect(112, 40, 257, 49));
     }
 
     void textMeasure_linesAndWidestLine()
@@ -235,18 +263,26 @@ private slots:
         QCOMPARE(click.count(), 3);
     }
 
-    void bigGrid_heightChangesStayCheap()
+    void bigGrid_settingEveryHeightRebuildsPositionsOnce()
     {
-        // 36,500 days: every row set one at a time must not make a quadratic
-        // amount of work; this checks the result, the bench checks the time.
+        // 36,500 days, every row's height set one at a time, with reads of
+        // positions between batches: one rebuild per batch, not one per row.
         FlexGrid g;
         fillDays(g, 36500, 2);
         g.resize(400, 400);
+        const qint64 before = g.rowPositionRebuilds();
         for (int r = 1; r < g.Rows(); ++r)
             g.setRowHeight(r, r % 2 ? 0 : 300);
         QCOMPARE(g.RowPos(3), g.RowPos(2) + vb::pixelsToTwipsY(vb::twipsToPixelsY(300)));
         g.setTopRow(36500);
         QVERIFY(g.RowIsVisible(36500));
+        QCOMPARE(g.rowPositionRebuilds() - before, 1);
+        for (int r = 1; r < g.Rows(); ++r)
+            g.setRowHeight(r, 240);
+        QCoreApplication::processEvents(); // the queued layout reads the positions too
+        g.setTopRow(36000);
+        QVERIFY(g.RowIsVisible(36000));
+        QCOMPARE(g.rowPositionRebuilds() - before, 2);
     }
 };
 

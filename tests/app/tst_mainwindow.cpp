@@ -25,13 +25,19 @@ using testing_support::TempDiary;
 using testing_support::TempHome;
 
 namespace {
+// The store as another run, or the user, finds it: section and key names as
+// literal texts, read and written in the settings file itself.
+QString settingsFile()
+{
+    return qEnvironmentVariable("HOME") + QStringLiteral("/.config/MEALWISE/MEALWISE.conf");
+}
 QString setting(const char *key)
 {
-    return vb::GetSetting(QStringLiteral("MEALWISE"), QStringLiteral("Settings"), QLatin1String(key));
+    return QSettings(settingsFile(), QSettings::IniFormat).value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
 }
 void store(const char *key, const QString &value)
 {
-    vb::SaveSetting(QStringLiteral("MEALWISE"), QStringLiteral("Settings"), QLatin1String(key), value);
+    QSettings(settingsFile(), QSettings::IniFormat).setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
 }
 QRect outerTwips(const QWidget &w)
 {
@@ -48,25 +54,36 @@ class tst_MainWindow : public QObject
 private slots:
     void placement_readsNumbersAndRefusesGarbage_data()
     {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("readable");
         QTest::addColumn<double>("value");
-        QTest::newRow("whole") << QStringLiteral("1000") << true << 1000.0;
-        QTest::newRow("negative") << QStringLiteral("-345") << true << -345.0;
-        QTest::newRow("fraction") << QStringLiteral("1234.5") << true << 1234.5;
-        QTest::newRow("blanks") << QStringLiteral(" 77 ") << true << 77.0;
-        QTest::newRow("word") << QStringLiteral("left") << false << 0.0;
-        QTest::newRow("empty") << QString() << false << 0.0;
-        QTest::newRow("infinite") << QStringLiteral("inf") << false << 0.0;
-        QTest::newRow("not a number") << QStringLiteral("nan") << false << 0.0;
-        QTest::newRow("huge") << QStringLiteral("1e30") << false << 0.0;
+        const QString c = QStringLiteral("C"), de = QStringLiteral("de_DE");
+        QTest::newRow("whole") << c << QStringLiteral("1000") << true << 1000.0;
+        QTest::newRow("negative") << c << QStringLiteral("-345") << true << -345.0;
+        QTest::newRow("fraction") << c << QStringLiteral("1234.5") << true << 1234.5;
+        QTest::newRow("blanks") << c << QStringLiteral(" 77 ") << true << 77.0;
+        QTest::newRow("word") << c << QStringLiteral("left") << false << 0.0;
+        QTest::newRow("empty") << c << QString() << false << 0.0;
+        QTest::newRow("infinite") << c << QStringLiteral("inf") << false << 0.0;
+        QTest::newRow("not a number") << c << QStringLiteral("nan") << false << 0.0;
+        QTest::newRow("huge") << c << QStringLiteral("1e30") << false << 0.0;
+        // Under a decimal comma the user's format comes first, then the C one.
+        QTest::newRow("comma, user's format") << de << QStringLiteral("1234,5") << true << 1234.5;
+        QTest::newRow("comma, C format") << de << QStringLiteral("1234.5") << true << 1234.5;
+        QTest::newRow("comma, negative") << de << QStringLiteral("-345") << true << -345.0;
+        QTest::newRow("comma, word") << de << QStringLiteral("links") << false << 0.0;
     }
     void placement_readsNumbersAndRefusesGarbage()
     {
+        QFETCH(QString, locale);
         QFETCH(QString, text);
         QFETCH(bool, readable);
         QFETCH(double, value);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
         const std::optional<double> read = placement::readTwips(text);
+        QLocale::setDefault(before);
         QCOMPARE(read.has_value(), readable);
         if (readable)
             QCOMPARE(*read, value);
@@ -132,10 +149,10 @@ private slots:
             w.move(vb::twipsToPixelsX(1500), vb::twipsToPixelsY(1200));
             w.close();
         }
-        const int left = setting(placement::kLeft).toInt();
-        const int top = setting(placement::kTop).toInt();
-        const int width = setting(placement::kWidth).toInt();
-        const int height = setting(placement::kHeight).toInt();
+        const int left = setting("MainLeft").toInt();
+        const int top = setting("MainTop").toInt();
+        const int width = setting("MainWidth").toInt();
+        const int height = setting("MainHeight").toInt();
         QVERIFY(qAbs(left - 1500) <= 15);
         QVERIFY(qAbs(top - 1200) <= 15);
         QVERIFY(width > 11000);
@@ -156,18 +173,18 @@ private slots:
             w.close();
         }
         // A minimized window writes nothing: the last run's values stay.
-        QCOMPARE(setting(placement::kLeft).toInt(), left);
-        QCOMPARE(setting(placement::kTop).toInt(), top);
+        QCOMPARE(setting("MainLeft").toInt(), left);
+        QCOMPARE(setting("MainTop").toInt(), top);
     }
 
     void storedPlacement_garbageAndOffScreen()
     {
         TempHome home;
         TempDiary d(true);
-        store(placement::kLeft, QStringLiteral("over there"));
-        store(placement::kTop, QStringLiteral("2000"));
-        store(placement::kWidth, QStringLiteral("9000"));
-        store(placement::kHeight, QStringLiteral("#!"));
+        store("MainLeft", QStringLiteral("over there"));
+        store("MainTop", QStringLiteral("2000"));
+        store("MainWidth", QStringLiteral("9000"));
+        store("MainHeight", QStringLiteral("#!"));
         {
             frmMain w;
             w.load();
@@ -177,8 +194,8 @@ private slots:
             QVERIFY(qAbs(outer.width() - 9000) <= 15);
             QVERIFY(qAbs(outer.height() - w.designOuterSize().height()) <= 15);
         }
-        store(placement::kLeft, QStringLiteral("-500000"));
-        store(placement::kTop, QStringLiteral("-500000"));
+        store("MainLeft", QStringLiteral("-500000"));
+        store("MainTop", QStringLiteral("-500000"));
         {
             frmMain w;
             w.load();
@@ -296,7 +313,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(closed, (QStringList{QStringLiteral("food"), QStringLiteral("records B"), QStringLiteral("records A")}));
         QVERIFY(guard.isNull());
-        QVERIFY(!setting(placement::kWidth).isEmpty());
+        QVERIFY(!setting("MainWidth").isEmpty());
     }
 
     void menus_captionsAsDesigned()

@@ -89,6 +89,8 @@ void tst_DateText::refusesWhatIsNoDate_data()
     QTest::newRow("one-digit year") << QStringLiteral("9/12/6");
     QTest::newRow("three-digit year") << QStringLiteral("9/12/026");
     QTest::newRow("three-digit day") << QStringLiteral("009/12/26");
+    QTest::newRow("three-digit month") << QStringLiteral("9/012/26");
+    QTest::newRow("three-digit month, year first") << QStringLiteral("2026-012-09");
     QTest::newRow("double separator") << QStringLiteral("9//12/26");
     QTest::newRow("leading separator") << QStringLiteral("/9/12/26");
     QTest::newRow("trailing separator") << QStringLiteral("9/12/26/");

@@ -178,6 +178,41 @@ private slots:
         QCOMPARE(r.cell(5, 1), QString());
     }
 
+    // Equal scores rank by the stored day, newest first, where the shown
+    // dd/MM/yy text would sort otherwise.
+    void ranking_equalScoresByStoredDateNotShownText_data()
+    {
+        auto texts = [](std::initializer_list<const char *> list) {
+            QStringList t;
+            for (const char *x : list)
+                t << QLatin1String(x);
+            return t;
+        };
+        QTest::addColumn<QStringList>("stored"); // in the order inserted
+        QTest::addColumn<QStringList>("shown");  // in the order ranked
+        QTest::newRow("across a new year") << texts({"2025-12-20", "2026-03-28", "2026-01-05"})
+                                           << texts({"28/03/26", "05/01/26", "20/12/25"});
+        QTest::newRow("end of a month") << texts({"2026-01-31", "2026-02-01"})
+                                        << texts({"01/02/26", "31/01/26"});
+        QTest::newRow("across a century") << texts({"1999-12-31", "2000-01-01"})
+                                          << texts({"01/01/00", "31/12/99"});
+    }
+    void ranking_equalScoresByStoredDateNotShownText()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, shown);
+        TempDiary d;
+        QVERIFY(d.ok());
+        for (const QString &date : stored)
+            QVERIFY(d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}, {QStringLiteral("DATE"), date}}) > 0);
+        const diary::RecordSourceRows r = diary::readRecordSource(d.path(), diary::mainRecordSource());
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QStringList ranked;
+        for (int i = 0; i < r.rowCount(); ++i)
+            ranked << r.cell(i, 0);
+        QCOMPARE(ranked, shown);
+    }
+
     void setupTool_createsRefusesToOverwriteAndFillsSamples()
     {
         QTemporaryDir dir;

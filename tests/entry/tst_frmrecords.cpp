@@ -135,6 +135,8 @@ private slots:
     void layoutAsDesigned();
     void itemListsTooltipsAndTabOrder();
     void barCaptionsAndEnds();
+    void barFromBeforeFirstOrAfterLastLandsOnARow_data();
+    void barFromBeforeFirstOrAfterLastLandsOnARow();
     void opensOnTheDayClickedInTheGrid();
     void opensByPositionWithoutKey();
     void emptyTableOpensReadyForAdd();
@@ -382,6 +384,43 @@ void tst_frmrecords::barCaptionsAndEnds()
     frmrecords *header = open(diary.path(), &grid);
     QCOMPARE(caption(header), QStringLiteral("Record: -2"));
     QVERIFY(log.messages.isEmpty());
+}
+
+void tst_frmrecords::barFromBeforeFirstOrAfterLastLandsOnARow_data()
+{
+    QTest::addColumn<bool>("afterLast"); // else before the first, opened from the grid's header row
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("landsOn");
+    QTest::newRow("Previous before the first") << false << QStringLiteral("Previous") << QStringLiteral("Record: 1");
+    QTest::newRow("Next before the first") << false << QStringLiteral("Next") << QStringLiteral("Record: 1");
+    QTest::newRow("Next after the last") << true << QStringLiteral("Next") << QStringLiteral("Record: 7");
+    QTest::newRow("Previous after the last") << true << QStringLiteral("Previous") << QStringLiteral("Record: 7");
+}
+
+void tst_frmrecords::barFromBeforeFirstOrAfterLastLandsOnARow()
+{
+    QFETCH(bool, afterLast);
+    QFETCH(QString, button);
+    QFETCH(QString, landsOn);
+    TempDiary diary;
+    fillDays(diary);
+    MessageLog log;
+    vb::FlexGrid grid;
+    grid.setFixedRows(1);
+    grid.fill({QStringLiteral("DATE")}, std::vector<QStringList>(7, QStringList{QStringLiteral("x")}));
+    grid.setRow(0);
+    frmrecords *w = open(diary.path(), &grid);
+    QCOMPARE(caption(w), QStringLiteral("Record: -2"));
+    if (afterLast) {
+        QVERIFY(w->datPrimaryRS->Recordset()->MoveLast());
+        QVERIFY(w->datPrimaryRS->Recordset()->MoveNext());
+        QCOMPARE(caption(w), QStringLiteral("Record: -3"));
+    }
+    QTest::mouseClick(w->datPrimaryRS->findChild<QToolButton *>(button), Qt::LeftButton);
+    QCOMPARE(caption(w), landsOn);
+    QCOMPARE(textOf(w->txtFields(5)), landsOn.endsWith(QLatin1Char('1')) ? QStringLiteral("b1") : QStringLiteral("b7"));
+    QCOMPARE(w->datPrimaryRS->Recordset()->RecordCount(), 7);
+    QCOMPARE(log.messages, QStringList());
 }
 
 void tst_frmrecords::opensOnTheDayClickedInTheGrid()

@@ -7,9 +7,12 @@
 #include "platform/twips.h"
 #include "testsupport.h"
 
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <cmath>
 #include <stdexcept>
 
 using testing_support::MessageLog;
@@ -42,22 +45,45 @@ void fillGrid(vb::FlexGrid &g, const QStringList &header, const std::vector<QStr
     g.setFixedCols(0);
 }
 
+// Expected sizes are worked out apart from the code under test: Qt's own
+// metrics of the measurer's font, 15 twips a pixel (the tests' 96 logical
+// dpi, checked in initTestCase) and rounding half to even written out.
+int halfEven(double v)
+{
+    const double below = std::floor(v);
+    const double fraction = v - below;
+    if (fraction != 0.5)
+        return int(fraction < 0.5 ? below : below + 1);
+    return int(std::fmod(below, 2.0) == 0 ? below : below + 1);
+}
+double heightTwips(const QFont &font, const QString &text)
+{
+    return (text.count(QLatin1Char('\n')) + 1) * QFontMetricsF(font).height() * 15;
+}
+double widthTwips(const QFont &font, const QString &text)
+{
+    double widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, QFontMetricsF(font).horizontalAdvance(line));
+    return widest * 15;
+}
+
 // What a row must become: its tallest text, each height rounded, plus a fifth
-// of "Wg", all measured afresh in `m`'s font.
-int expectedRowHeight(vb::TextMeasurer &m, const QStringList &texts)
+// of "Wg".
+int expectedRowHeight(const vb::TextMeasurer &m, const QStringList &texts)
 {
     int tallest = 0;
     for (const QString &t : texts)
-        tallest = std::max(tallest, vb::roundHalfEven(m.TextHeight(t)));
-    return vb::roundHalfEven(m.TextHeight(QStringLiteral("Wg")) / 5 + tallest);
+        tallest = std::max(tallest, halfEven(heightTwips(m.font(), t)));
+    return halfEven(heightTwips(m.font(), QStringLiteral("Wg")) / 5 + tallest);
 }
 
-int expectedColWidth(vb::TextMeasurer &m, const QStringList &texts)
+int expectedColWidth(const vb::TextMeasurer &m, const QStringList &texts)
 {
     int widest = 0;
     for (const QString &t : texts)
-        widest = std::max(widest, vb::roundHalfEven(m.TextWidth(t)));
-    return vb::roundHalfEven(m.TextWidth(QStringLiteral("W")) + widest);
+        widest = std::max(widest, halfEven(widthTwips(m.font(), t)));
+    return halfEven(widthTwips(m.font(), QStringLiteral("W")) + widest);
 }
 
 QStringList rowTexts(const vb::FlexGrid &g, int r)
@@ -94,6 +120,41 @@ class tst_GridFormat : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchY(), 96.0);
+        QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), 96.0);
+        QCOMPARE(QFontInfo(windowFont()).family(), QStringLiteral("Liberation Sans"));
+    }
+
+    // Figures for Liberation Sans at 96 dpi, worked out by hand from its line
+    // heights (8.25 pt: 12.28 px, 184.22 twips a line, a margin of 36.84;
+    // 12 pt: 17.875 px, 268.13 and 53.63; 6.5 pt: 10.05 px, 150.70 and 30.14).
+    // Two of the margins have a fraction of .5 or more, so a margin cut off
+    // instead of rounded shows.
+    void rowFitting_literalHeights_data()
+    {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("height");
+        QTest::newRow("8.25 pt, one line") << 8.25 << QStringLiteral("TOAST") << 221;
+        QTest::newRow("8.25 pt, two lines") << 8.25 << QStringLiteral("RICE\nPEAS") << 405;
+        QTest::newRow("12 pt, one line") << 12.0 << QStringLiteral("TOAST") << 322;
+        QTest::newRow("6.5 pt, one line") << 6.5 << QStringLiteral("TOAST") << 181;
+    }
+    void rowFitting_literalHeights()
+    {
+        QFETCH(double, points);
+        QFETCH(QString, text);
+        QFETCH(int, height);
+        vb::FlexGrid g;
+        fillGrid(g, {QStringLiteral("H")}, {{text}});
+        vb::TextMeasurer m = windowMeasurer();
+        m.setFontSize(points);
+        grid::FG_AutosizeRows(g, m, 1, 1, false);
+        QCOMPARE(g.RowHeight(1), height);
+    }
+
     void banding_oddRowsWhiteEvenRowsYellow_fixedRowUntouched_cellAndRedrawGivenBack()
     {
         vb::FlexGrid g;
@@ -156,17 +217,17 @@ private slots:
             QCOMPARE(g.ColWidth(c), expectedColWidth(fresh, colTexts(g, c)));
 
         // The multi-line row takes all three lines; its column the longest line.
-        const int oneLine = vb::roundHalfEven(fresh.TextHeight(QStringLiteral("SOUP")));
-        const int margin = vb::roundHalfEven(fresh.TextHeight(QStringLiteral("Wg")) / 5);
+        const int oneLine = halfEven(heightTwips(fresh.font(), QStringLiteral("SOUP")));
+        const int margin = halfEven(heightTwips(fresh.font(), QStringLiteral("Wg")) / 5);
         QVERIFY(g.RowHeight(1) >= 3 * oneLine + margin - 2);
         QVERIFY(g.RowHeight(1) > g.RowHeight(2));
         QCOMPARE(g.ColWidth(1),
-                 vb::roundHalfEven(fresh.TextWidth(QStringLiteral("W"))
-                                   + vb::roundHalfEven(fresh.TextWidth(QStringLiteral("CHICKEN AND LEEKS")))));
+                 halfEven(widthTwips(fresh.font(), QStringLiteral("W"))
+                                   + halfEven(widthTwips(fresh.font(), QStringLiteral("CHICKEN AND LEEKS")))));
         // An empty column is "W" plus its header.
         QCOMPARE(g.ColWidth(2),
-                 vb::roundHalfEven(fresh.TextWidth(QStringLiteral("W"))
-                                   + vb::roundHalfEven(fresh.TextWidth(QStringLiteral("COMMENTS")))));
+                 halfEven(widthTwips(fresh.font(), QStringLiteral("W"))
+                                   + halfEven(widthTwips(fresh.font(), QStringLiteral("COMMENTS")))));
     }
 
     void emptyGrid_noBandsHeaderRowAndColumnsFitted()
@@ -257,15 +318,15 @@ private slots:
         vb::TextMeasurer bold = windowMeasurer();
         bold.setFontBold(true);
         bold.setFontSize(14);
-        const int boldTall = vb::roundHalfEven(bold.TextHeight(QStringLiteral("BIG BOLD TEXT")));
-        QVERIFY(boldTall > vb::roundHalfEven(plain.TextHeight(QStringLiteral("plain"))));
+        const int boldTall = halfEven(heightTwips(bold.font(), QStringLiteral("BIG BOLD TEXT")));
+        QVERIFY(boldTall > halfEven(heightTwips(plain.font(), QStringLiteral("plain"))));
         // The margin comes from the row's last cell, which is plain.
-        QCOMPARE(g.RowHeight(1), vb::roundHalfEven(plain.TextHeight(QStringLiteral("Wg")) / 5 + boldTall));
+        QCOMPARE(g.RowHeight(1), halfEven(heightTwips(plain.font(), QStringLiteral("Wg")) / 5 + boldTall));
         QCOMPARE(g.RowHeight(2), expectedRowHeight(plain, rowTexts(g, 2)));
         // The bold cell is the widest of its column; the margin is measured in
         // the font of the column's last cell, plain.
-        const int boldWide = vb::roundHalfEven(bold.TextWidth(QStringLiteral("BIG BOLD TEXT")));
-        QCOMPARE(g.ColWidth(1), vb::roundHalfEven(plain.TextWidth(QStringLiteral("W")) + boldWide));
+        const int boldWide = halfEven(widthTwips(bold.font(), QStringLiteral("BIG BOLD TEXT")));
+        QCOMPARE(g.ColWidth(1), halfEven(widthTwips(plain.font(), QStringLiteral("W")) + boldWide));
         QCOMPARE(g.ColWidth(0), expectedColWidth(plain, colTexts(g, 0)));
 
         QCOMPARE(g.Row(), 2);
@@ -273,7 +334,7 @@ private slots:
         QVERIFY(!m.FontBold());
         QCOMPARE(m.FontSize(), windowFont().pointSizeF());
         QCOMPARE(m.FontName(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(m.TextWidth(QStringLiteral("plain")), plain.TextWidth(QStringLiteral("plain")));
+        QCOMPARE(widthTwips(m.font(), QStringLiteral("plain")), widthTwips(plain.font(), QStringLiteral("plain")));
     }
 
     void checkFont_boldCellLastInRow_marginInBoldFont()
@@ -289,8 +350,8 @@ private slots:
         vb::TextMeasurer bold = windowMeasurer();
         bold.setFontBold(true);
         bold.setFontSize(16);
-        QCOMPARE(g.RowHeight(1), vb::roundHalfEven(bold.TextHeight(QStringLiteral("Wg")) / 5
-                                                   + vb::roundHalfEven(bold.TextHeight(QStringLiteral("y")))));
+        QCOMPARE(g.RowHeight(1), halfEven(heightTwips(bold.font(), QStringLiteral("Wg")) / 5
+                                                   + halfEven(heightTwips(bold.font(), QStringLiteral("y")))));
     }
 
     void checkFont_lastCellBold_windowFontGivenBackAsItWas()
@@ -320,8 +381,8 @@ private slots:
         QVERIFY(!m.FontBold());
         QCOMPARE(m.FontSize(), 11.0);
         QCOMPARE(m.FontName(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(m.TextWidth(QStringLiteral("Wg")), reference.TextWidth(QStringLiteral("Wg")));
-        QCOMPARE(m.TextHeight(QStringLiteral("Wg")), reference.TextHeight(QStringLiteral("Wg")));
+        QCOMPARE(widthTwips(m.font(), QStringLiteral("Wg")), widthTwips(reference.font(), QStringLiteral("Wg")));
+        QCOMPARE(heightTwips(m.font(), QStringLiteral("Wg")), heightTwips(reference.font(), QStringLiteral("Wg")));
         QCOMPARE(g.Row(), 1);
         QCOMPARE(g.Col(), 0);
     }

@@ -68,8 +68,8 @@ QString misfit(const QWidget *control, const QString &text, const QRect &box, bo
 
 struct Window
 {
-    std::unique_ptr<TempHome> home = std::make_unique<TempHome>();
-    std::unique_ptr<TempDiary> diary;
+    TempHome home; // before the diary, which lives in it
+    TempDiary diary{true};
     std::unique_ptr<frmMain> main;
     QWidget *window = nullptr;
     std::unique_ptr<QWidget> owned;
@@ -79,8 +79,7 @@ enum Kind { Splash, Main, MainFiltersShown, Records, Food };
 
 void open(Window &w, Kind kind)
 {
-    w.diary = std::make_unique<TempDiary>(true);
-    w.diary->insertDay({{QStringLiteral("OVERALL SCORE"), 7}, {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
+    w.diary.insertDay({{QStringLiteral("OVERALL SCORE"), 7}, {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
     switch (kind) {
     case Splash: w.window = frmSplash::instance(); break;
     case Main:

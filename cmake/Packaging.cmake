@@ -73,4 +73,10 @@ if(BUILD_TESTING)
              COMMAND "${CMAKE_COMMAND}" -DBUILD_DIR=${PROJECT_BINARY_DIR}
                      -DSTAGE=${PROJECT_BINARY_DIR}/install-check -P "${PROJECT_SOURCE_DIR}/cmake/InstallCheck.cmake")
     set_tests_properties(install_layout PROPERTIES TIMEOUT 120)
+    # The installed metadata as the desktop's own tools read it (Debian's
+    # appstream and desktop-file-utils).
+    add_test(NAME metainfo_valid
+             COMMAND appstreamcli validate --no-net "${PROJECT_SOURCE_DIR}/packaging/org.mealwise.mealwise.metainfo.xml")
+    add_test(NAME desktop_entry_valid
+             COMMAND desktop-file-validate "${PROJECT_SOURCE_DIR}/packaging/mealwise.desktop")
 endif()

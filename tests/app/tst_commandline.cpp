@@ -1,6 +1,8 @@
 // What the three programs say to their arguments, run as a user runs them:
 // help and version without a display, bad usage refused with status 2, no
 // display reported plainly, and no help naming a path of this machine.
+#include "cli/diarycli.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -112,6 +114,22 @@ private slots:
             QVERIFY2(!text.contains(dir), qPrintable(text));
             QVERIFY2(!text.contains(QDir::homePath()), qPrintable(text));
         }
+    }
+
+    // A companion command's help, from a program called by its full path.
+    void companionCommandHelp_namesTheCommandNotThePath()
+    {
+        QString outText;
+        QString errText;
+        QTextStream out(&outText);
+        QTextStream err(&errText);
+        cli::Io io{out, err};
+        cli::SubcommandParser parser("report", QStringLiteral("Reports."));
+        QCOMPARE(parser.parse(QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("--help")}, io),
+                 std::optional<int>(0));
+        out.flush();
+        QVERIFY2(outText.startsWith(QStringLiteral("Usage: mealwise-diary report [options]\n")), qPrintable(outText));
+        QVERIFY(!outText.contains(QCoreApplication::applicationDirPath()));
     }
 };
 

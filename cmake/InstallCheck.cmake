@@ -9,8 +9,10 @@ if(NOT _rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed (${_rc}): ${_out} ${_err}")
 endif()
 set(_root "${STAGE}${_prefix}")
-foreach(_f bin/mealwise bin/mealwise-setup share/applications/mealwise.desktop
-           share/icons/hicolor/scalable/apps/mealwise.svg)
+foreach(_f bin/mealwise bin/mealwise-setup bin/mealwise-diary share/applications/mealwise.desktop
+           share/icons/hicolor/scalable/apps/mealwise.svg share/metainfo/org.mealwise.mealwise.metainfo.xml
+           share/man/man1/mealwise.1.gz share/man/man1/mealwise-setup.1.gz share/man/man1/mealwise-diary.1.gz
+           share/doc/mealwise/copyright share/doc/mealwise/changelog.gz)
     if(NOT EXISTS "${_root}/${_f}")
         message(FATAL_ERROR "not installed: ${_prefix}/${_f}")
     endif()
@@ -32,6 +34,21 @@ foreach(_line "Exec=mealwise" "Icon=mealwise" "Name=MEALWISE" "Type=Application"
     list(FIND _desktop "${_line}" _at)
     if(_at LESS 0)
         message(FATAL_ERROR "the desktop entry lacks ${_line}")
+    endif()
+endforeach()
+# Each manual page reads with man, names its program and draws no warning
+# from the formatter.
+find_program(_man man)
+if(NOT _man)
+    message(FATAL_ERROR "man (man-db) is needed to check the manual pages")
+endif()
+foreach(_page mealwise mealwise-setup mealwise-diary)
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env MANWIDTH=80 LC_ALL=C.UTF-8
+                            MANPATH=${_root}/share/man "${_man}" --warnings -P cat ${_page}
+                    RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
+    string(REGEX REPLACE "-\n *" "-" _joined "${_out}")
+    if(NOT _rc EQUAL 0 OR NOT _err STREQUAL "" OR NOT _joined MATCHES "NAME\n +${_page} - ")
+        message(FATAL_ERROR "man ${_page} (${_rc}): ${_err}${_out}")
     endif()
 endforeach()
 # The setup program runs from its installed place.

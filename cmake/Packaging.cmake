@@ -7,21 +7,55 @@ install(FILES "${PROJECT_SOURCE_DIR}/packaging/mealwise.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/mealwise.svg"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/org.mealwise.mealwise.metainfo.xml"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 install(FILES "${PROJECT_SOURCE_DIR}/README.md"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/mealwise" OPTIONAL)
+# The copyright file names the licence; Debian keeps its full text in
+# /usr/share/common-licenses, so LICENSE itself is not installed twice.
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/copyright"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/mealwise")
+
+# Manual pages and the changelog, compressed as Debian wants them: gzip -9,
+# without a time stamp or name, so that two builds give the same bytes.
+find_program(MEALWISE_GZIP gzip REQUIRED)
+set(_compressed)
+foreach(_src man/mealwise.1 man/mealwise-setup.1 man/mealwise-diary.1 changelog)
+    get_filename_component(_name "${_src}" NAME)
+    set(_out "${PROJECT_BINARY_DIR}/packaging/${_name}.gz")
+    add_custom_command(OUTPUT "${_out}"
+                       COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/packaging"
+                       COMMAND "${MEALWISE_GZIP}" -9nc "${PROJECT_SOURCE_DIR}/packaging/${_src}" > "${_out}"
+                       DEPENDS "${PROJECT_SOURCE_DIR}/packaging/${_src}" VERBATIM)
+    list(APPEND _compressed "${_out}")
+endforeach()
+add_custom_target(mealwise_docs ALL DEPENDS ${_compressed})
+list(FILTER _compressed EXCLUDE REGEX "changelog")
+install(FILES ${_compressed} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+install(FILES "${PROJECT_BINARY_DIR}/packaging/changelog.gz"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/mealwise")
 
 set(CPACK_PACKAGE_NAME "mealwise")
 set(CPACK_PACKAGE_VENDOR "MEALWISE")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Food and digestion diary")
-set(CPACK_PACKAGE_DESCRIPTION
-    "MEALWISE keeps a diary of meals, drinks, medications and bowel movements, and ranks the days from best to worst so that you can see what agrees with you. mealwise-setup creates the diary file.")
+# The extended description (the summary goes before it), in lines under 80
+# columns, as Debian shows it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "MEALWISE keeps a diary of meals, drinks, medications and bowel movements,
+and ranks the days from the best to the worst so that you can see what
+agrees with you. mealwise-setup creates the diary file; mealwise-diary
+works on it from the command line.")
+set(CPACK_PACKAGE_DESCRIPTION "MEALWISE keeps a diary of meals, drinks, medications and bowel movements.")
 set(CPACK_PACKAGE_CONTACT "MEALWISE maintainers <maintainers@mealwise.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# Directories and files with Debian's modes, whatever the builder's umask.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The Qt libraries, the two plugins found only at run time (the SQLite
 # driver and the X11/Wayland platform plugins) and Liberation Sans, the face
 # every window is drawn in. dpkg-shlibdeps adds the C and
@@ -39,4 +73,10 @@ if(BUILD_TESTING)
              COMMAND "${CMAKE_COMMAND}" -DBUILD_DIR=${PROJECT_BINARY_DIR}
                      -DSTAGE=${PROJECT_BINARY_DIR}/install-check -P "${PROJECT_SOURCE_DIR}/cmake/InstallCheck.cmake")
     set_tests_properties(install_layout PROPERTIES TIMEOUT 120)
+    # The installed metadata as the desktop's own tools read it (Debian's
+    # appstream and desktop-file-utils).
+    add_test(NAME metainfo_valid
+             COMMAND appstreamcli validate --no-net "${PROJECT_SOURCE_DIR}/packaging/org.mealwise.mealwise.metainfo.xml")
+    add_test(NAME desktop_entry_valid
+             COMMAND desktop-file-validate "${PROJECT_SOURCE_DIR}/packaging/mealwise.desktop")
 endif()

@@ -16,11 +16,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Creates a new MEALWISE diary."));
-    parser.addHelpOption();
+    parser.setApplicationDescription(QStringLiteral(
+        "Creates a new, empty MEALWISE diary, by default ~/MEALWISE/Records.mdb, and optionally fills it with "
+        "sample days to try the program on. It never overwrites an existing file."));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and exit."));
+    parser.addOption(helpOption);
     parser.addVersionOption();
     const QCommandLineOption pathOption(QStringLiteral("path"),
-                                        QStringLiteral("Create the diary at FILE instead of %1.").arg(diary::databasePath()),
+                                        QStringLiteral("Create the diary at FILE instead of ~/MEALWISE/Records.mdb."),
                                         QStringLiteral("FILE"));
     const QCommandLineOption sampleOption(QStringLiteral("sample-days"),
                                           QStringLiteral("Fill the new diary with N sample days."),
@@ -28,6 +32,16 @@ int main(int argc, char *argv[])
     parser.addOption(pathOption);
     parser.addOption(sampleOption);
     parser.process(app);
+    if (parser.isSet(helpOption)) {
+        // The parser names the program as it was called, perhaps by a full
+        // path of the machine it was built on; the help names it plainly.
+        QString text = parser.helpText();
+        const qsizetype end = text.indexOf(QLatin1String(" [options]"));
+        if (text.startsWith(QLatin1String("Usage: ")) && end > 0)
+            text.replace(7, end - 7, QStringLiteral("mealwise-setup"));
+        QTextStream(stdout) << text;
+        return 0;
+    }
 
     QTextStream err(stderr);
     QTextStream out(stdout);

@@ -1,6 +1,8 @@
 #include "app/frmmain.h"
 
 #include "app/artwork.h"
+#include "app/frmabout.h"
+#include "app/frmguide.h"
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
@@ -78,6 +80,16 @@ void frmMain::buildMenus()
     mnuDatafrmrecords = mnuData->addAction(QStringLiteral("Records"));
     mnuDatafrmrecords->setObjectName(QStringLiteral("mnuDatafrmrecords"));
     connect(mnuDatafrmrecords, &QAction::triggered, this, &frmMain::mnuDatafrmrecords_Click);
+
+    // Help is the last menu, as on every desktop.
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpGuide = mnuHelp->addAction(QStringLiteral("User &guide"));
+    mnuHelpGuide->setObjectName(QStringLiteral("mnuHelpGuide"));
+    connect(mnuHelpGuide, &QAction::triggered, this, &frmMain::mnuHelpGuide_Click);
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About MEALWISE"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
 }
 
 void frmMain::buildControls()
@@ -110,6 +122,7 @@ void frmMain::buildControls()
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setDesignFont(QStringLiteral("MS Sans Serif"), 8.25);
     MSFlexGrid1->Move(120, 600, 10815, 3855);
+    MSFlexGrid1->setAccessibleName(QStringLiteral("Days, best first"));
     MSFlexGrid1->setToolTip(QStringLiteral("Click on any record for more information and then move to the days or "
                                            "records before to see your meals on the records form."));
     connect(MSFlexGrid1, &vb::FlexGrid::Click, this, &frmMain::MSFlexGrid1_Click);
@@ -396,6 +409,29 @@ void frmMain::mnuDatafrmrecords_Click()
 void frmMain::mnuFileExit_Click()
 {
     close();
+}
+
+namespace {
+// Shows the one window of its kind, making it first when there is none.
+template<typename Make>
+void showSingle(QPointer<QWidget> &window, Make make)
+{
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+void frmMain::mnuHelpGuide_Click()
+{
+    showSingle(m_guide, [] { return new frmGuide; });
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    showSingle(m_about, [this] { return new frmAbout(m_databasePath); });
 }
 
 void frmMain::MSFlexGrid1_Click()

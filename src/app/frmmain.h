@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -51,6 +52,9 @@ public:
     QMenu *mnuData = nullptr;
     QAction *mnuDatafood = nullptr;
     QAction *mnuDatafrmrecords = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelpGuide = nullptr;
+    QAction *mnuHelpAbout = nullptr;
     QWidget *clientArea = nullptr;
 
     // Values taken at load for the column filters.
@@ -76,6 +80,8 @@ public:
     void mnuDatafood_Click();
     void mnuDatafrmrecords_Click();
     void mnuFileExit_Click();
+    void mnuHelpGuide_Click();
+    void mnuHelpAbout_Click();
     void MSFlexGrid1_Click();
 
     // Grid formatting, in the window's font (see grid/gridformat.h).
@@ -113,4 +119,6 @@ private:
     bool m_activationDone = false; // Form_Activate ran for the activation now due
     bool m_sizeFromDesign = false;
     QRect m_requestedOuter; // twips, as applied from the store
+    QPointer<QWidget> m_guide; // one guide and one About box, raised when asked again
+    QPointer<QWidget> m_about;
 };

@@ -72,7 +72,7 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
     lblCopyright = makeLabel(fraMainFrame, "lblCopyright", 4560, 3480, 1935, 855, vb::designFont(QStringLiteral("Arial"), 8.25),
                              QColor());
     lblCopyright->setWordWrap(true);
-    lblCopyright->setText(QStringLiteral("Copyright \u00A9 the MEALWISE developers. All rights reserved."));
+    lblCopyright->setText(QStringLiteral("Copyright \u00A9 the MEALWISE developers. GPL 3 or later."));
     vb::fitCaption(lblCopyright);
     Label12 = makeLabel(fraMainFrame, "Label12", 120, 4080, 1935, 375, vb::designFont(QStringLiteral("Small Fonts"), 6),
                         QColor());

@@ -84,11 +84,13 @@ QString SubcommandParser::diaryPath() const
 
 QString SubcommandParser::helpText() const
 {
-    // The parser names the running program; the help names the command.
+    // The parser names the running program as it was called, perhaps by a
+    // full path of the machine it was built on; the help names the command.
     QString text = m_parser.helpText();
-    const QString from = QStringLiteral("Usage: ") + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    if (text.startsWith(from))
-        text.replace(0, from.size(), QStringLiteral("Usage: mealwise-diary ") + m_name);
+    const QString usage = QStringLiteral("Usage: ");
+    const qsizetype end = text.indexOf(QLatin1String(" [options]"));
+    if (text.startsWith(usage) && end > 0)
+        text.replace(usage.size(), end - usage.size(), QStringLiteral("mealwise-diary ") + m_name);
     return text;
 }
 

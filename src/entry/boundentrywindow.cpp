@@ -1,5 +1,7 @@
 #include "entry/boundentrywindow.h"
 
+#include "platform/accessibility.h"
+
 #include "entry/adodc.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
@@ -15,6 +17,8 @@
 BoundEntryWindow::BoundEntryWindow(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Its lists are read out by their names, before any is made.
+    vb::installAccessibility();
 }
 
 BoundEntryWindow::~BoundEntryWindow() = default;

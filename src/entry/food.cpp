@@ -105,6 +105,9 @@ void FOOD::buildControls()
         box->setObjectName(QStringLiteral("txtFields_%1").arg(i));
         box->setGeometry(vb::twipsRect(b.left, b.top, b.width, b.height));
         box->setMaxLength(255);
+        // Its label, read out without the colon and the capitals.
+        const QString label = QString::fromLatin1(kLabels[i].caption).chopped(1).toLower();
+        box->setAccessibleName(label.left(1).toUpper() + label.mid(1));
         box->setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 9.75));
         QPalette pal = box->palette();
         for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})

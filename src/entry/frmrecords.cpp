@@ -50,18 +50,19 @@ struct TextBoxDesign
     int left, top, width, height;
     bool multiLine;
     QColor colour;
+    const char *accessibleName; // its label, and its meal where labels repeat
 };
 
 const TextBoxDesign kTextBoxes[] = {
-    {5, "BREAKFAST", 1320, 720, 3375, 615, true, kBreakfast},
-    {6, "COMMENTS", 1320, 5940, 4695, 765, true, kExtras},
-    {7, "DATE", 4920, 375, 1695, 285, false, kDay},
-    {9, "LUNCH", 1320, 3360, 3375, 615, true, kLunch},
-    {14, "SNACK1", 1320, 2880, 3375, 285, false, kBreakfast},
-    {15, "SNACK2", 1320, 5580, 3375, 285, false, kLunch},
-    {16, "SNACK3", 6600, 3015, 3375, 285, false, kTea},
-    {17, "SNACK4", 6480, 4785, 3375, 285, false, kExtras},
-    {18, "TEA", 6600, 840, 3375, 615, true, kTea},
+    {5, "BREAKFAST", 1320, 720, 3375, 615, true, kBreakfast, "Breakfast"},
+    {6, "COMMENTS", 1320, 5940, 4695, 765, true, kExtras, "Comments"},
+    {7, "DATE", 4920, 375, 1695, 285, false, kDay, "Date"},
+    {9, "LUNCH", 1320, 3360, 3375, 615, true, kLunch, "Lunch"},
+    {14, "SNACK1", 1320, 2880, 3375, 285, false, kBreakfast, "Breakfast snack"},
+    {15, "SNACK2", 1320, 5580, 3375, 285, false, kLunch, "Lunch snack"},
+    {16, "SNACK3", 6600, 3015, 3375, 285, false, kTea, "Tea snack"},
+    {17, "SNACK4", 6480, 4785, 3375, 285, false, kExtras, "Extras snack"},
+    {18, "TEA", 6600, 840, 3375, 615, true, kTea, "Tea"},
 };
 
 enum class Items { Numbers, Beverages, Medications };
@@ -76,27 +77,28 @@ struct ListDesign
     const char *initialText;
     QColor colour;
     const char *toolTip;
+    const char *accessibleName; // its label, and its meal where labels repeat
 };
 
 const ListDesign kLists[] = {
     {&frmrecords::Combo2, "Combo2", "OVERALL SCORE", 3120, 360, 735, 315, Items::Numbers, "Combo2", kDay,
      "A score for this day, 1 for bad and 10 for good. If you lived in the toilet this day or feel unhealthy, "
-     "you would give it a 1."},
+     "you would give it a 1.", "Overall score"},
     {&frmrecords::Combo3, "Combo3", "BMs", 7560, 360, 735, 315, Items::Numbers, "Combo2", kDay,
-     "Bowl movements for this day."},
-    {&frmrecords::Combo7, "Combo7", "BEVERAGE1", 1320, 1440, 3375, 315, Items::Beverages, "Combo7", kBreakfast, nullptr},
-    {&frmrecords::Combo8, "Combo8", "BEVERAGE2", 1320, 4080, 3375, 315, Items::Beverages, "Combo8", kLunch, nullptr},
-    {&frmrecords::Combo9, "Combo9", "BEVERAGE3", 6600, 1560, 3375, 315, Items::Beverages, "Combo9", kTea, nullptr},
-    {&frmrecords::Combo10, "Combo10", "BEVERAGE4", 6480, 4320, 3375, 315, Items::Beverages, "Combo10", kExtras, nullptr},
-    {&frmrecords::Combo1, "Combo1", "MEDICATION4", 1320, 2160, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr},
-    {&frmrecords::Combo11, "Combo11", "MEDICATION1", 1320, 1800, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr},
-    {&frmrecords::Combo4, "Combo4", "MEDICATION2", 1320, 4440, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr},
-    {&frmrecords::Combo5, "Combo5", "MEDICATION3", 6600, 1920, 3375, 315, Items::Medications, "Combo4", kTea, nullptr},
-    {&frmrecords::Combo6, "Combo6", "MEDICATION5", 1320, 2520, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr},
-    {&frmrecords::Combo12, "Combo12", "MEDICATION6", 1320, 4800, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr},
-    {&frmrecords::Combo13, "Combo13", "MEDICATION7", 1320, 5160, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr},
-    {&frmrecords::Combo14, "Combo14", "MEDICATION8", 6600, 2280, 3375, 315, Items::Medications, "Combo4", kTea, nullptr},
-    {&frmrecords::Combo15, "Combo15", "MEDICATION9", 6600, 2640, 3375, 315, Items::Medications, "Combo4", kTea, nullptr},
+     "Bowl movements for this day.", "BMs"},
+    {&frmrecords::Combo7, "Combo7", "BEVERAGE1", 1320, 1440, 3375, 315, Items::Beverages, "Combo7", kBreakfast, nullptr, "Breakfast beverage"},
+    {&frmrecords::Combo8, "Combo8", "BEVERAGE2", 1320, 4080, 3375, 315, Items::Beverages, "Combo8", kLunch, nullptr, "Lunch beverage"},
+    {&frmrecords::Combo9, "Combo9", "BEVERAGE3", 6600, 1560, 3375, 315, Items::Beverages, "Combo9", kTea, nullptr, "Tea beverage"},
+    {&frmrecords::Combo10, "Combo10", "BEVERAGE4", 6480, 4320, 3375, 315, Items::Beverages, "Combo10", kExtras, nullptr, "Extras beverage"},
+    {&frmrecords::Combo1, "Combo1", "MEDICATION4", 1320, 2160, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr, "Breakfast medication 2"},
+    {&frmrecords::Combo11, "Combo11", "MEDICATION1", 1320, 1800, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr, "Breakfast medication 1"},
+    {&frmrecords::Combo4, "Combo4", "MEDICATION2", 1320, 4440, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr, "Lunch medication 1"},
+    {&frmrecords::Combo5, "Combo5", "MEDICATION3", 6600, 1920, 3375, 315, Items::Medications, "Combo4", kTea, nullptr, "Tea medication 1"},
+    {&frmrecords::Combo6, "Combo6", "MEDICATION5", 1320, 2520, 3375, 315, Items::Medications, "Combo4", kBreakfast, nullptr, "Breakfast medication 3"},
+    {&frmrecords::Combo12, "Combo12", "MEDICATION6", 1320, 4800, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr, "Lunch medication 2"},
+    {&frmrecords::Combo13, "Combo13", "MEDICATION7", 1320, 5160, 3375, 315, Items::Medications, "Combo4", kLunch, nullptr, "Lunch medication 3"},
+    {&frmrecords::Combo14, "Combo14", "MEDICATION8", 6600, 2280, 3375, 315, Items::Medications, "Combo4", kTea, nullptr, "Tea medication 2"},
+    {&frmrecords::Combo15, "Combo15", "MEDICATION9", 6600, 2640, 3375, 315, Items::Medications, "Combo4", kTea, nullptr, "Tea medication 3"},
 };
 
 struct LabelDesign
@@ -239,6 +241,7 @@ void frmrecords::buildControls()
         box->setObjectName(QStringLiteral("txtFields_%1").arg(d.index));
         box->setGeometry(vb::twipsRect(d.left, d.top, d.width, d.height));
         box->setFont(defaultFont());
+        box->setAccessibleName(QLatin1String(d.accessibleName));
         setBackground(box, d.colour);
         m_txtFields[d.index] = box;
     }
@@ -261,6 +264,7 @@ void frmrecords::buildControls()
         list->setEditText(QLatin1String(d.initialText));
         if (d.toolTip)
             list->setToolTip(QLatin1String(d.toolTip));
+        list->setAccessibleName(QLatin1String(d.accessibleName));
         setBackground(list, d.colour);
         this->*(d.member) = list;
     }

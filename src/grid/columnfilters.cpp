@@ -117,6 +117,9 @@ void ColumnFilters::BuildFilterCombos(vb::FlexGrid &grid)
         QComboBox *list = cmbFilter[size_t(c)];
         if (!list)
             continue;
+        // Read out by its column: "BREAKFAST filter".
+        if (grid.FixedRows() > 0)
+            list->setAccessibleName(grid.TextMatrix(0, c) + QStringLiteral(" filter"));
         list->clear();
         list->addItem(kAny);
         list->addItems(values);

@@ -1,8 +1,10 @@
 #include "platform/flexgrid.h"
 
+#include "platform/accessibility.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,6 +23,7 @@ constexpr int kResizeGripPx = 3;
 
 FlexGrid::FlexGrid(QWidget *parent) : QAbstractScrollArea(parent)
 {
+    installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::StyledPanel);
     viewport()->setAutoFillBackground(false);
@@ -145,6 +148,12 @@ void FlexGrid::noteCurrentChanged(int oldRow, int oldCol, int oldRowSel, int old
         // the end, if the cell it leaves current differs from where it began.
         m_pendingRowColChange = true;
         return;
+    }
+    if (cellChanged && hasFocus() && QAccessible::isActive()) {
+        // A screen reader follows the current cell.
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(m_row * m_cols + m_col);
+        QAccessible::updateAccessibility(&event);
     }
     if (cellChanged)
         emit RowColChange();
@@ -717,6 +726,11 @@ void FlexGrid::fill(std::vector<QString> &&cells, int cols, const std::vector<qi
     m_colSel = std::min(m_colSel, std::max(0, cols - 1));
     invalidateRowPositions();
     updateLayout();
+    // The cells a screen reader was told of are gone; the event drops them.
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::ModelReset);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 std::optional<qint64> FlexGrid::RowKey(int row) const

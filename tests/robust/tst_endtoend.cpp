@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -189,6 +190,14 @@ private slots:
             keys({QStringLiteral("alt+u")});
             keys({QStringLiteral("alt+c")});
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+            // "&Back up now", whose message is closed with Return; E&xit then
+            // makes the run's own backup, since a day was written.
+            keys({QStringLiteral("alt+f")});
+            keys({QStringLiteral("b")});
+            QThread::msleep(800);
+            keys({QStringLiteral("Return")});
+            QThread::msleep(300);
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
             keys({QStringLiteral("alt+f")});
             keys({QStringLiteral("x")});
         } else {
@@ -219,6 +228,21 @@ private slots:
         for (const char *key : {"MainLeft=", "MainTop=", "MainWidth=", "MainHeight="})
             QVERIFY2(text.contains(key), text.constData());
 
+        if (signal == 0) {
+            // One backup from the menu, one at the end; both whole, both private.
+            const QDir backups(QFileInfo(diary).absolutePath() + QStringLiteral("/Backups"));
+            const QStringList made = backups.entryList({QStringLiteral("Records-*.mdb")}, QDir::Files);
+            QCOMPARE(made.size(), 2);
+            for (const QString &name : made) {
+                QCOMPARE(int(QFile::permissions(backups.filePath(name)) & 0x0077), 0);
+                QProcess check;
+                check.start(QStringLiteral("sqlite3"), {backups.filePath(name), QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")});
+                QVERIFY(check.waitForFinished(10000));
+                const QString result = QString::fromLocal8Bit(check.readAllStandardOutput()).trimmed();
+                QVERIFY2(result == QStringLiteral("ok\n11") || result == QStringLiteral("ok\n10") , qPrintable(result));
+            }
+        }
+
         if (traced)
             checkTrace(traceLog, home.path(), diary, QFileInfo(settings).absoluteFilePath());
     }
@@ -232,11 +256,20 @@ private:
         QVERIFY2(t.programs.isEmpty(), qPrintable(t.programs.join(QLatin1Char('\n'))));
 
         const QString settingsFolder = QFileInfo(settings).absolutePath();
+        // The backups folder beside the diary: its finished backups and the
+        // temporary files (with their journals) they are written through.
+        const QString backups = QFileInfo(diary).absolutePath() + QStringLiteral("/Backups");
+        static const QRegularExpression backupName(
+            QStringLiteral("^(Records-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.mdb|\\.Records-\\w{6}\\.tmp)(-journal)?$"));
         const auto ownFile = [&](const QString &path) {
             // The diary with its rollback journal and its folder (synced when
             // the journal goes); the settings file with the
             // lock file and the temporary copy it is written through, and the
             // folders that hold it.
+            if (path == backups)
+                return true;
+            if (path.startsWith(backups + QLatin1Char('/')))
+                return backupName.match(path.mid(backups.size() + 1)).hasMatch();
             return path == diary || path == diary + QStringLiteral("-journal")
                 || path == QFileInfo(diary).absolutePath() || path == settings
                 || path == settings + QStringLiteral(".lock")

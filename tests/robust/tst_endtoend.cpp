@@ -247,6 +247,83 @@ private slots:
             checkTrace(traceLog, home.path(), diary, QFileInfo(settings).absoluteFilePath());
     }
 
+    // A backup made from the menu brings back days lost after it, restored
+    // from the menu's list of backups.
+    void backupAndRestoreThroughTheMenu()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
+        QTemporaryDir home;
+        const QString display = QStringLiteral(":%1").arg(200 + (::getpid() + 250) % 500);
+        QProcess xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                            QStringLiteral("tcp")});
+        QVERIFY(xvfb.waitForStarted());
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(50);
+        QVERIFY(QFileInfo::exists(socket));
+        qputenv("DISPLAY", display.toLocal8Bit());
+        const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), diary, QStringLiteral("--sample-days"), QStringLiteral("10")});
+        QVERIFY(setup.waitForFinished(30000));
+        auto sql = [&](const QString &statement) {
+            QProcess q;
+            q.start(QStringLiteral("sqlite3"), {diary, statement});
+            q.waitForFinished(10000);
+            return QString::fromLocal8Bit(q.readAllStandardOutput()).trimmed();
+        };
+
+        QProcess mealwise;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        mealwise.setProcessEnvironment(env);
+        mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
+        QVERIFY(mealwise.waitForStarted());
+        const QString main = findWindow(QStringLiteral("MEALWISE"));
+        QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+        QThread::msleep(500);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("b")});
+        QThread::msleep(800);
+        keys({QStringLiteral("Return")});
+        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 1);
+
+        QCOMPARE(sql(QStringLiteral("DELETE FROM records WHERE ID > 3; SELECT count(*) FROM records;")), QStringLiteral("3"));
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("r")});
+        const QString list = findWindow(QStringLiteral("MEALWISE - Restore from backup"));
+        QVERIFY2(!list.isEmpty(), "the restore window did not appear");
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), list});
+        keys({QStringLiteral("alt+r")}); // the newest backup is selected
+        QThread::msleep(600);
+        keys({QStringLiteral("alt+y")}); // yes, restore it
+        QThread::msleep(800);
+        keys({QStringLiteral("Return")}); // the message that it was restored
+        QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")), QStringLiteral("ok\n10"));
+
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("x")});
+        const bool exited = mealwise.waitForFinished(15000);
+        if (!exited)
+            mealwise.kill();
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+        QVERIFY2(exited, "the program did not end after E&xit");
+        // The diary as it was before the restore is kept too.
+        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 2);
+    }
+
 private:
     void checkTrace(const QString &log, const QString &home, const QString &diary, const QString &settings)
     {

@@ -180,17 +180,17 @@ void frmImport::readAgain()
     m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), chkAsIs->isChecked(),
                                  QDate::currentDate().year());
     QString dupError;
-    if (m_plan.ok())
+    if (m_plan.fileError.isEmpty())
         dupError = keeping::findDuplicates(m_diaryPath, &m_plan);
     lstRefused->clear();
     lstRefused->addItems(m_plan.describeRefusals());
     if (!dupError.isEmpty())
         lstRefused->addItem(dupError);
     const bool ok = m_plan.ok() && dupError.isEmpty();
-    QString summary = tr("%1: %2 days to import, %3 of them on dates the diary already has.")
-                          .arg(QFileInfo(m_filePath).fileName())
-                          .arg(m_plan.days.size())
-                          .arg(m_plan.duplicateDays.size());
+    const qsizetype n = m_plan.days.size();
+    const QString name = QFileInfo(m_filePath).fileName();
+    QString summary = (n == 1 ? tr("%1: 1 day to import").arg(name) : tr("%1: %2 days to import").arg(name).arg(n))
+        + tr(", %1 of them on dates the diary already has.").arg(m_plan.duplicateDays.size());
     if (!ok)
         summary += QLatin1Char(' ') + tr("Nothing can be imported while a line is refused (listed below).");
     lblSummary->setText(summary);

@@ -184,8 +184,10 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     html += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
     html += QStringLiteral("<p><b>%1</b><br>%2</p>")
                 .arg(esc(tr("Days from %1 to %2").arg(diary::showDate(range.from), diary::showDate(range.to))),
-                     esc(tr("Made on %1; %n day(s) recorded in the range.", nullptr, int(days.size()))
-                             .arg(diary::showDate(range.today))));
+                     esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
+                                         : tr("Made on %1; %2 days recorded in the range.")
+                                               .arg(diary::showDate(range.today))
+                                               .arg(days.size())));
     html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
     html += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"640\" height=\"185\"></p>");
     html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));

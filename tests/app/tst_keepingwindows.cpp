@@ -147,6 +147,8 @@ private slots:
         frmImport window(d.path(), QStringLiteral("days.csv"),
                          "DATE,OVERALL SCORE,COMMENTS\r\n2026-03-01,5,again\r\n2026-03-02,12,old scale\r\n");
         QCOMPARE(window.lstRefused->count(), 1);
+        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, 1 of them on dates the diary already "
+                                                           "has. Nothing can be imported while a line is refused (listed below)."));
         QCOMPARE(window.lstRefused->item(0)->text(), QStringLiteral("Line 3: OVERALL SCORE 12 is not from 1 to 10"));
         QVERIFY(!window.cmdImport->isEnabled());
         window.chkAsIs->setChecked(true);

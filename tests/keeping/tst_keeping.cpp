@@ -434,7 +434,7 @@ private slots:
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY(out.contains(QStringLiteral("MEALWISE diary report")));
         QVERIFY(out.contains(QStringLiteral("Days from 01/05/26 to 15/06/26")));
-        QVERIFY(out.contains(QStringLiteral("Made on 16/06/26; 46 day(s) recorded in the range.")));
+        QVERIFY(out.contains(QStringLiteral("Made on 16/06/26; 46 days recorded in the range.")));
         QVERIFY(out.contains(QStringLiteral("30/04/26")) == false); // the day before the range
         QVERIFY(out.contains(QStringLiteral("Food and medication lists")));
         // Wrapped inside its cell, every letter still on the page.

@@ -6,6 +6,8 @@
 #include "app/frmmain.h"
 #include "app/keepingwindows.h"
 #include "app/startcheck.h"
+#include "entry/adodc.h"
+#include "entry/frmrecords.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/rowset.h"
@@ -21,7 +23,9 @@
 #include <QLabel>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -136,6 +140,46 @@ private slots:
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(guard.isNull());
+    }
+
+    void restore_closesEntryWindowsFirst_writingWhatIsPending()
+    {
+        TempHome home;
+        TempDiary d(true);
+        QVERIFY(diary::addSampleDays(d.path(), 8, QDate(2026, 6, 15), 5).isEmpty());
+        const keeping::BackupResult b = keeping::backUp(d.path(), QDateTime(QDate(2026, 6, 15), QTime(7, 0)));
+        QVERIFY(b.ok());
+        MessageLog log;
+        auto *w = new frmMain;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->load();
+        w->show();
+        // The record window opens on the row the grid's selection names.
+        w->MSFlexGrid1->setRow(2);
+        w->MSFlexGrid1->setRowSel(2);
+        w->mnuDatafrmrecords->trigger();
+        QPointer<QWidget> records = vb::Forms::list().last();
+        QCOMPARE(records->objectName(), QStringLiteral("frmrecords"));
+        QVERIFY(QTest::qWaitForWindowExposed(records));
+        QWidget *snack = qobject_cast<frmrecords *>(records.data())->txtFields(14);
+        QVERIFY(snack);
+        snack->setFocus();
+        QTest::keyClick(snack, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(snack, Qt::Key_Delete);
+        for (const QChar c : QStringLiteral("PENDING SNACK"))
+            QTest::keyClick(snack, c.toLatin1());
+        QVERIFY(qobject_cast<frmrecords *>(records.data())->datPrimaryRS->Recordset()->hasPendingChanges());
+        QVERIFY2(w->restoreFrom(b.path), qPrintable(log.messages.join(QLatin1Char('|'))));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(records.isNull());
+        // Written before the restore, so kept in the backup made first.
+        const QString kept = keeping::backupsFolder(d.path()) + QLatin1Char('/') + backups(d.path()).last();
+        QProcess sqlite;
+        sqlite.start(QStringLiteral("sqlite3"), {kept, QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = 'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'")});
+        QVERIFY(sqlite.waitForFinished(10000));
+        QCOMPARE(sqlite.readAllStandardOutput().trimmed(), QByteArray("1"));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = 'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'")).toInt(), 0);
+        w->close();
     }
 
     void importWindow_previewRefusesThenTakesAsIs()

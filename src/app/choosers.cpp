@@ -64,13 +64,13 @@ Choosers platformChoosers()
         return QMessageBox::question(parent, QLatin1String(vb::kProgramTitle), question) == QMessageBox::Yes;
     };
     c.reportRange = askRange;
-    c.print = [](QWidget *parent, QTextDocument &document) {
+    c.print = [](QWidget *parent, const std::function<void(QPagedPaintDevice &)> &print) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(keeping::localePageSize());
         QPrintDialog dialog(&printer, parent);
         if (dialog.exec() != QDialog::Accepted)
             return false;
-        keeping::printReport(document, printer);
+        print(printer);
         return true;
     };
     return c;

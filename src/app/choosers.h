@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-class QTextDocument;
+class QPagedPaintDevice;
 class QWidget;
 
 // What the keeping commands ask the user through the platform's dialogs: a
@@ -23,8 +23,9 @@ struct Choosers
     std::function<bool(QWidget *parent, const QString &question)> askYesNo;
     // The range, or nothing when cancelled; `from`/`to` are the defaults.
     std::function<std::optional<std::pair<QDate, QDate>>(QWidget *parent, const QDate &from, const QDate &to)> reportRange;
-    // Shows the print dialog and prints; false when cancelled.
-    std::function<bool(QWidget *parent, QTextDocument &document)> print;
+    // Shows the print dialog and, unless cancelled, hands the printer to
+    // `print`; false when cancelled.
+    std::function<bool(QWidget *parent, const std::function<void(QPagedPaintDevice &)> &print)> print;
 };
 
 // The platform's dialogs; tests replace them. Returns the previous set.

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QSet>
+#include <QPagedPaintDevice>
 #include <QTextDocument>
 
 void frmMain::buildKeepingMenu()
@@ -163,12 +164,9 @@ void frmMain::mnuFilePrintReport_Click()
     if (!range)
         return;
     QString error;
-    std::unique_ptr<QTextDocument> doc = keeping::buildReport(m_databasePath, *range, &error);
-    if (!doc) {
+    app::choosers().print(this, [&](QPagedPaintDevice &printer) { error = keeping::printReport(m_databasePath, *range, printer); });
+    if (!error.isEmpty())
         vb::MsgBox(error, this);
-        return;
-    }
-    app::choosers().print(this, *doc);
 }
 
 void frmMain::mnuFileReportPdf_Click()

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPageLayout>
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QUrl>
@@ -114,7 +115,8 @@ QPageSize localePageSize()
     return QPageSize(QPageSize::A4);
 }
 
-std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, QString *error)
+std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
+                                           QString *error)
 {
     SqliteFile file;
     if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
@@ -169,61 +171,105 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
             lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());
     }
 
-    auto doc = std::make_unique<QTextDocument>();
-    QTextOption option = doc->defaultTextOption();
-    // A long word wraps inside its cell rather than running off the page.
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    doc->setDefaultTextOption(option);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSizeF(9);
-    doc->setDefaultFont(font);
-    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")),
-                     scoreChart(days, range));
+    auto makeDoc = [&page] {
+        auto d = std::make_unique<QTextDocument>();
+        QTextOption option = d->defaultTextOption();
+        // A long word wraps inside its cell rather than running off the page.
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        d->setDefaultTextOption(option);
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSizeF(9);
+        d->setDefaultFont(font);
+        d->setPageSize(page);
+        return d;
+    };
+    auto heightOf = [&](const QString &html) {
+        auto d = makeDoc();
+        d->setPageSize(QSizeF(page.width(), 1e9)); // one long page: no breaks
+        d->setHtml(html);
+        return d->size().height() - 2 * d->documentMargin();
+    };
 
-    QString html;
-    html += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
-    html += QStringLiteral("<p><b>%1</b><br>%2</p>")
+    const int chartWidth = int(std::min(640.0, page.width() - 24));
+    QString head;
+    head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
+    head += QStringLiteral("<p><b>%1</b><br>%2</p>")
                 .arg(esc(tr("Days from %1 to %2").arg(diary::showDate(range.from), diary::showDate(range.to))),
                      esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
                                          : tr("Made on %1; %2 days recorded in the range.")
                                                .arg(diary::showDate(range.today))
                                                .arg(days.size())));
-    html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
-    html += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"640\" height=\"185\"></p>");
-    html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
-    html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">"
-                           "<thead><tr><th width=\"11%\">%1</th><th width=\"8%\">%2</th><th width=\"6%\">%3</th>"
-                           "<th width=\"28%\">%4</th><th width=\"13%\">%5</th><th width=\"16%\">%6</th>"
-                           "<th width=\"18%\">%7</th></tr></thead>")
-                .arg(esc(tr("Date")), esc(tr("Score")), esc(tr("BMs")), esc(tr("Meals")), esc(tr("Drinks")),
-                     esc(tr("Medications")), esc(tr("Comments")));
+    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
+    head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
+                .arg(chartWidth)
+                .arg(chartWidth * 520 / 1800);
+    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
+    auto tableStart = [&](bool breakBefore) {
+        return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%8>"
+                              "<tr><th width=\"11%\">%1</th><th width=\"8%\">%2</th><th width=\"6%\">%3</th>"
+                              "<th width=\"28%\">%4</th><th width=\"13%\">%5</th><th width=\"16%\">%6</th>"
+                              "<th width=\"18%\">%7</th></tr>")
+            .arg(esc(tr("Date")), esc(tr("Score")), esc(tr("BMs")), esc(tr("Meals")), esc(tr("Drinks")),
+                 esc(tr("Medications")), esc(tr("Comments")),
+                 breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
+    };
+    auto rowHtml = [&](const ReportDay &d) {
+        return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
+            .arg(esc(d.date.isValid() ? diary::showDate(d.date) : QString()), esc(d.score.toString()), esc(d.bms.toString()),
+                 esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
+    };
+    const QString tableEnd = QStringLiteral("</table>");
+
+    // Rows are measured one by one and the table is cut between them where
+    // the next row would cross the foot of the page.
+    const double margin = makeDoc()->documentMargin();
+    const double body = (page.height() - 2 * margin) * 0.97;
+    const double headerOnly = heightOf(tableStart(false) + tableEnd);
+    QString html = head + tableStart(false);
+    double used = heightOf(head) + headerOnly;
+    int rowsOnPage = 0;
     for (const ReportDay &d : days) {
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
-                    .arg(esc(d.date.isValid() ? diary::showDate(d.date) : QString()), esc(d.score.toString()),
-                         esc(d.bms.toString()), esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
+        const QString row = rowHtml(d);
+        const double rowHeight = heightOf(tableStart(false) + row + tableEnd) - headerOnly;
+        if (rowsOnPage > 0 && used + rowHeight > body) {
+            html += tableEnd + tableStart(true);
+            used = headerOnly;
+            rowsOnPage = 0;
+        }
+        html += row;
+        used += rowHeight;
+        ++rowsOnPage;
     }
-    html += QStringLiteral("</table>");
+    html += tableEnd;
     html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
     const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
                              tr("Unsatisfactory medication")};
     for (int c = 0; c < 4; ++c)
         html += QStringLiteral("<h3>%1</h3><p>%2</p>").arg(esc(titles[c]), esc(lists[c].isEmpty() ? tr("(empty)") : lists[c]));
+    auto doc = makeDoc();
+    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")), scoreChart(days, range));
     doc->setHtml(html);
     return doc;
 }
 
-void printReport(QTextDocument &doc, QPagedPaintDevice &device)
+QString printReport(const QString &diaryPath, const ReportRange &range, QPagedPaintDevice &device)
 {
-    doc.print(&device);
+    // Document units are 96 to the inch; the device's paint rectangle in
+    // points is 72 to the inch.
+    const QSizeF points = device.pageLayout().paintRectPoints().size();
+    QString error;
+    std::unique_ptr<QTextDocument> doc =
+        buildReport(diaryPath, range, QSizeF(points.width() * 96.0 / 72.0, points.height() * 96.0 / 72.0), &error);
+    if (!doc)
+        return error;
+    doc->print(&device);
+    return {};
 }
 
 QString writeReportPdf(const QString &diaryPath, const ReportRange &range, const QString &pdfPath)
 {
-    QString error;
-    std::unique_ptr<QTextDocument> doc = buildReport(diaryPath, range, &error);
-    if (!doc)
-        return error;
     QByteArray bytes;
+    QString error;
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -233,8 +279,10 @@ QString writeReportPdf(const QString &diaryPath, const ReportRange &range, const
         writer.setResolution(300);
         writer.setTitle(QStringLiteral("MEALWISE diary report"));
         writer.setCreator(QStringLiteral("MEALWISE"));
-        printReport(*doc, writer);
+        error = printReport(diaryPath, range, writer);
     }
+    if (!error.isEmpty())
+        return error;
     return writePrivateFile(pdfPath, bytes);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QPageSize>
+#include <QSizeF>
 #include <QString>
 
 #include <memory>
@@ -27,10 +28,14 @@ ReportRange defaultReportRange(const QDate &today);
 // A4, or Letter where the locale measures in US units.
 QPageSize localePageSize();
 
-std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, QString *error);
+// The report laid out on pages of `page` (document units, 96 per inch): the
+// table of days is cut into one table per page between rows, so that no row
+// is split across pages.
+std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
+                                           QString *error);
 
-// Paginates `doc` onto the device: rows of the table are never split.
-void printReport(QTextDocument &doc, QPagedPaintDevice &device);
+// Lays the report out for the device's page and prints it. Empty on success.
+QString printReport(const QString &diaryPath, const ReportRange &range, QPagedPaintDevice &device);
 
 // Writes the report as a PDF (0600, written the safe way). Empty on success.
 QString writeReportPdf(const QString &diaryPath, const ReportRange &range, const QString &pdfPath);

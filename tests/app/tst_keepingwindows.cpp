@@ -50,7 +50,7 @@ struct Answers
             return yes;
         };
         c.reportRange = [](QWidget *, const QDate &from, const QDate &to) { return std::optional(std::pair{from, to}); };
-        c.print = [](QWidget *, QTextDocument &) { return false; };
+        c.print = [](QWidget *, const std::function<void(QPagedPaintDevice &)> &) { return false; };
         m_previous = app::setChoosers(std::move(c));
     }
     ~Answers() { app::setChoosers(std::move(m_previous)); }

@@ -441,6 +441,30 @@ private slots:
         QString squeezed = out;
         squeezed.remove(QRegularExpression(QStringLiteral("\\s")));
         QVERIFY(squeezed.contains(QStringLiteral("Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")));
+        // Every page that holds the table starts it with a whole day: its
+        // date comes first under the header, no row runs on from the page before.
+        const int pageCount = int(out.count(QLatin1Char('\f')));
+        QVERIFY(pageCount >= 2);
+        int tablePages = 0;
+        for (int page = 1; page <= pageCount; ++page) {
+            QProcess one;
+            one.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                                                    QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+            QVERIFY(one.waitForFinished(30000));
+            const QStringList lines = QString::fromUtf8(one.readAllStandardOutput()).split(QLatin1Char('\n'));
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                if (!lines[i].contains(QRegularExpression(QStringLiteral("Date.*Score.*Meals"))))
+                    continue;
+                ++tablePages;
+                qsizetype next = i + 1;
+                while (next < lines.size() && lines[next].trimmed().isEmpty())
+                    ++next;
+                QVERIFY2(next < lines.size() && lines[next].contains(QRegularExpression(QStringLiteral("^\\s*\\d\\d/\\d\\d/\\d\\d\\s"))),
+                         qPrintable(QStringLiteral("page %1 starts with: %2").arg(page).arg(next < lines.size() ? lines[next] : QString())));
+                break;
+            }
+        }
+        QVERIFY(tablePages >= 2);
         QProcess pages;
         pages.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"), pdf,
                                                 dir.filePath(QStringLiteral("page"))});

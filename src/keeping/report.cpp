@@ -24,10 +24,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("keeping", text);
 }
 
-QString tr(const char *text, const char *, int n)
-{
-    return QCoreApplication::translate("keeping", text, nullptr, n);
-}
 
 struct ReportDay
 {

@@ -1,6 +1,7 @@
 #include "app/frmmain.h"
 
 #include "app/artwork.h"
+#include "app/autobackup.h"
 #include "app/frmabout.h"
 #include "app/frmguide.h"
 #include "app/placement.h"
@@ -19,6 +20,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -67,6 +69,8 @@ void frmMain::buildMenus()
 {
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    buildKeepingMenu();
+    mnuFile->addSeparator();
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
@@ -391,6 +395,10 @@ void frmMain::Form_Unload()
         vb::SaveSetting(appName(), section, QLatin1String(placement::kHeight),
                         placement::writeTwips(vb::pixelsToTwipsY(outer.height())));
     }
+
+    // 3. A backup when this run wrote to the diary; a failure is told at the
+    // next start, since nothing may wait for a click now.
+    app::AutoBackup::atExit(QDateTime::currentDateTime());
 }
 
 void frmMain::mnuDatafood_Click()

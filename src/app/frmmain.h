@@ -48,6 +48,13 @@ public:
     QLabel *Image1 = nullptr;
     DataControl Data2;
     QMenu *mnuFile = nullptr;
+    // Keeping the diary, above E&xit.
+    QAction *mnuFileBackup = nullptr;
+    QAction *mnuFileRestore = nullptr;
+    QAction *mnuFileExport = nullptr;
+    QAction *mnuFileImport = nullptr;
+    QAction *mnuFilePrintReport = nullptr;
+    QAction *mnuFileReportPdf = nullptr;
     QAction *mnuFileExit = nullptr;
     QMenu *mnuData = nullptr;
     QAction *mnuDatafood = nullptr;
@@ -84,6 +91,20 @@ public:
     void mnuHelpAbout_Click();
     void MSFlexGrid1_Click();
 
+    // Keeping the diary (frmmainkeeping.cpp).
+    void mnuFileBackup_Click();
+    void mnuFileRestore_Click();
+    void mnuFileExport_Click();
+    void mnuFileImport_Click();
+    void mnuFilePrintReport_Click();
+    void mnuFileReportPdf_Click();
+    // Closes the entry windows (writing what is pending), puts the backup in
+    // the diary's place and reads the ranking again. False with a message shown.
+    bool restoreFrom(const QString &backupPath);
+    // Fills the grid from the ranking query again (after a restore or an import).
+    void readRankingAgain();
+    QString databasePath() const { return m_databasePath; }
+
     // Grid formatting, in the window's font (see grid/gridformat.h).
     void FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,
                                bool bCheckFont, int lFirstCol, int lLastCol);
@@ -106,6 +127,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildKeepingMenu();
     void fillFromData2();
     void applyPlacement();
 

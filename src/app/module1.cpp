@@ -2,6 +2,9 @@
 
 #include "app/frmmain.h"
 #include "app/frmsplash.h"
+#include "app/autobackup.h"
+#include "app/startcheck.h"
+#include "data/diarynames.h"
 
 #include <QCoreApplication>
 
@@ -15,6 +18,11 @@ void Main()
     // is complete before the slow loading starts.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     splash->repaint();
+
+    // The diary is checked before it is read, and the run's own backups
+    // watch its writes from here on.
+    app::checkAtStart(diary::databasePath());
+    app::AutoBackup::install(diary::databasePath());
 
     gMainWindow = new frmMain;
     gMainWindow->setAttribute(Qt::WA_DeleteOnClose);

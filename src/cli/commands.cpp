@@ -1,4 +1,5 @@
 #include "cli/diarycli.h"
+#include "cli/keepingcommands.h"
 
 namespace cli {
 
@@ -6,6 +7,12 @@ const std::vector<Command> &commands()
 {
     // Each subcommand lives in a file of its own beside this one.
     static const std::vector<Command> list{
+        {"check", "Check the diary in full; exit 1 on damage.", &runCheck},
+        {"backup", "Back the diary up into its Backups folder.", &runBackup},
+        {"restore", "Restore a backup (--list lists them).", &runRestore},
+        {"export", "Write the days as CSV or JSON.", &runExport},
+        {"import", "Read days from CSV or JSON, all or none.", &runImport},
+        {"report", "Write a PDF report of the days for a doctor.", &runReport},
     };
     return list;
 }

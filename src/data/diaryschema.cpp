@@ -167,6 +167,7 @@ QString createDiary(const QString &path)
                 // Serves the ranking: score, then date, both descending, then ID.
                 QStringLiteral("CREATE INDEX [records ranking] ON records ([OVERALL SCORE] DESC, DATE DESC, ID)"),
                 createDiaryQuerySql(),
+                QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion),
                 QStringLiteral("COMMIT"),
             };
             for (const QString &sql : statements) {

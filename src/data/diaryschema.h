@@ -5,6 +5,11 @@
 
 namespace diary {
 
+// The format of the diary file, kept in PRAGMA user_version. A program reads
+// a diary of its own format or older; a newer one is refused rather than
+// misread. Diaries made before the number was kept hold 0.
+inline constexpr int kSchemaVersion = 1;
+
 // Creates a new, empty diary at `path`: the folder (mode 0700) where missing,
 // the file (mode 0600), both tables, the one empty food and medication row and
 // the ranking query. Never touches an existing file. Returns an empty string on

@@ -3,6 +3,7 @@
 #include "data/textpool.h"
 
 #include "data/diaryconnection.h"
+#include "data/writehooks.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -407,6 +408,8 @@ bool RowSet::Delete(AffectEnum affect)
 
     const int index = m_cur;
     if (!m_rows[size_t(index)].isNew) {
+        if (diary::writeHooks().beforeDelete)
+            diary::writeHooks().beforeDelete(m_path);
         QSqlDatabase db = m_connection->database();
         const QString what = describeRow(index);
         QString why;
@@ -438,6 +441,8 @@ bool RowSet::Delete(AffectEnum affect)
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             return fail(tr("%1 was not deleted: %2").arg(what, reason));
         }
+        if (diary::writeHooks().afterWrite)
+            diary::writeHooks().afterWrite(m_path);
     }
     m_rows.erase(m_rows.begin() + index);
     ++m_changeSerial;
@@ -717,6 +722,8 @@ bool RowSet::writeRows(const std::vector<int> &rows)
                             .arg(why));
         }
     }
+    if (diary::writeHooks().afterWrite)
+        diary::writeHooks().afterWrite(m_path);
     for (Written &w : written) {
         Row &r = m_rows[size_t(w.row)];
         r.values = std::move(w.values);

@@ -3,11 +3,21 @@
 // "done" once the batch is acknowledged. The parent kills it at any moment.
 //
 //   crashwriter FILE ROUND CHANGED ADDED
+//
+// Or one of the diary's keeping jobs, with the same "ready" and "done":
+//   crashwriter --backup FILE
+//   crashwriter --restore FILE BACKUP
+//   crashwriter --import FILE CSV
 #include "data/diarynames.h"
 #include "data/rowset.h"
+#include "keeping/backups.h"
+#include "keeping/exchange.h"
+#include "keeping/restore.h"
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
+#include <QFile>
 
 #include <cstdio>
 #include <unistd.h>
@@ -15,6 +25,36 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc >= 3 && argv[1][0] == '-') {
+        const QString job = QString::fromLocal8Bit(argv[1]);
+        const QString path = QString::fromLocal8Bit(argv[2]);
+        const QString other = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+        keeping::ImportPlan plan;
+        if (job == QLatin1String("--import")) {
+            QFile f(other);
+            if (!f.open(QIODevice::ReadOnly))
+                return 1;
+            plan = keeping::readImport(f.readAll(), keeping::Format::Csv, false, 2026);
+        }
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+        QString error;
+        if (job == QLatin1String("--backup"))
+            error = keeping::backUp(path, QDateTime::currentDateTime()).error;
+        else if (job == QLatin1String("--restore"))
+            error = keeping::restoreDiary(path, other, QDateTime::currentDateTime()).error;
+        else if (job == QLatin1String("--import"))
+            error = keeping::applyImport(path, plan, keeping::Duplicates::Add, false).error;
+        else
+            error = QStringLiteral("unknown job");
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::fputs("done\n", stdout);
+        std::fflush(stdout);
+        return 0;
+    }
     if (argc != 5) {
         std::fprintf(stderr, "usage: crashwriter FILE ROUND CHANGED ADDED\n");
         return 2;

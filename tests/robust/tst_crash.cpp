@@ -2,6 +2,8 @@
 // or none of it. The child writes changed and added days through the row set
 // in one batch; it is killed with SIGKILL at a moment drawn from a fixed seed.
 #include "data/diaryschema.h"
+#include "keeping/backups.h"
+#include "keeping/diarycheck.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -18,6 +20,35 @@ using testing_support::TempDiary;
 namespace {
 constexpr int kChanged = 25;
 constexpr int kAdded = 60;
+
+// Starts the child on one job, waits for its "ready", and lets it finish
+// (returns its run time) or kills it after `delayUs`.
+qint64 runAndMaybeKill(const QStringList &arguments, qint64 delayUs, bool *done)
+{
+    QProcess child;
+    child.start(QStringLiteral(CRASHWRITER_BINARY), arguments);
+    if (!child.waitForStarted(10000))
+        return -1;
+    QByteArray out;
+    while (!out.contains("ready\n")) {
+        if (!child.waitForReadyRead(20000))
+            return -1;
+        out += child.readAllStandardOutput();
+    }
+    QElapsedTimer t;
+    t.start();
+    if (delayUs < 0) {
+        child.waitForFinished(30000);
+    } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(30000);
+    }
+    const qint64 took = t.nsecsElapsed() / 1000;
+    out += child.readAllStandardOutput();
+    *done = out.contains("done\n");
+    return took;
+}
 
 QMap<qint64, QVariantList> allRows(const TempDiary &d)
 {
@@ -109,6 +140,90 @@ private slots:
         // The kills must have hit the writing itself, not only its edges.
         if (rounds >= 20)
             QVERIFY2(killedMidWrite > 0, "no kill landed inside a transaction");
+    }
+
+    // Backups, restores and imports killed at any moment: the diary passes
+    // integrity_check and holds all of an import or none of it, a restore
+    // leaves the old diary or the restored one, and no backup under its
+    // final name is half written.
+    void killedKeeping_leavesWholeFiles_data()
+    {
+        QTest::addColumn<QString>("job");
+        QTest::newRow("backup") << QStringLiteral("--backup");
+        QTest::newRow("restore") << QStringLiteral("--restore");
+        QTest::newRow("import") << QStringLiteral("--import");
+    }
+    void killedKeeping_leavesWholeFiles()
+    {
+        QFETCH(QString, job);
+        const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
+            ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+            : 60;
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 400, QDate(2026, 6, 15), 3).isEmpty());
+        QTemporaryDir dir;
+        // Two diaries to restore in turn: 400 days and 150.
+        const QString big = dir.filePath(QStringLiteral("big.mdb"));
+        const QString small = dir.filePath(QStringLiteral("small.mdb"));
+        QVERIFY(diary::createDiary(small).isEmpty());
+        QVERIFY(diary::addSampleDays(small, 150, QDate(2026, 6, 15), 4).isEmpty());
+        QVERIFY(QFile::copy(d.path(), big));
+        const QString folder = keeping::backupsFolder(d.path());
+
+        QRandomGenerator rng(20261210);
+        qint64 windowUs = 0;
+        int whole = 0, none = 0, acknowledged = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const qint64 daysBefore = d.scalar(QStringLiteral("SELECT count(*) FROM records")).toLongLong();
+            QStringList args{job, d.path()};
+            qint64 expectAfter = daysBefore;
+            if (job == QLatin1String("--restore")) {
+                const bool toSmall = daysBefore == 400;
+                args << (toSmall ? small : big);
+                expectAfter = toSmall ? 150 : 400;
+            } else if (job == QLatin1String("--import")) {
+                QByteArray csv = "DATE,COMMENTS\r\n";
+                for (int i = 0; i < 300; ++i)
+                    csv += QDate(1900, 1, 1).addDays(round * 300 + i).toString(Qt::ISODate).toLatin1() + ",import round "
+                        + QByteArray::number(round) + "\r\n";
+                const QString file = dir.filePath(QStringLiteral("import.csv"));
+                QFile f(file);
+                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                f.write(csv);
+                f.close();
+                args << file;
+                expectAfter = daysBefore + 300;
+            }
+            bool done = false;
+            const qint64 delay = round == 0 ? -1 : qint64(rng.bounded(quint32(windowUs * 3 / 2)));
+            const qint64 took = runAndMaybeKill(args, delay, &done);
+            QVERIFY(took >= 0);
+            if (round == 0) {
+                QVERIFY(done);
+                windowUs = std::max<qint64>(took, 1000);
+            }
+            acknowledged += done ? 1 : 0;
+
+            QCOMPARE(d.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            const qint64 daysAfter = d.scalar(QStringLiteral("SELECT count(*) FROM records")).toLongLong();
+            if (job == QLatin1String("--backup"))
+                QCOMPARE(daysAfter, daysBefore);
+            else
+                QVERIFY2(daysAfter == daysBefore || daysAfter == expectAfter,
+                         qPrintable(QStringLiteral("%1 days, before %2").arg(daysAfter).arg(daysBefore)));
+            if (done)
+                QCOMPARE(daysAfter, expectAfter);
+            (daysAfter == expectAfter ? whole : none) += 1;
+            // Every backup under a final name is whole.
+            for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+                if (keeping::backupTime(name).isValid())
+                    QVERIFY2(keeping::checkDiary(QDir(folder).filePath(name), keeping::CheckDepth::Quick).ok, qPrintable(name));
+            }
+        }
+        qInfo("%s: %d rounds (1 timed, %lld us), %d whole, %d not done, %d acknowledged", qPrintable(job), rounds, windowUs,
+              whole, none, acknowledged);
+        if (job != QLatin1String("--backup") && rounds >= 20)
+            QVERIFY2(whole > 0 && none > 0, "the kills fell only on one side of the write");
     }
 };
 

@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -189,6 +190,14 @@ private slots:
             keys({QStringLiteral("alt+u")});
             keys({QStringLiteral("alt+c")});
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+            // "&Back up now", whose message is closed with Return; E&xit then
+            // makes the run's own backup, since a day was written.
+            keys({QStringLiteral("alt+f")});
+            keys({QStringLiteral("b")});
+            QThread::msleep(800);
+            keys({QStringLiteral("Return")});
+            QThread::msleep(300);
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
             keys({QStringLiteral("alt+f")});
             keys({QStringLiteral("x")});
         } else {
@@ -219,8 +228,100 @@ private slots:
         for (const char *key : {"MainLeft=", "MainTop=", "MainWidth=", "MainHeight="})
             QVERIFY2(text.contains(key), text.constData());
 
+        if (signal == 0) {
+            // One backup from the menu, one at the end; both whole, both private.
+            const QDir backups(QFileInfo(diary).absolutePath() + QStringLiteral("/Backups"));
+            const QStringList made = backups.entryList({QStringLiteral("Records-*.mdb")}, QDir::Files);
+            QCOMPARE(made.size(), 2);
+            for (const QString &name : made) {
+                QCOMPARE(int(QFile::permissions(backups.filePath(name)) & 0x0077), 0);
+                QProcess check;
+                check.start(QStringLiteral("sqlite3"), {backups.filePath(name), QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")});
+                QVERIFY(check.waitForFinished(10000));
+                const QString result = QString::fromLocal8Bit(check.readAllStandardOutput()).trimmed();
+                QVERIFY2(result == QStringLiteral("ok\n11") || result == QStringLiteral("ok\n10") , qPrintable(result));
+            }
+        }
+
         if (traced)
             checkTrace(traceLog, home.path(), diary, QFileInfo(settings).absoluteFilePath());
+    }
+
+    // A backup made from the menu brings back days lost after it, restored
+    // from the menu's list of backups.
+    void backupAndRestoreThroughTheMenu()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
+        QTemporaryDir home;
+        const QString display = QStringLiteral(":%1").arg(200 + (::getpid() + 250) % 500);
+        QProcess xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                            QStringLiteral("tcp")});
+        QVERIFY(xvfb.waitForStarted());
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(50);
+        QVERIFY(QFileInfo::exists(socket));
+        qputenv("DISPLAY", display.toLocal8Bit());
+        const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QProcess setup;
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), diary, QStringLiteral("--sample-days"), QStringLiteral("10")});
+        QVERIFY(setup.waitForFinished(30000));
+        auto sql = [&](const QString &statement) {
+            QProcess q;
+            q.start(QStringLiteral("sqlite3"), {diary, statement});
+            q.waitForFinished(10000);
+            return QString::fromLocal8Bit(q.readAllStandardOutput()).trimmed();
+        };
+
+        QProcess mealwise;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        mealwise.setProcessEnvironment(env);
+        mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
+        QVERIFY(mealwise.waitForStarted());
+        const QString main = findWindow(QStringLiteral("MEALWISE"));
+        QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+        QThread::msleep(500);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("b")});
+        QThread::msleep(800);
+        keys({QStringLiteral("Return")});
+        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 1);
+
+        QCOMPARE(sql(QStringLiteral("DELETE FROM records WHERE ID > 3; SELECT count(*) FROM records;")), QStringLiteral("3"));
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("r")});
+        const QString list = findWindow(QStringLiteral("MEALWISE - Restore from backup"));
+        QVERIFY2(!list.isEmpty(), "the restore window did not appear");
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), list});
+        keys({QStringLiteral("alt+r")}); // the newest backup is selected
+        QThread::msleep(600);
+        keys({QStringLiteral("alt+y")}); // yes, restore it
+        QThread::msleep(800);
+        keys({QStringLiteral("Return")}); // the message that it was restored
+        QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")), QStringLiteral("ok\n10"));
+
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+        keys({QStringLiteral("alt+f")});
+        keys({QStringLiteral("x")});
+        const bool exited = mealwise.waitForFinished(15000);
+        if (!exited)
+            mealwise.kill();
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+        QVERIFY2(exited, "the program did not end after E&xit");
+        // The diary as it was before the restore is kept too.
+        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 2);
     }
 
 private:
@@ -232,11 +333,20 @@ private:
         QVERIFY2(t.programs.isEmpty(), qPrintable(t.programs.join(QLatin1Char('\n'))));
 
         const QString settingsFolder = QFileInfo(settings).absolutePath();
+        // The backups folder beside the diary: its finished backups and the
+        // temporary files (with their journals) they are written through.
+        const QString backups = QFileInfo(diary).absolutePath() + QStringLiteral("/Backups");
+        static const QRegularExpression backupName(
+            QStringLiteral("^(Records-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.mdb|\\.Records-\\w{6}\\.tmp)(-journal)?$"));
         const auto ownFile = [&](const QString &path) {
             // The diary with its rollback journal and its folder (synced when
             // the journal goes); the settings file with the
             // lock file and the temporary copy it is written through, and the
             // folders that hold it.
+            if (path == backups)
+                return true;
+            if (path.startsWith(backups + QLatin1Char('/')))
+                return backupName.match(path.mid(backups.size() + 1)).hasMatch();
             return path == diary || path == diary + QStringLiteral("-journal")
                 || path == QFileInfo(diary).absolutePath() || path == settings
                 || path == settings + QStringLiteral(".lock")

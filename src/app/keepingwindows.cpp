@@ -1,0 +1,215 @@
+#include "app/keepingwindows.h"
+
+#include "app/autobackup.h"
+#include "app/choosers.h"
+#include "data/datetext.h"
+#include "keeping/backups.h"
+#include "platform/forms.h"
+#include "platform/msgbox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+QString caption(const QString &what)
+{
+    return QLatin1String(vb::kProgramTitle) + QStringLiteral(" - ") + what;
+}
+
+QPushButton *button(const QString &text, const char *name, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+} // namespace
+
+frmRestore::frmRestore(const QString &diaryPath, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_diaryPath(diaryPath)
+{
+    setObjectName(QStringLiteral("frmRestore"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(caption(tr("Restore from backup")));
+    setAccessibleName(tr("Restore from backup"));
+    auto *layout = new QVBoxLayout(this);
+    auto *intro = new QLabel(tr("Pick a backup to put in the diary's place. The diary as it is now is backed up "
+                                "first, so a restore can be undone."),
+                             this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+    m_model = new QStandardItemModel(0, 5, this);
+    m_model->setHorizontalHeaderLabels({tr("Made"), tr("Days"), tr("First day"), tr("Last day"), tr("Size")});
+    lstBackups = new QTableView(this);
+    lstBackups->setObjectName(QStringLiteral("lstBackups"));
+    lstBackups->setAccessibleName(tr("Backups"));
+    lstBackups->setModel(m_model);
+    lstBackups->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstBackups->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstBackups->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstBackups->verticalHeader()->hide();
+    lstBackups->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(lstBackups);
+    auto *row = new QHBoxLayout;
+    cmdRestore = button(tr("&Restore"), "cmdRestore", this);
+    cmdOtherFile = button(tr("&Other file..."), "cmdOtherFile", this);
+    cmdClose = button(tr("&Close"), "cmdClose", this);
+    row->addWidget(cmdRestore);
+    row->addWidget(cmdOtherFile);
+    row->addStretch();
+    row->addWidget(cmdClose);
+    layout->addLayout(row);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmRestore::cmdRestore_Click);
+    connect(cmdOtherFile, &QPushButton::clicked, this, &frmRestore::cmdOtherFile_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(lstBackups, &QTableView::doubleClicked, this, &frmRestore::cmdRestore_Click);
+    refresh();
+    resize(620, 360);
+    vb::Forms::add(this);
+}
+
+void frmRestore::refresh()
+{
+    m_model->removeRows(0, m_model->rowCount());
+    const QLocale c = QLocale::c();
+    for (const keeping::BackupInfo &b : keeping::listBackups(keeping::backupsFolder(m_diaryPath))) {
+        QList<QStandardItem *> items{
+            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))),
+            new QStandardItem(b.days < 0 ? tr("unreadable") : QString::number(b.days)),
+            new QStandardItem(b.first.isValid() ? diary::showDate(b.first) : QString()),
+            new QStandardItem(b.last.isValid() ? diary::showDate(b.last) : QString()),
+            new QStandardItem(c.formattedDataSize(b.size, 1, QLocale::DataSizeTraditionalFormat)),
+        };
+        items.first()->setData(b.path, Qt::UserRole);
+        m_model->appendRow(items);
+    }
+    lstBackups->resizeColumnsToContents();
+    if (m_model->rowCount() > 0)
+        lstBackups->selectRow(0);
+    cmdRestore->setEnabled(m_model->rowCount() > 0);
+}
+
+void frmRestore::cmdRestore_Click()
+{
+    const QModelIndexList rows = lstBackups->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    ask(m_model->item(rows.first().row())->data(Qt::UserRole).toString());
+}
+
+void frmRestore::cmdOtherFile_Click()
+{
+    const QString path = app::choosers().openFile(this, tr("Restore from a file"), tr("MEALWISE diaries (*.mdb);;All files (*)"));
+    if (!path.isEmpty())
+        ask(path);
+}
+
+void frmRestore::ask(const QString &path)
+{
+    const keeping::BackupInfo info = keeping::describeBackup(path);
+    const QString question =
+        tr("Put %1 in the diary's place? It holds %2 days. Open record windows close first; the diary as it is now is "
+           "backed up.")
+            .arg(QFileInfo(path).fileName())
+            .arg(info.days < 0 ? tr("no readable") : QString::number(info.days));
+    if (app::choosers().askYesNo(this, question))
+        emit restoreRequested(path);
+}
+
+frmImport::frmImport(const QString &diaryPath, const QString &filePath, const QByteArray &bytes, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_diaryPath(diaryPath), m_filePath(filePath), m_bytes(bytes)
+{
+    setObjectName(QStringLiteral("frmImport"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(caption(tr("Import days")));
+    setAccessibleName(tr("Import days"));
+    auto *layout = new QVBoxLayout(this);
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setWordWrap(true);
+    layout->addWidget(lblSummary);
+    lstRefused = new QListWidget(this);
+    lstRefused->setObjectName(QStringLiteral("lstRefused"));
+    lstRefused->setAccessibleName(tr("Refused lines"));
+    layout->addWidget(lstRefused);
+    chkAsIs = new QCheckBox(tr("Take stored values &as they are (for moving a whole diary)"), this);
+    chkAsIs->setObjectName(QStringLiteral("chkAsIs"));
+    layout->addWidget(chkAsIs);
+    auto *dupRow = new QHBoxLayout;
+    auto *dupLabel = new QLabel(tr("Days whose &date the diary has:"), this);
+    cboDuplicates = new QComboBox(this);
+    cboDuplicates->setObjectName(QStringLiteral("cboDuplicates"));
+    cboDuplicates->setAccessibleName(tr("Days whose date the diary has"));
+    cboDuplicates->addItem(tr("Skip them"), int(keeping::Duplicates::Skip));
+    cboDuplicates->addItem(tr("Replace the diary's days"), int(keeping::Duplicates::Replace));
+    cboDuplicates->addItem(tr("Add them beside the diary's"), int(keeping::Duplicates::Add));
+    dupLabel->setBuddy(cboDuplicates);
+    dupRow->addWidget(dupLabel);
+    dupRow->addWidget(cboDuplicates, 1);
+    layout->addLayout(dupRow);
+    chkLists = new QCheckBox(tr("Replace the four food and medication &lists with the file's"), this);
+    chkLists->setObjectName(QStringLiteral("chkLists"));
+    layout->addWidget(chkLists);
+    auto *row = new QHBoxLayout;
+    cmdImport = button(tr("&Import"), "cmdImport", this);
+    cmdCancel = button(tr("&Cancel"), "cmdCancel", this);
+    row->addStretch();
+    row->addWidget(cmdImport);
+    row->addWidget(cmdCancel);
+    layout->addLayout(row);
+    connect(chkAsIs, &QCheckBox::toggled, this, &frmImport::readAgain);
+    connect(cmdImport, &QPushButton::clicked, this, &frmImport::cmdImport_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
+    readAgain();
+    resize(640, 420);
+    vb::Forms::add(this);
+}
+
+void frmImport::readAgain()
+{
+    m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), chkAsIs->isChecked(),
+                                 QDate::currentDate().year());
+    QString dupError;
+    if (m_plan.fileError.isEmpty())
+        dupError = keeping::findDuplicates(m_diaryPath, &m_plan);
+    lstRefused->clear();
+    lstRefused->addItems(m_plan.describeRefusals());
+    if (!dupError.isEmpty())
+        lstRefused->addItem(dupError);
+    const bool ok = m_plan.ok() && dupError.isEmpty();
+    const qsizetype n = m_plan.days.size();
+    const QString name = QFileInfo(m_filePath).fileName();
+    QString summary = (n == 1 ? tr("%1: 1 day to import").arg(name) : tr("%1: %2 days to import").arg(name).arg(n))
+        + tr(", %1 of them on dates the diary already has.").arg(m_plan.duplicateDays.size());
+    if (!ok)
+        summary += QLatin1Char(' ') + tr("Nothing can be imported while a line is refused (listed below).");
+    lblSummary->setText(summary);
+    cboDuplicates->setEnabled(!m_plan.duplicateDays.isEmpty());
+    chkLists->setEnabled(m_plan.lists.has_value());
+    cmdImport->setEnabled(ok && !m_plan.days.isEmpty());
+}
+
+void frmImport::cmdImport_Click()
+{
+    const auto policy = m_plan.duplicateDays.isEmpty() ? keeping::Duplicates::Add
+                                                       : keeping::Duplicates(cboDuplicates->currentData().toInt());
+    const keeping::ImportResult r = keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked());
+    if (!r.ok()) {
+        vb::MsgBox(r.error, this);
+        return;
+    }
+    app::AutoBackup::noteChanged();
+    vb::MsgBox(tr("Imported %1 days (%2 replaced, %3 skipped).").arg(r.added + r.replaced).arg(r.replaced).arg(r.skipped), this);
+    emit imported();
+    close();
+}

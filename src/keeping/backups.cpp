@@ -1,0 +1,275 @@
+#include "keeping/backups.h"
+
+#include "keeping/privatefiles.h"
+#include "keeping/sqlitefile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
+#include <numeric>
+#include <set>
+
+#include <sqlite3.h>
+
+namespace keeping {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("keeping", text);
+}
+
+constexpr int kKeepLast = 10;
+constexpr int kKeepDays = 30;
+constexpr int kKeepMonths = 24;
+constexpr qint64 kStaleTempSecs = 3600;
+
+QString stemOf(const QString &diaryPath)
+{
+    const QString base = QFileInfo(diaryPath).completeBaseName();
+    return base.isEmpty() ? QStringLiteral("Records") : base;
+}
+} // namespace
+
+QString backupsFolder(const QString &diaryPath)
+{
+    return QDir(QFileInfo(diaryPath).absolutePath()).filePath(QStringLiteral("Backups"));
+}
+
+QString backupFileName(const QString &diaryPath, const QDateTime &when)
+{
+    return stemOf(diaryPath) + QLatin1Char('-') + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))
+        + QStringLiteral(".mdb");
+}
+
+QDateTime backupTime(const QString &fileName, const QString &stem)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.+)-(\\d{4})-(\\d{2})-(\\d{2})-(\\d{2})(\\d{2})(\\d{2})(?:-\\d{1,3})?\\.mdb$"));
+    const QRegularExpressionMatch m = pattern.match(fileName);
+    if (!m.hasMatch() || m.captured(1) != stem)
+        return {};
+    const QDate date(m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    const QTime time(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt());
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
+QString snapshotInto(const QString &source, const QString &folder, const QString &stem, QString *error)
+{
+    QString why;
+    const QString temp = createPrivateTemp(folder, stem, &why);
+    if (temp.isEmpty()) {
+        *error = why;
+        return {};
+    }
+    auto failed = [&](const QString &reason) {
+        QFile::remove(temp);
+        *error = reason;
+        return QString();
+    };
+    {
+        SqliteFile src;
+        if (!src.open(source, SqliteFile::ReadOnly, 30000, true))
+            return failed(tr("%1 could not be opened: %2").arg(source, src.lastError()));
+        // The first real read: a file that is no database fails here.
+        if (!src.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
+            return failed(tr("%1 could not be read: %2").arg(source, src.lastError()));
+        SqliteFile dst;
+        if (!dst.open(temp, SqliteFile::ReadWrite))
+            return failed(tr("%1 could not be opened: %2").arg(temp, dst.lastError()));
+        sqlite3_backup *b = sqlite3_backup_init(dst.handle(), "main", src.handle(), "main");
+        if (!b)
+            return failed(tr("%1 could not be copied: %2").arg(source, sqliteMessage(dst.handle())));
+        int rc = SQLITE_OK;
+        int waits = 0;
+        // All pages in one step, under one read lock: a consistent image even
+        // while another connection writes.
+        do {
+            rc = sqlite3_backup_step(b, -1);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+                if (++waits > 300)
+                    break;
+                QThread::msleep(100);
+            }
+        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        sqlite3_backup_finish(b);
+        if (rc != SQLITE_DONE)
+            return failed(tr("%1 could not be copied: %2").arg(source, QString::fromUtf8(sqlite3_errstr(rc))));
+        if (!dst.exec(QStringLiteral("PRAGMA journal_mode = DELETE")))
+            return failed(tr("%1 could not be written: %2").arg(temp, dst.lastError()));
+    }
+    if (!syncFile(temp))
+        return failed(tr("%1 could not be written to the disk.").arg(temp));
+    {
+        SqliteFile check;
+        if (!check.open(temp, SqliteFile::ReadOnly))
+            return failed(tr("The copy %1 could not be read back: %2").arg(temp, check.lastError()));
+        const QStringList report = check.column(QStringLiteral("PRAGMA integrity_check"));
+        if (report != QStringList{QStringLiteral("ok")})
+            return failed(tr("The copy of %1 does not pass the integrity check (%2)")
+                              .arg(source, report.isEmpty() ? check.lastError() : report.mid(0, 3).join(QStringLiteral("; "))));
+    }
+    return temp;
+}
+
+BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QString &target)
+{
+    BackupResult r;
+    if (!QFileInfo::exists(diaryPath)) {
+        r.error = tr("There is no diary at %1 to back up.").arg(diaryPath);
+        return r;
+    }
+    const bool intoFolder = target.isEmpty();
+    QString folder;
+    QString finalPath;
+    if (intoFolder) {
+        folder = backupsFolder(diaryPath);
+        const QString made = ensurePrivateFolder(folder);
+        if (!made.isEmpty()) {
+            r.error = tr("No backup was made: %1").arg(made);
+            return r;
+        }
+    } else {
+        const QFileInfo info(target);
+        if (info.exists() || info.isSymLink()) {
+            r.error = tr("No backup was made: %1 already exists. Name a new file.").arg(target);
+            return r;
+        }
+        folder = info.absolutePath();
+        finalPath = info.absoluteFilePath();
+    }
+    QString why;
+    const QString temp = snapshotInto(diaryPath, folder, stemOf(diaryPath), &why);
+    if (temp.isEmpty()) {
+        r.error = tr("No backup was made: %1").arg(why);
+        return r;
+    }
+    if (intoFolder) {
+        // Two backups within a second get a number after the time.
+        const QString name = backupFileName(diaryPath, now);
+        why = tr("every name for a backup of this second is taken");
+        for (int n = 1; n < 1000; ++n) {
+            finalPath = QDir(folder).filePath(n == 1 ? name : name.chopped(4) + QStringLiteral("-%1.mdb").arg(n));
+            if (QFileInfo::exists(finalPath) || isLink(finalPath))
+                continue;
+            why = renameInto(temp, finalPath, false);
+            break;
+        }
+    } else {
+        why = renameInto(temp, finalPath, false);
+    }
+    if (!why.isEmpty()) {
+        QFile::remove(temp);
+        r.error = tr("No backup was made: %1").arg(why);
+        return r;
+    }
+    r.path = finalPath;
+    if (intoFolder)
+        r.removed = rotateBackups(folder, now, stemOf(diaryPath));
+    return r;
+}
+
+QList<bool> backupsToKeep(const QList<QDateTime> &times, const QDateTime &now)
+{
+    QList<bool> keep(times.size(), false);
+    std::vector<qsizetype> order(size_t(times.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return times[a] > times[b]; });
+    const QDate today = now.date();
+    const int thisMonth = today.year() * 12 + today.month() - 1;
+    std::set<qint64> days;
+    std::set<int> months;
+    for (size_t rank = 0; rank < order.size(); ++rank) {
+        const qsizetype i = order[rank];
+        const QDateTime &t = times[i];
+        if (rank < size_t(kKeepLast) || t > now)
+            keep[i] = true;
+        const qint64 age = t.date().daysTo(today);
+        if (age >= 0 && age < kKeepDays && days.insert(t.date().toJulianDay()).second)
+            keep[i] = true;
+        const int month = t.date().year() * 12 + t.date().month() - 1;
+        if (thisMonth - month >= 0 && thisMonth - month < kKeepMonths && months.insert(month).second)
+            keep[i] = true;
+    }
+    return keep;
+}
+
+QStringList rotateBackups(const QString &folder, const QDateTime &now, const QString &stem)
+{
+    QStringList removed;
+    QDir dir(folder);
+    QStringList names;
+    QList<QDateTime> times;
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString &name : entries) {
+        const QString path = dir.filePath(name);
+        if (isLink(path))
+            continue;
+        if (name.startsWith(QLatin1Char('.') + stem + QLatin1Char('-')) && name.endsWith(QLatin1String(".tmp"))) {
+            // A backup that died before its rename; an hour leaves any that
+            // is being written alone.
+            if (QFileInfo(path).lastModified().secsTo(now) > kStaleTempSecs && QFile::remove(path))
+                removed << name;
+            continue;
+        }
+        const QDateTime t = backupTime(name, stem);
+        if (t.isValid()) {
+            names << name;
+            times << t;
+        }
+    }
+    const QList<bool> keep = backupsToKeep(times, now);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (!keep[i] && QFile::remove(dir.filePath(names[i])))
+            removed << names[i];
+    }
+    if (!removed.isEmpty())
+        syncFolder(folder);
+    return removed;
+}
+
+BackupInfo describeBackup(const QString &path)
+{
+    BackupInfo info;
+    info.path = path;
+    const QFileInfo fi(path);
+    info.size = fi.size();
+    info.time = backupTime(fi.fileName(), fi.fileName().section(QLatin1Char('-'), 0, 0));
+    if (!info.time.isValid())
+        info.time = fi.lastModified();
+    SqliteFile file;
+    if (!file.open(path, SqliteFile::ReadOnly, 2000, true))
+        return info;
+    Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
+    if (s.ok() && s.step()) {
+        info.days = s.integer(0);
+        info.first = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
+        info.last = QDate::fromString(QString::fromUtf8(s.bytes(2)), Qt::ISODate);
+    }
+    return info;
+}
+
+QList<BackupInfo> listBackups(const QString &folder, const QString &stem)
+{
+    QList<BackupInfo> out;
+    QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+        const QString path = dir.filePath(name);
+        if (isLink(path) || !backupTime(name, stem).isValid())
+            continue;
+        out << describeBackup(path);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const BackupInfo &a, const BackupInfo &b) {
+        return a.time != b.time ? a.time > b.time : a.path > b.path;
+    });
+    return out;
+}
+
+} // namespace keeping

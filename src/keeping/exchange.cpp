@@ -1,0 +1,746 @@
+#include "keeping/exchange.h"
+
+#include "data/datetext.h"
+#include "data/diarynames.h"
+#include "keeping/sqlitefile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <set>
+
+namespace keeping {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("keeping", text);
+}
+
+QString tr(const char *text, const char *, int n)
+{
+    return QCoreApplication::translate("keeping", text, nullptr, n);
+}
+
+QString bracketed(const QString &name)
+{
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(const QByteArray &b, qsizetype *badAt = nullptr)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(b.constData());
+    const qsizetype n = b.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len = 0;
+        unsigned int cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            if (badAt)
+                *badAt = i;
+            return false;
+        }
+        if (i + len > n) {
+            if (badAt)
+                *badAt = i;
+            return false;
+        }
+        for (int k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                if (badAt)
+                    *badAt = i;
+                return false;
+            }
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            if (badAt)
+                *badAt = i;
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+bool needsQuotes(const QByteArray &field)
+{
+    for (const char c : field) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    }
+    return false;
+}
+
+void appendCsvField(QByteArray &out, const QByteArray &field)
+{
+    if (!needsQuotes(field)) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void appendJsonString(QByteArray &out, const QByteArray &utf8)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+// A stored value as the export writes it: its bytes, repaired to UTF-8.
+struct Cell
+{
+    bool null = false;
+    bool integer = false;
+    QByteArray text;
+};
+
+Cell readCell(const Statement &s, int column, int *repaired)
+{
+    Cell cell;
+    if (s.isNull(column)) {
+        cell.null = true;
+        return cell;
+    }
+    cell.integer = s.isInteger(column);
+    cell.text = s.bytes(column);
+    if (!cell.integer && !isValidUtf8(cell.text)) {
+        cell.text = QString::fromUtf8(cell.text).toUtf8();
+        ++*repaired;
+    }
+    return cell;
+}
+
+bool isScoreColumn(const QString &c)
+{
+    return c == QLatin1String("OVERALL SCORE") || c == QLatin1String("BMs");
+}
+} // namespace
+
+const QStringList &exchangedColumns()
+{
+    static const QStringList columns = [] {
+        QStringList out = diary::recordsColumns();
+        out.removeAll(QStringLiteral("ID"));
+        return out;
+    }();
+    return columns;
+}
+
+ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
+{
+    ExportResult r;
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+        r.error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
+        return r;
+    }
+    const QStringList &columns = exchangedColumns();
+    QStringList select;
+    for (const QString &c : columns)
+        select << bracketed(c);
+    QString sql = QStringLiteral("SELECT ") + select.join(QLatin1Char(',')) + QStringLiteral(", ID FROM records");
+    QStringList where;
+    if (options.from.isValid())
+        where << QStringLiteral("DATE >= ?");
+    if (options.to.isValid())
+        where << QStringLiteral("DATE <= ?");
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY DATE, ID");
+    Statement s(file, sql);
+    if (!s.ok()) {
+        r.error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+        return r;
+    }
+    int bind = 1;
+    if (options.from.isValid())
+        s.bind(bind++, diary::storeDate(options.from));
+    if (options.to.isValid())
+        s.bind(bind++, diary::storeDate(options.to));
+
+    const int idColumn = int(columns.size());
+    QByteArray &out = r.bytes;
+    const bool csv = options.format == Format::Csv;
+    if (csv) {
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (i)
+                out += ',';
+            appendCsvField(out, columns[i].toUtf8());
+        }
+        out += "\r\n";
+    } else {
+        out += "{\n  \"days\": [";
+    }
+    while (s.step()) {
+        if (options.ids && !options.ids->contains(s.integer(idColumn)))
+            continue;
+        if (csv) {
+            for (int i = 0; i < idColumn; ++i) {
+                if (i)
+                    out += ',';
+                const Cell cell = readCell(s, i, &r.repairedTexts);
+                if (!cell.null)
+                    appendCsvField(out, cell.text);
+            }
+            out += "\r\n";
+        } else {
+            out += r.days ? ",\n    {" : "\n    {";
+            for (int i = 0; i < idColumn; ++i) {
+                if (i)
+                    out += ", ";
+                appendJsonString(out, columns[i].toUtf8());
+                out += ": ";
+                const Cell cell = readCell(s, i, &r.repairedTexts);
+                if (cell.null)
+                    out += "null";
+                else if (cell.integer)
+                    out += cell.text;
+                else
+                    appendJsonString(out, cell.text);
+            }
+            out += '}';
+        }
+        ++r.days;
+    }
+    if (!s.error().isEmpty()) {
+        r.error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+        return r;
+    }
+    if (!csv) {
+        out += r.days ? "\n  ],\n  \"lists\": {" : "],\n  \"lists\": {";
+        QStringList listColumns;
+        for (const QString &c : diary::foodColumns())
+            listColumns << bracketed(c);
+        Statement l(file, QStringLiteral("SELECT ") + listColumns.join(QLatin1Char(','))
+                              + QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        const bool have = l.ok() && l.step();
+        for (qsizetype i = 0; i < diary::foodColumns().size(); ++i) {
+            out += i ? ",\n    " : "\n    ";
+            appendJsonString(out, diary::foodColumns()[i].toUtf8());
+            out += ": ";
+            const Cell cell = have ? readCell(l, int(i), &r.repairedTexts) : Cell{true, false, {}};
+            if (cell.null)
+                out += "null";
+            else
+                appendJsonString(out, cell.text);
+        }
+        out += "\n  }\n}\n";
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------- import
+
+QStringList ImportPlan::describeRefusals() const
+{
+    QStringList out;
+    if (!fileError.isEmpty())
+        out << fileError;
+    const QString where = format == Format::Csv ? tr("Line %1: %2") : tr("Day %1: %2");
+    for (const Refusal &r : refused)
+        out << where.arg(r.line).arg(r.why);
+    return out;
+}
+
+Format guessFormat(const QString &fileName, const QByteArray &bytes)
+{
+    if (fileName.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        return Format::Json;
+    if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return Format::Csv;
+    for (const char c : bytes) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        return c == '{' ? Format::Json : Format::Csv;
+    }
+    return Format::Csv;
+}
+
+namespace {
+
+// One value of a column, checked as the daily record window checks it; NULL
+// for an empty field. Nothing, with the reason, when it is refused.
+std::optional<QVariant> takeValue(const QString &column, const QVariant &raw, bool asIs, int currentYear, QString *why)
+{
+    if (raw.isNull())
+        return QVariant();
+    if (raw.typeId() == QMetaType::LongLong) {
+        if (!isScoreColumn(column))
+            return QVariant(QString::number(raw.toLongLong()));
+    }
+    const QString text = raw.typeId() == QMetaType::LongLong ? QString::number(raw.toLongLong()) : raw.toString();
+    if (text.size() > kMaxFieldChars) {
+        *why = tr("%1 holds %2 characters; at most %3 are taken").arg(column).arg(text.size()).arg(kMaxFieldChars);
+        return std::nullopt;
+    }
+    if (column == QLatin1String("DATE")) {
+        if (text.trimmed().isEmpty())
+            return QVariant();
+        const std::optional<QDate> date = diary::readDayFirstDate(text, currentYear);
+        if (!date) {
+            *why = tr("DATE \"%1\" is not a day (yyyy-MM-dd or dd/MM/yy)").arg(text.left(40));
+            return std::nullopt;
+        }
+        return QVariant(diary::storeDate(*date));
+    }
+    if (isScoreColumn(column)) {
+        if (text.trimmed().isEmpty())
+            return QVariant();
+        bool ok = false;
+        const qint64 n = text.trimmed().toLongLong(&ok);
+        if (!ok) {
+            *why = tr("%1 \"%2\" is not a whole number").arg(column, text.left(40));
+            return std::nullopt;
+        }
+        if (!asIs && column == QLatin1String("OVERALL SCORE") && (n < 1 || n > 10)) {
+            *why = tr("OVERALL SCORE %1 is not from 1 to 10").arg(n);
+            return std::nullopt;
+        }
+        if (!asIs && column == QLatin1String("BMs") && n < 0) {
+            *why = tr("BMs %1 is below 0").arg(n);
+            return std::nullopt;
+        }
+        return QVariant(n);
+    }
+    if (raw.typeId() != QMetaType::LongLong && raw.typeId() != QMetaType::QString)
+        return QVariant(text);
+    return raw.typeId() == QMetaType::QString && text.isEmpty() && !raw.isNull() ? QVariant(text) : QVariant(text);
+}
+
+void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *plan)
+{
+    QByteArray bytes = input;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    if (bytes.trimmed().isEmpty()) {
+        plan->fileError = tr("The file is empty; it has no header row.");
+        return;
+    }
+    // Whole-file checks first: a NUL byte or text that is not UTF-8 means
+    // this is not the CSV the export writes.
+    {
+        const qsizetype nul = bytes.indexOf('\0');
+        if (nul >= 0) {
+            plan->fileError = tr("Line %1 holds a NUL byte; this is not a text file. Nothing was read.")
+                                  .arg(bytes.left(nul).count('\n') + 1);
+            return;
+        }
+        qsizetype bad = 0;
+        if (!isValidUtf8(bytes, &bad)) {
+            plan->fileError = tr("Line %1 is not UTF-8 text. Save the file as UTF-8 and try again.")
+                                  .arg(bytes.left(bad).count('\n') + 1);
+            return;
+        }
+    }
+
+    struct Record
+    {
+        int line;
+        QList<QByteArray> fields;
+    };
+    QList<Record> records;
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    int line = 1;
+    while (i < n) {
+        Record rec{line, {}};
+        QByteArray field;
+        bool endOfRecord = false;
+        while (!endOfRecord) {
+            field.clear();
+            if (i < n && bytes[i] == '"') {
+                const int opened = line;
+                ++i;
+                bool closed = false;
+                while (i < n) {
+                    const char c = bytes[i];
+                    if (c == '"') {
+                        if (i + 1 < n && bytes[i + 1] == '"') {
+                            field += '"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        closed = true;
+                        break;
+                    }
+                    if (c == '\n')
+                        ++line;
+                    field += c;
+                    ++i;
+                }
+                if (!closed) {
+                    plan->fileError = tr("The quote opened on line %1 is never closed. Nothing was read.").arg(opened);
+                    return;
+                }
+                if (i < n && bytes[i] != ',' && bytes[i] != '\r' && bytes[i] != '\n') {
+                    plan->fileError = tr("Line %1: a closing quote is followed by text; a field with a quote must be "
+                                         "quoted whole, its quotes doubled. Nothing was read.")
+                                          .arg(line);
+                    return;
+                }
+            } else {
+                while (i < n && bytes[i] != ',' && bytes[i] != '\r' && bytes[i] != '\n') {
+                    if (bytes[i] == '"') {
+                        plan->fileError = tr("Line %1: a quote inside a field that does not start with one. "
+                                             "Nothing was read.")
+                                              .arg(line);
+                        return;
+                    }
+                    field += bytes[i++];
+                }
+            }
+            rec.fields << field;
+            if (i >= n) {
+                endOfRecord = true;
+            } else if (bytes[i] == ',') {
+                ++i;
+            } else {
+                if (bytes[i] == '\r')
+                    ++i;
+                if (i < n && bytes[i] == '\n')
+                    ++i;
+                ++line;
+                endOfRecord = true;
+            }
+        }
+        records << rec;
+    }
+
+    // The header: names of the file's columns, in any order.
+    const Record header = records.takeFirst();
+    const QStringList &known = exchangedColumns();
+    QList<int> target; // per header field: index into exchangedColumns, -1 for ID
+    QSet<int> seen;
+    for (const QByteArray &raw : header.fields) {
+        const QString name = QString::fromUtf8(raw).trimmed();
+        if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
+            target << -1;
+            continue;
+        }
+        int at = -1;
+        for (qsizetype k = 0; k < known.size(); ++k) {
+            if (known[k].compare(name, Qt::CaseInsensitive) == 0)
+                at = int(k);
+        }
+        if (at < 0) {
+            plan->fileError = tr("The header names the column \"%1\", which the diary does not have. The columns are: "
+                                 "%2. Nothing was read.")
+                                  .arg(name.left(60), known.join(QStringLiteral(", ")));
+            return;
+        }
+        if (seen.contains(at)) {
+            plan->fileError = tr("The header names the column %1 twice. Nothing was read.").arg(known[at]);
+            return;
+        }
+        seen.insert(at);
+        target << at;
+    }
+    if (!seen.contains(int(known.indexOf(QStringLiteral("DATE"))))) {
+        plan->fileError = tr("The header has no DATE column. Nothing was read.");
+        return;
+    }
+
+    for (const Record &rec : records) {
+        if (rec.fields.size() == 1 && rec.fields.first().isEmpty() && header.fields.size() > 1)
+            continue; // a blank line
+        if (rec.fields.size() != header.fields.size()) {
+            plan->refused << Refusal{rec.line, tr("it has %1 fields; the header has %2")
+                                                   .arg(rec.fields.size())
+                                                   .arg(header.fields.size())};
+            continue;
+        }
+        ImportDay day{rec.line, QVariantList(known.size())};
+        QStringList whys;
+        for (qsizetype f = 0; f < rec.fields.size(); ++f) {
+            if (target[f] < 0)
+                continue;
+            const QString &column = known[target[f]];
+            const QByteArray &raw = rec.fields[f];
+            if (raw.size() > kMaxFieldChars && QString::fromUtf8(raw).size() > kMaxFieldChars) {
+                whys << tr("%1 holds %2 characters; at most %3 are taken")
+                            .arg(column)
+                            .arg(QString::fromUtf8(raw).size())
+                            .arg(kMaxFieldChars);
+                continue;
+            }
+            QString why;
+            const std::optional<QVariant> v =
+                takeValue(column, raw.isEmpty() ? QVariant() : QVariant(QString::fromUtf8(raw)), asIs, currentYear, &why);
+            if (!v)
+                whys << why;
+            else
+                day.values[target[f]] = *v;
+        }
+        if (!whys.isEmpty())
+            plan->refused << Refusal{rec.line, whys.join(QStringLiteral("; "))};
+        else
+            plan->days << day;
+    }
+}
+
+void readJson(const QByteArray &bytes, bool asIs, int currentYear, ImportPlan *plan)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        plan->fileError = tr("The file is not JSON the export writes (%1 at byte %2). Nothing was read.")
+                              .arg(error.errorString())
+                              .arg(error.offset);
+        return;
+    }
+    if (!doc.isObject() || !doc.object().value(QLatin1String("days")).isArray()) {
+        plan->fileError = tr("The file holds no \"days\" array. Nothing was read.");
+        return;
+    }
+    const QJsonObject root = doc.object();
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (it.key() != QLatin1String("days") && it.key() != QLatin1String("lists")) {
+            plan->fileError = tr("The file holds \"%1\", which is neither days nor lists. Nothing was read.").arg(it.key().left(60));
+            return;
+        }
+    }
+    const QStringList &known = exchangedColumns();
+    const QJsonArray days = root.value(QLatin1String("days")).toArray();
+    for (qsizetype d = 0; d < days.size(); ++d) {
+        const int place = int(d + 1);
+        if (!days[d].isObject()) {
+            plan->refused << Refusal{place, tr("it is not an object of columns")};
+            continue;
+        }
+        const QJsonObject o = days[d].toObject();
+        ImportDay day{place, QVariantList(known.size())};
+        QStringList whys;
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (it.key() == QLatin1String("ID"))
+                continue;
+            const qsizetype at = known.indexOf(it.key());
+            if (at < 0) {
+                whys << tr("\"%1\" is not a column of the diary").arg(it.key().left(60));
+                continue;
+            }
+            QVariant raw;
+            const QJsonValue v = it.value();
+            if (v.isNull()) {
+                raw = QVariant();
+            } else if (v.isString()) {
+                raw = v.toString();
+            } else if (v.isDouble() && v.toDouble() == double(qint64(v.toDouble()))) {
+                raw = QVariant(qint64(v.toDouble()));
+            } else {
+                whys << tr("%1 holds neither text nor a whole number").arg(it.key());
+                continue;
+            }
+            QString why;
+            std::optional<QVariant> value;
+            if (!isScoreColumn(it.key()) && it.key() != QLatin1String("DATE") && raw.typeId() == QMetaType::QString) {
+                // Texts go in exactly, an empty one too.
+                if (raw.toString().size() > kMaxFieldChars)
+                    why = tr("%1 holds %2 characters; at most %3 are taken").arg(it.key()).arg(raw.toString().size()).arg(kMaxFieldChars);
+                else
+                    value = raw;
+            } else {
+                value = takeValue(it.key(), raw, asIs, currentYear, &why);
+            }
+            if (!value)
+                whys << why;
+            else
+                day.values[at] = *value;
+        }
+        if (!whys.isEmpty())
+            plan->refused << Refusal{place, whys.join(QStringLiteral("; "))};
+        else
+            plan->days << day;
+    }
+    if (root.contains(QLatin1String("lists"))) {
+        const QJsonObject lists = root.value(QLatin1String("lists")).toObject();
+        QStringList values;
+        for (const QString &c : diary::foodColumns()) {
+            const QJsonValue v = lists.value(c);
+            values << (v.isString() ? v.toString() : QString());
+        }
+        plan->lists = values;
+    }
+}
+
+} // namespace
+
+ImportPlan readImport(const QByteArray &bytes, Format format, bool asIs, int currentYear)
+{
+    ImportPlan plan;
+    plan.format = format;
+    if (format == Format::Csv)
+        readCsv(bytes, asIs, currentYear, &plan);
+    else
+        readJson(bytes, asIs, currentYear, &plan);
+    return plan;
+}
+
+QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
+{
+    plan->duplicateDays.clear();
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+        return tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
+    std::set<QString> dates;
+    Statement s(file, QStringLiteral("SELECT DISTINCT DATE FROM records WHERE DATE IS NOT NULL"));
+    while (s.step())
+        dates.insert(QString::fromUtf8(s.bytes(0)));
+    if (!s.error().isEmpty())
+        return tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+    const qsizetype dateAt = exchangedColumns().indexOf(QStringLiteral("DATE"));
+    for (qsizetype i = 0; i < plan->days.size(); ++i) {
+        const QVariant &d = plan->days[i].values[dateAt];
+        if (!d.isNull() && dates.count(d.toString()))
+            plan->duplicateDays << int(i);
+    }
+    return {};
+}
+
+ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists)
+{
+    ImportResult r;
+    const QString nothing = tr("Nothing was written.");
+    if (!plan.ok()) {
+        r.error = tr("%1 refused: %2 %3")
+                      .arg(plan.fileError.isEmpty() ? tr("%n line(s)", nullptr, int(plan.refused.size())) : tr("The file is"),
+                           plan.describeRefusals().join(QStringLiteral("; ")), nothing);
+        return r;
+    }
+    const qsizetype dateAt = exchangedColumns().indexOf(QStringLiteral("DATE"));
+    if (duplicates == Duplicates::Refuse && !plan.duplicateDays.isEmpty()) {
+        QStringList dates;
+        for (const int i : plan.duplicateDays.mid(0, 20))
+            dates << diary::showStoredDate(plan.days[i].values[dateAt]);
+        if (plan.duplicateDays.size() > 20)
+            dates << tr("and %1 more").arg(plan.duplicateDays.size() - 20);
+        r.error = tr("The diary already has %n of these days: %1. Say whether to skip, replace or add them. %2", nullptr,
+                     int(dates.size()))
+                      .arg(dates.join(QStringLiteral(", ")), nothing);
+        return r;
+    }
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
+        r.error = tr("The diary %1 could not be opened: %2 %3").arg(diaryPath, file.lastError(), nothing);
+        return r;
+    }
+    file.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    if (!file.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        r.error = tr("The diary could not be locked for writing (%1). %2").arg(file.lastError(), nothing);
+        return r;
+    }
+    const QSet<int> dup(plan.duplicateDays.begin(), plan.duplicateDays.end());
+    QString failure;
+    {
+        QStringList cols, marks;
+        for (const QString &c : exchangedColumns()) {
+            cols << bracketed(c);
+            marks << QStringLiteral("?");
+        }
+        Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
+                                   + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        Statement remove(file, QStringLiteral("DELETE FROM records WHERE DATE = ?"));
+        if (!insert.ok() || !remove.ok())
+            failure = insert.ok() ? remove.error() : insert.error();
+        QSet<QString> cleared;
+        for (qsizetype i = 0; i < plan.days.size() && failure.isEmpty(); ++i) {
+            const ImportDay &day = plan.days[i];
+            if (dup.contains(int(i))) {
+                if (duplicates == Duplicates::Skip) {
+                    ++r.skipped;
+                    continue;
+                }
+                if (duplicates == Duplicates::Replace) {
+                    const QString date = day.values[dateAt].toString();
+                    if (!cleared.contains(date)) {
+                        cleared.insert(date);
+                        remove.reset();
+                        remove.bind(1, date);
+                        remove.step();
+                        if (!remove.error().isEmpty()) {
+                            failure = remove.error();
+                            break;
+                        }
+                    }
+                    ++r.replaced;
+                }
+            }
+            insert.reset();
+            for (qsizetype c = 0; c < day.values.size(); ++c)
+                insert.bind(int(c + 1), day.values[c]);
+            insert.step();
+            if (!insert.error().isEmpty()) {
+                failure = (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2")).arg(day.line).arg(insert.error());
+                break;
+            }
+            if (!dup.contains(int(i)) || duplicates == Duplicates::Add)
+                ++r.added;
+        }
+        if (failure.isEmpty() && replaceLists && plan.lists) {
+            QStringList sets;
+            for (const QString &c : diary::foodColumns())
+                sets << bracketed(c) + QStringLiteral(" = ?");
+            Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(','))
+                                       + QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
+            for (qsizetype c = 0; c < plan.lists->size(); ++c)
+                update.bind(int(c + 1), plan.lists->at(c));
+            update.step();
+            if (!update.error().isEmpty())
+                failure = update.error();
+        }
+    }
+    if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT")))
+        failure = file.lastError();
+    if (!failure.isEmpty()) {
+        file.exec(QStringLiteral("ROLLBACK"));
+        r = ImportResult{};
+        r.error = tr("The import was refused by the diary (%1). %2").arg(failure, nothing);
+    }
+    return r;
+}
+
+} // namespace keeping

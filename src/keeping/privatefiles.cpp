@@ -1,0 +1,156 @@
+#include "keeping/privatefiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace keeping {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("keeping", text);
+}
+
+QString lastErrno()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+} // namespace
+
+bool isLink(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+QString ensurePrivateFolder(const QString &folder)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            return tr("The folder %1 cannot be reached: %2.").arg(folder, lastErrno());
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            return tr("The folder %1 could not be created: %2.").arg(folder, lastErrno());
+        if (::lstat(native.constData(), &st) != 0)
+            return tr("The folder %1 cannot be reached: %2.").arg(folder, lastErrno());
+    }
+    if (S_ISLNK(st.st_mode))
+        return tr("%1 is a link; backups are written only into a real folder. Remove the link and try again.")
+            .arg(folder);
+    if (!S_ISDIR(st.st_mode))
+        return tr("%1 is not a folder. Move it away and try again.").arg(folder);
+    if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) {
+        const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fchmod(fd, 0700);
+            ::close(fd);
+        }
+    }
+    return {};
+}
+
+QString createPrivateTemp(const QString &folder, const QString &stem, QString *error)
+{
+    QByteArray templ = QFile::encodeName(QDir(folder).filePath(QLatin1Char('.') + stem + QStringLiteral("-XXXXXX.tmp")));
+    // mkstemps creates the file exclusively (never through a link) with 0600.
+    const int fd = ::mkstemps(templ.data(), 4);
+    if (fd < 0) {
+        if (error)
+            *error = tr("A file could not be created in %1: %2.").arg(folder, lastErrno());
+        return {};
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return QFile::decodeName(templ);
+}
+
+bool syncFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+QString renameInto(const QString &from, const QString &to, bool replace)
+{
+    const QByteArray src = QFile::encodeName(from);
+    const QByteArray dst = QFile::encodeName(to);
+    int rc = 0;
+    if (replace) {
+        rc = ::rename(src.constData(), dst.constData());
+    } else {
+        rc = ::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE);
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system without the flag: a hard link never replaces.
+            rc = ::link(src.constData(), dst.constData());
+            if (rc == 0)
+                ::unlink(src.constData());
+        }
+    }
+    if (rc != 0) {
+        const QString why = errno == EEXIST ? tr("it already exists") : lastErrno();
+        return tr("%1 could not be written: %2.").arg(to, why);
+    }
+    syncFolder(QFileInfo(to).absolutePath());
+    return {};
+}
+
+QString writePrivateFile(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    QString error;
+    const QString temp = createPrivateTemp(folder, info.fileName(), &error);
+    if (temp.isEmpty())
+        return error;
+    const int fd = ::open(QFile::encodeName(temp).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool ok = fd >= 0;
+    qsizetype done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += n;
+    }
+    const QString why = ok ? QString() : lastErrno();
+    if (fd >= 0) {
+        ok = ::fsync(fd) == 0 && ok;
+        ::close(fd);
+    }
+    if (!ok) {
+        QFile::remove(temp);
+        return tr("%1 could not be written: %2.").arg(path, why.isEmpty() ? lastErrno() : why);
+    }
+    const QString renamed = renameInto(temp, info.absoluteFilePath(), true);
+    if (!renamed.isEmpty())
+        QFile::remove(temp);
+    return renamed;
+}
+
+} // namespace keeping

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Files that hold health data: created 0600 in folders 0700, never through a
+// link, written to a temporary name, synced and renamed into place, the folder
+// synced after, so that a crash leaves the old file or the new one, whole.
+namespace keeping {
+
+// Makes `folder` (0700) where missing; refuses a link or a non-folder in its
+// place; narrows an existing folder of ours to 0700. Empty string on success.
+QString ensurePrivateFolder(const QString &folder);
+
+// Creates a new, empty file 0600 in `folder` that no one else has, named
+// `.stem-XXXXXX.tmp`; its path, or empty with `error` set.
+QString createPrivateTemp(const QString &folder, const QString &stem, QString *error);
+
+// fsync of a file, or of a folder so that a rename in it lasts.
+bool syncFile(const QString &path);
+bool syncFolder(const QString &folder);
+
+// Renames `from` to `to` in the same folder. With `replace` false an existing
+// `to` is never overwritten. Syncs the folder. Empty string on success.
+QString renameInto(const QString &from, const QString &to, bool replace);
+
+// Writes `bytes` to `path` the safe way (0600). Empty string on success.
+QString writePrivateFile(const QString &path, const QByteArray &bytes);
+
+// Whether `path` is a link (so that nothing follows it).
+bool isLink(const QString &path);
+
+} // namespace keeping

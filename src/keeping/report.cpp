@@ -1,0 +1,285 @@
+#include "keeping/report.h"
+
+#include "data/datetext.h"
+#include "data/diarynames.h"
+#include "keeping/privatefiles.h"
+#include "keeping/sqlitefile.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImage>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPageLayout>
+#include <QPdfWriter>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace keeping {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("keeping", text);
+}
+
+
+struct ReportDay
+{
+    QDate date;
+    QVariant score, bms;
+    QString meals, drinks, medications, comments;
+};
+
+QString esc(const QString &s)
+{
+    return s.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
+
+QString joined(const QStringList &parts)
+{
+    QStringList out;
+    for (const QString &p : parts) {
+        if (!p.trimmed().isEmpty())
+            out << p.trimmed();
+    }
+    return out.join(QStringLiteral(", "));
+}
+
+QImage scoreChart(const QList<ReportDay> &days, const ReportRange &range)
+{
+    QImage image(1800, 520, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF plot(90, 20, 1680, 440);
+    QFont f = p.font();
+    f.setPixelSize(24);
+    p.setFont(f);
+    p.setPen(QColor(200, 200, 200));
+    for (int s = 1; s <= 10; ++s) {
+        const double y = plot.bottom() - (s - 1) / 9.0 * plot.height();
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, y - 14, 80, 28), Qt::AlignRight | Qt::AlignVCenter, QString::number(s));
+        p.setPen(QColor(200, 200, 200));
+    }
+    p.setPen(Qt::black);
+    p.drawRect(plot);
+    const qint64 span = std::max<qint64>(1, range.from.daysTo(range.to));
+    p.drawText(QRectF(plot.left(), plot.bottom() + 8, 400, 40), Qt::AlignLeft, diary::showDate(range.from));
+    p.drawText(QRectF(plot.right() - 400, plot.bottom() + 8, 400, 40), Qt::AlignRight, diary::showDate(range.to));
+    QPainterPath path;
+    bool started = false;
+    QList<QPointF> points;
+    for (const ReportDay &d : days) {
+        bool ok = false;
+        const int s = d.score.toInt(&ok);
+        if (!ok || !d.date.isValid())
+            continue;
+        const double x = plot.left() + double(range.from.daysTo(d.date)) / double(span) * plot.width();
+        const double y = plot.bottom() - (std::clamp(s, 1, 10) - 1) / 9.0 * plot.height();
+        points << QPointF(x, y);
+        if (!started)
+            path.moveTo(x, y);
+        else
+            path.lineTo(x, y);
+        started = true;
+    }
+    p.setPen(QPen(QColor(40, 90, 170), 4));
+    p.drawPath(path);
+    p.setBrush(QColor(40, 90, 170));
+    if (points.size() <= 120) {
+        for (const QPointF &pt : points)
+            p.drawEllipse(pt, 6, 6);
+    }
+    return image;
+}
+} // namespace
+
+ReportRange defaultReportRange(const QDate &today)
+{
+    return ReportRange{today.addDays(-89), today, today};
+}
+
+QPageSize localePageSize()
+{
+    const QLocale locale;
+    if (locale.measurementSystem() == QLocale::ImperialUSSystem || locale.territory() == QLocale::Canada)
+        return QPageSize(QPageSize::Letter);
+    return QPageSize(QPageSize::A4);
+}
+
+std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
+                                           QString *error)
+{
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+        *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
+        return nullptr;
+    }
+    QList<ReportDay> days;
+    {
+        Statement s(file, QStringLiteral(
+                              "SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, SNACK3, SNACK4, "
+                              "BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, MEDICATION2, MEDICATION3, "
+                              "MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, MEDICATION8, MEDICATION9, COMMENTS "
+                              "FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
+        s.bind(1, diary::storeDate(range.from));
+        s.bind(2, diary::storeDate(range.to));
+        auto text = [&](int c) { return s.isNull(c) ? QString() : QString::fromUtf8(s.bytes(c)); };
+        while (s.step()) {
+            ReportDay d;
+            d.date = QDate::fromString(text(0), Qt::ISODate);
+            d.score = s.isNull(1) ? QVariant() : QVariant(text(1));
+            d.bms = s.isNull(2) ? QVariant() : QVariant(text(2));
+            QStringList meals;
+            if (!text(3).trimmed().isEmpty())
+                meals << tr("Breakfast: %1").arg(text(3).trimmed());
+            if (!text(4).trimmed().isEmpty())
+                meals << tr("Lunch: %1").arg(text(4).trimmed());
+            if (!text(5).trimmed().isEmpty())
+                meals << tr("Tea: %1").arg(text(5).trimmed());
+            const QString snacks = joined({text(6), text(7), text(8), text(9)});
+            if (!snacks.isEmpty())
+                meals << tr("Snacks: %1").arg(snacks);
+            d.meals = meals.join(QLatin1Char('\n'));
+            d.drinks = joined({text(10), text(11), text(12), text(13)});
+            QStringList meds;
+            for (int c = 14; c <= 22; ++c)
+                meds << text(c);
+            d.medications = joined(meds);
+            d.comments = text(23);
+            days << d;
+        }
+        if (!s.error().isEmpty()) {
+            *error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+            return nullptr;
+        }
+    }
+    QStringList lists;
+    {
+        Statement l(file, QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
+                                         "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        const bool have = l.ok() && l.step();
+        for (int c = 0; c < 4; ++c)
+            lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());
+    }
+
+    auto makeDoc = [&page] {
+        auto d = std::make_unique<QTextDocument>();
+        QTextOption option = d->defaultTextOption();
+        // A long word wraps inside its cell rather than running off the page.
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        d->setDefaultTextOption(option);
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSizeF(9);
+        d->setDefaultFont(font);
+        d->setPageSize(page);
+        return d;
+    };
+    auto heightOf = [&](const QString &html) {
+        auto d = makeDoc();
+        d->setPageSize(QSizeF(page.width(), 1e9)); // one long page: no breaks
+        d->setHtml(html);
+        return d->size().height() - 2 * d->documentMargin();
+    };
+
+    const int chartWidth = int(std::min(640.0, page.width() - 24));
+    QString head;
+    head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
+    head += QStringLiteral("<p><b>%1</b><br>%2</p>")
+                .arg(esc(tr("Days from %1 to %2").arg(diary::showDate(range.from), diary::showDate(range.to))),
+                     esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
+                                         : tr("Made on %1; %2 days recorded in the range.")
+                                               .arg(diary::showDate(range.today))
+                                               .arg(days.size())));
+    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
+    head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
+                .arg(chartWidth)
+                .arg(chartWidth * 520 / 1800);
+    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
+    auto tableStart = [&](bool breakBefore) {
+        return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%8>"
+                              "<tr><th width=\"11%\">%1</th><th width=\"8%\">%2</th><th width=\"6%\">%3</th>"
+                              "<th width=\"28%\">%4</th><th width=\"13%\">%5</th><th width=\"16%\">%6</th>"
+                              "<th width=\"18%\">%7</th></tr>")
+            .arg(esc(tr("Date")), esc(tr("Score")), esc(tr("BMs")), esc(tr("Meals")), esc(tr("Drinks")),
+                 esc(tr("Medications")), esc(tr("Comments")),
+                 breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
+    };
+    auto rowHtml = [&](const ReportDay &d) {
+        return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
+            .arg(esc(d.date.isValid() ? diary::showDate(d.date) : QString()), esc(d.score.toString()), esc(d.bms.toString()),
+                 esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
+    };
+    const QString tableEnd = QStringLiteral("</table>");
+
+    // Rows are measured one by one and the table is cut between them where
+    // the next row would cross the foot of the page.
+    const double margin = makeDoc()->documentMargin();
+    const double body = (page.height() - 2 * margin) * 0.97;
+    const double headerOnly = heightOf(tableStart(false) + tableEnd);
+    QString html = head + tableStart(false);
+    double used = heightOf(head) + headerOnly;
+    int rowsOnPage = 0;
+    for (const ReportDay &d : days) {
+        const QString row = rowHtml(d);
+        const double rowHeight = heightOf(tableStart(false) + row + tableEnd) - headerOnly;
+        if (rowsOnPage > 0 && used + rowHeight > body) {
+            html += tableEnd + tableStart(true);
+            used = headerOnly;
+            rowsOnPage = 0;
+        }
+        html += row;
+        used += rowHeight;
+        ++rowsOnPage;
+    }
+    html += tableEnd;
+    html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
+    const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
+                             tr("Unsatisfactory medication")};
+    for (int c = 0; c < 4; ++c)
+        html += QStringLiteral("<h3>%1</h3><p>%2</p>").arg(esc(titles[c]), esc(lists[c].isEmpty() ? tr("(empty)") : lists[c]));
+    auto doc = makeDoc();
+    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")), scoreChart(days, range));
+    doc->setHtml(html);
+    return doc;
+}
+
+QString printReport(const QString &diaryPath, const ReportRange &range, QPagedPaintDevice &device)
+{
+    // Document units are 96 to the inch; the device's paint rectangle in
+    // points is 72 to the inch.
+    const QSizeF points = device.pageLayout().paintRectPoints().size();
+    QString error;
+    std::unique_ptr<QTextDocument> doc =
+        buildReport(diaryPath, range, QSizeF(points.width() * 96.0 / 72.0, points.height() * 96.0 / 72.0), &error);
+    if (!doc)
+        return error;
+    doc->print(&device);
+    return {};
+}
+
+QString writeReportPdf(const QString &diaryPath, const ReportRange &range, const QString &pdfPath)
+{
+    QByteArray bytes;
+    QString error;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(localePageSize());
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        writer.setTitle(QStringLiteral("MEALWISE diary report"));
+        writer.setCreator(QStringLiteral("MEALWISE"));
+        error = printReport(diaryPath, range, writer);
+    }
+    if (!error.isEmpty())
+        return error;
+    return writePrivateFile(pdfPath, bytes);
+}
+
+} // namespace keeping

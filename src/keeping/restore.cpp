@@ -1,0 +1,116 @@
+#include "keeping/restore.h"
+
+#include "keeping/backups.h"
+#include "keeping/diarycheck.h"
+#include "keeping/privatefiles.h"
+#include "keeping/sqlitefile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace keeping {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("keeping", text);
+}
+
+// Keeps a diary that cannot be backed up as it stands, with its journal.
+QString keepDamaged(const QString &diaryPath, const QDateTime &now, QString *kept)
+{
+    const QString folder = backupsFolder(diaryPath);
+    const QString made = ensurePrivateFolder(folder);
+    if (!made.isEmpty())
+        return made;
+    const QString name = QStringLiteral("Damaged-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QFile f(diaryPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return tr("%1 could not be read: %2").arg(diaryPath, f.errorString());
+    const QString target = QDir(folder).filePath(name + QStringLiteral(".mdb"));
+    const QString written = writePrivateFile(target, f.readAll());
+    if (!written.isEmpty())
+        return written;
+    *kept = target;
+    const QString journal = diaryPath + QStringLiteral("-journal");
+    if (QFileInfo::exists(journal)) {
+        // A journal left beside the restored file would be played into it.
+        const QString moved = renameInto(journal, QDir(folder).filePath(name + QStringLiteral(".mdb-journal")), true);
+        if (!moved.isEmpty())
+            return moved;
+    }
+    return {};
+}
+} // namespace
+
+RestoreResult restoreDiary(const QString &diaryPath, const QString &backupPath, const QDateTime &now)
+{
+    RestoreResult r;
+    const QString unchanged = tr("Nothing was changed.");
+    const QFileInfo backupInfo(backupPath);
+    if (QFileInfo::exists(diaryPath) && backupInfo.exists()
+        && QFileInfo(diaryPath).canonicalFilePath() == backupInfo.canonicalFilePath()) {
+        r.error = tr("%1 is the diary itself. %2").arg(backupPath, unchanged);
+        return r;
+    }
+    const Verdict v = checkDiary(backupPath, CheckDepth::Full);
+    if (!v.ok) {
+        r.error = tr("%1 cannot be restored: %2. %3")
+                      .arg(backupPath, v.problems.join(QStringLiteral("; ")), unchanged);
+        return r;
+    }
+
+    // The diary as it is now is kept first, so that a restore can be undone.
+    if (QFileInfo::exists(diaryPath)) {
+        const BackupResult b = backUp(diaryPath, now);
+        if (b.ok()) {
+            r.safetyBackup = b.path;
+        } else if (!checkDiary(diaryPath, CheckDepth::Quick).ok) {
+            const QString kept = keepDamaged(diaryPath, now, &r.safetyBackup);
+            if (!kept.isEmpty()) {
+                r.error = tr("The damaged diary could not be kept before the restore: %1 %2").arg(kept, unchanged);
+                return r;
+            }
+        } else {
+            r.error = tr("The diary could not be backed up before the restore. %1 %2").arg(b.error, unchanged);
+            return r;
+        }
+    }
+
+    const QString folder = QFileInfo(diaryPath).absolutePath();
+    QString why;
+    const QString temp = snapshotInto(backupPath, folder, QFileInfo(diaryPath).completeBaseName(), &why);
+    if (temp.isEmpty()) {
+        r.error = tr("%1 could not be copied: %2 %3").arg(backupPath, why, unchanged);
+        return r;
+    }
+    // Under the diary's exclusive lock no one is writing it while it is
+    // replaced; the first read rolls back a journal a crash left, so none
+    // remains to be played into the restored file.
+    SqliteFile current;
+    bool locked = false;
+    if (QFileInfo::exists(diaryPath) && current.open(diaryPath, SqliteFile::ReadWrite, 30000, true)
+        && current.scalar(QStringLiteral("PRAGMA schema_version")).isValid()) {
+        if (!current.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+            QFile::remove(temp);
+            r.error = tr("The diary is in use and could not be locked (%1). Close the other program and try again. %2")
+                          .arg(current.lastError(), unchanged);
+            return r;
+        }
+        locked = true;
+    }
+    why = renameInto(temp, diaryPath, true);
+    if (locked)
+        current.exec(QStringLiteral("ROLLBACK"));
+    current.close();
+    if (!why.isEmpty()) {
+        QFile::remove(temp);
+        r.error = tr("%1 %2").arg(why, unchanged);
+        return r;
+    }
+    return r;
+}
+
+} // namespace keeping

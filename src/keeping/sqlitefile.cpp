@@ -1,0 +1,196 @@
+#include "keeping/sqlitefile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace keeping {
+
+QString sqliteMessage(sqlite3 *db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QCoreApplication::translate("keeping", "out of memory");
+}
+
+SqliteFile::~SqliteFile()
+{
+    close();
+}
+
+bool SqliteFile::open(const QString &path, Mode mode, int busyMs, bool followLink)
+{
+    close();
+    m_path = path;
+    int flags = SQLITE_OPEN_FULLMUTEX | (followLink ? 0 : SQLITE_OPEN_NOFOLLOW);
+    switch (mode) {
+    case ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    case ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE;
+        break;
+    case Create:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    }
+    const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        m_error = sqliteMessage(m_db);
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, busyMs);
+    return true;
+}
+
+void SqliteFile::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool SqliteFile::exec(const QString &sql)
+{
+    char *message = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+        m_error = message ? QString::fromUtf8(message) : sqliteMessage(m_db);
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+QVariant SqliteFile::scalar(const QString &sql, const QVariantList &values)
+{
+    Statement s(*this, sql);
+    if (!s.ok()) {
+        m_error = s.error();
+        return {};
+    }
+    for (int i = 0; i < values.size(); ++i)
+        s.bind(i + 1, values.at(i));
+    if (!s.step()) {
+        m_error = s.error().isEmpty() ? QCoreApplication::translate("keeping", "no result") : s.error();
+        return {};
+    }
+    if (s.isNull(0))
+        return QVariant(QMetaType::fromType<QString>());
+    if (s.isInteger(0))
+        return QVariant(s.integer(0));
+    return QString::fromUtf8(s.bytes(0));
+}
+
+QStringList SqliteFile::column(const QString &sql)
+{
+    QStringList out;
+    Statement s(*this, sql);
+    if (!s.ok()) {
+        m_error = s.error();
+        return out;
+    }
+    while (s.step())
+        out << QString::fromUtf8(s.bytes(0));
+    if (!s.error().isEmpty())
+        m_error = s.error();
+    return out;
+}
+
+Statement::Statement(SqliteFile &file, const QString &sql)
+    : m_db(file.handle())
+{
+    if (!m_db) {
+        m_error = QCoreApplication::translate("keeping", "the file is not open");
+        return;
+    }
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
+        m_error = sqliteMessage(m_db);
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+bool Statement::bind(int index, const QVariant &value)
+{
+    int rc = SQLITE_OK;
+    if (!value.isValid() || value.isNull()
+        || (value.typeId() == QMetaType::QString && value.toString().isNull()))
+        rc = sqlite3_bind_null(m_stmt, index);
+    else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong)
+        rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+    else if (value.typeId() == QMetaType::QByteArray)
+        return bindText(index, value.toByteArray());
+    else
+        return bindText(index, value.toString().toUtf8());
+    return rc == SQLITE_OK;
+}
+
+bool Statement::bindText(int index, const QByteArray &utf8)
+{
+    return sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        m_error = sqliteMessage(m_db);
+    return false;
+}
+
+bool Statement::reset()
+{
+    sqlite3_clear_bindings(m_stmt);
+    return sqlite3_reset(m_stmt) == SQLITE_OK;
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+bool Statement::isInteger(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER;
+}
+
+qint64 Statement::integer(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+QByteArray Statement::bytes(int column) const
+{
+    const auto *data = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+    const int size = sqlite3_column_bytes(m_stmt, column);
+    if (sqlite3_column_type(m_stmt, column) != SQLITE_BLOB) {
+        // Numbers come back as their text.
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+        return QByteArray(text, sqlite3_column_bytes(m_stmt, column));
+    }
+    return QByteArray(data, size);
+}
+
+QString Statement::columnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+}
+
+} // namespace keeping

@@ -1,0 +1,525 @@
+// Backups, their rotation, restore and its refusals, export and import and
+// their refusals, the report, and the command line's exit statuses.
+#include "cli/diarycli.h"
+#include "data/diaryschema.h"
+#include "keeping/backups.h"
+#include "keeping/diarycheck.h"
+#include "keeping/exchange.h"
+#include "keeping/report.h"
+#include "keeping/restore.h"
+#include "testsupport.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using testing_support::TempDiary;
+
+namespace {
+const QDate kToday(2026, 6, 15);
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+int modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// Days no sample holds: separators, quotes, line breaks, blanks, non-ASCII,
+// an empty text beside a NULL, and a day without a date.
+void addAwkwardDays(const TempDiary &d)
+{
+    d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
+                 {QStringLiteral("COMMENTS"), QStringLiteral("say \"hi\", then\r\nleave")},
+                 {QStringLiteral("BREAKFAST"), QStringLiteral("  café, crème brûlée 🍮 ")},
+                 {QStringLiteral("OVERALL SCORE"), 10},
+                 {QStringLiteral("BMs"), 0},
+                 {QStringLiteral("SNACK1"), QString(QLatin1String(""))}});
+    d.insertDay({{QStringLiteral("COMMENTS"), QStringLiteral("no date, tab\there")}});
+    d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = ?, [UNSATISFACTORY MEDICATION] = NULL"),
+           {QStringLiteral("rice\n\"plain\" toast")});
+}
+
+qint64 dayCount(const TempDiary &d)
+{
+    return d.scalar(QStringLiteral("SELECT count(*) FROM records")).toLongLong();
+}
+} // namespace
+
+class tst_Keeping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip_givesTheSameBytes_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("csv") << int(keeping::Format::Csv);
+        QTest::newRow("json") << int(keeping::Format::Json);
+    }
+    void roundTrip_givesTheSameBytes()
+    {
+        QFETCH(int, format);
+        TempDiary a;
+        QVERIFY(diary::addSampleDays(a.path(), 300, kToday, 7).isEmpty());
+        addAwkwardDays(a);
+        keeping::ExportOptions options;
+        options.format = keeping::Format(format);
+        const keeping::ExportResult first = keeping::exportDays(a.path(), options);
+        QVERIFY2(first.ok(), qPrintable(first.error));
+        QCOMPARE(first.days, 302);
+        QCOMPARE(first.repairedTexts, 0);
+
+        TempDiary b;
+        keeping::ImportPlan plan = keeping::readImport(first.bytes, options.format, false, kToday.year());
+        QVERIFY2(plan.ok(), qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
+        QVERIFY(keeping::findDuplicates(b.path(), &plan).isEmpty());
+        const keeping::ImportResult imported = keeping::applyImport(b.path(), plan, keeping::Duplicates::Refuse, true);
+        QVERIFY2(imported.ok(), qPrintable(imported.error));
+        QCOMPARE(imported.added, 302);
+        const keeping::ExportResult second = keeping::exportDays(b.path(), options);
+        QCOMPARE(second.bytes, first.bytes);
+
+        // What the file holds, written out by hand.
+        if (options.format == keeping::Format::Csv) {
+            QVERIFY(first.bytes.startsWith("BEVERAGE1,BEVERAGE2,BEVERAGE3,BEVERAGE4,BMs,BREAKFAST,COMMENTS,DATE,LUNCH,"
+                                           "MEDICATION1,MEDICATION2,MEDICATION3,OVERALL SCORE,SNACK1,SNACK2,SNACK3,"
+                                           "SNACK4,TEA,MEDICATION4,MEDICATION5,MEDICATION6,MEDICATION7,MEDICATION8,"
+                                           "MEDICATION9\r\n,,,,,,\"no date, tab\there\",,"));
+            QVERIFY(first.bytes.contains(",,,,0,\"  caf\xC3\xA9, cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e \xF0\x9F\x8D\xAE \","
+                                         "\"say \"\"hi\"\", then\r\nleave\",2026-01-02,,,,,10,,"));
+        } else {
+            QVERIFY(first.bytes.contains("\"COMMENTS\": \"say \\\"hi\\\", then\\r\\nleave\", \"DATE\": \"2026-01-02\""));
+            QVERIFY(first.bytes.contains("\"SNACK1\": \"\", \"SNACK2\": null"));
+            QVERIFY(first.bytes.contains("\"ADEQUATE FOOD\": \"rice\\n\\\"plain\\\" toast\""));
+            QVERIFY(first.bytes.contains("\"UNSATISFACTORY MEDICATION\": null"));
+        }
+    }
+
+    void export_rangeAndFilteredDays()
+    {
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 40, kToday, 7).isEmpty()); // 2026-05-06 .. 2026-06-14
+        keeping::ExportOptions o;
+        o.from = QDate(2026, 6, 1);
+        o.to = QDate(2026, 6, 10);
+        QCOMPARE(keeping::exportDays(d.path(), o).days, 10);
+        o.from = {};
+        o.to = {};
+        o.ids = QSet<qint64>{3, 5, 999};
+        const keeping::ExportResult r = keeping::exportDays(d.path(), o);
+        QCOMPARE(r.days, 2);
+        QVERIFY(r.bytes.contains(",2026-05-08,"));
+        QVERIFY(r.bytes.contains(",2026-05-10,"));
+    }
+
+    void export_bytesNotUtf8_becomeReplacementAndAreCounted()
+    {
+        TempDiary d;
+        // Bound as a blob, the bytes reach the file as they are.
+        QVERIFY(d.exec(QStringLiteral("INSERT INTO records (DATE, COMMENTS, LUNCH) VALUES ('2026-01-01', ?, ?)"),
+                       {QByteArray("caf\xE9"), QByteArray("ok \xFF\xFE")}));
+        const keeping::ExportResult r = keeping::exportDays(d.path(), {});
+        QCOMPARE(r.repairedTexts, 2);
+        QVERIFY(r.bytes.contains("caf\xEF\xBF\xBD,2026-01-01"));
+    }
+
+    void import_refusesBadFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray header = "DATE,OVERALL SCORE,COMMENTS\r\n";
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("empty");
+        QTest::newRow("unknown column") << QByteArray("DATE,MOOD\r\n2026-01-01,good\r\n") << QStringLiteral("\"MOOD\"");
+        QTest::newRow("no DATE") << QByteArray("COMMENTS\r\nx\r\n") << QStringLiteral("no DATE");
+        QTest::newRow("column twice") << QByteArray("DATE,date\r\n") << QStringLiteral("twice");
+        QTest::newRow("open quote") << QByteArray(header + "2026-01-01,5,ok\r\n2026-01-02,5,\"never\r\nclosed\r\n")
+                                    << QStringLiteral("opened on line 3");
+        QTest::newRow("stray quote") << QByteArray(header + "2026-01-01,5,a\"b\r\n") << QStringLiteral("Line 2");
+        QTest::newRow("NUL") << (header + QByteArray("2026-01-01,5,ok\r\n2026-01-02,5,a\0b\r\n", 35))
+                             << QStringLiteral("Line 3 holds a NUL");
+        QTest::newRow("not UTF-8") << QByteArray(header + "2026-01-01,5,caf\xE9\r\n") << QStringLiteral("Line 2 is not UTF-8");
+        QTest::newRow("json not json") << QByteArray("{\"days\": [") << QStringLiteral("not JSON");
+    }
+    void import_refusesBadFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const keeping::ImportPlan plan = keeping::readImport(bytes, keeping::guessFormat(QString(), bytes), false, 2026);
+        QVERIFY(!plan.ok());
+        QVERIFY2(plan.fileError.contains(message), qPrintable(plan.fileError));
+        QVERIFY(plan.days.isEmpty());
+        TempDiary d;
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2025-01-01")}});
+        const QByteArray before = fileBytes(d.path());
+        QVERIFY(!keeping::applyImport(d.path(), plan, keeping::Duplicates::Add, true).ok());
+        QCOMPARE(fileBytes(d.path()), before);
+    }
+
+    void import_refusedLinesNameTheirLine_data()
+    {
+        QTest::addColumn<bool>("asIs");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("checked") << false
+                                 << QStringList{QStringLiteral("Line 3: OVERALL SCORE 11 is not from 1 to 10"),
+                                                QStringLiteral("Line 5: BMs -1 is below 0"),
+                                                QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
+                                                QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
+                                                QStringLiteral("Line 9: it has 2 fields; the header has 4"),
+                                                QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
+        QTest::newRow("as is") << true
+                               << QStringList{QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
+                                              QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
+                                              QStringLiteral("Line 9: it has 2 fields; the header has 4"),
+                                              QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
+    }
+    void import_refusedLinesNameTheirLine()
+    {
+        QFETCH(bool, asIs);
+        QFETCH(QStringList, expected);
+        QByteArray csv = "DATE,OVERALL SCORE,BMs,COMMENTS\r\n"
+                         "01/01/26,5,1,fine\r\n"
+                         "2026-01-02,11,1,\"two\nlines\"\n" // two lines; LF alone ends one too
+                         "2026-01-03,5,-1,x\r\n"
+                         "31/02/26,5,1,x\r\n"
+                         "2026-01-05,,,\r\n"
+                         "2026-01-06,seven,1,x\r\n"
+                         "2026-01-07,5\r\n"
+                         "2026-01-08,5,1,";
+        csv += QByteArray(2000000, 'x') + "\r\n";
+        const keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, asIs, 2026);
+        QCOMPARE(plan.describeRefusals(), expected);
+        QCOMPARE(plan.days.size(), asIs ? 4 : 2);
+        QCOMPARE(plan.days.first().values.at(keeping::exchangedColumns().indexOf(QStringLiteral("DATE"))).toString(),
+                 QStringLiteral("2026-01-01"));
+        TempDiary d;
+        QVERIFY(!keeping::applyImport(d.path(), plan, keeping::Duplicates::Add, false).ok());
+        QCOMPARE(dayCount(d), 0);
+    }
+
+    void import_hundredThousandLines_allInOneGo()
+    {
+        QByteArray csv = "DATE,OVERALL SCORE,COMMENTS,ID\r\n";
+        for (int i = 0; i < 100000; ++i)
+            csv += QDate(1800, 1, 1).addDays(i).toString(Qt::ISODate).toLatin1() + ",7,day " + QByteArray::number(i) + ",42\r\n";
+        keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, false, 2026);
+        QVERIFY(plan.ok());
+        TempDiary d;
+        QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
+        QCOMPARE(keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, false).added, 100000);
+        QCOMPARE(dayCount(d), 100000);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE DATE = '2073-10-15'")).toString(),
+                 QStringLiteral("day 99999"));
+    }
+
+    void import_duplicates_data()
+    {
+        QTest::addColumn<int>("policy");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QString>("comment");
+        QTest::newRow("refuse") << int(keeping::Duplicates::Refuse) << false << 2 << QStringLiteral("old");
+        QTest::newRow("skip") << int(keeping::Duplicates::Skip) << true << 3 << QStringLiteral("old");
+        QTest::newRow("replace") << int(keeping::Duplicates::Replace) << true << 3 << QStringLiteral("new");
+        QTest::newRow("add") << int(keeping::Duplicates::Add) << true << 4 << QStringLiteral("old");
+    }
+    void import_duplicates()
+    {
+        QFETCH(int, policy);
+        QFETCH(bool, ok);
+        QFETCH(int, days);
+        QFETCH(QString, comment);
+        TempDiary d;
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-02")}, {QStringLiteral("COMMENTS"), QStringLiteral("other")}});
+        keeping::ImportPlan plan = keeping::readImport("DATE,COMMENTS\r\n01/03/26,new\r\n2026-03-05,fresh\r\n",
+                                                       keeping::Format::Csv, false, 2026);
+        QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
+        QCOMPARE(plan.duplicateDays, QList<int>{0});
+        const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates(policy), false);
+        QCOMPARE(r.ok(), ok);
+        if (!ok)
+            QVERIFY2(r.error.contains(QStringLiteral("01/03/26")), qPrintable(r.error));
+        QCOMPARE(dayCount(d), qint64(days));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE DATE = '2026-03-01' ORDER BY ID LIMIT 1")).toString(),
+                 comment);
+    }
+
+    void rotation_keepsLastTenAndNewestOfDaysAndMonths()
+    {
+        // Worked by hand, at 2026-06-15 12:00: the last 10 are the one dated
+        // after now and 10:11 back to 10:03; then the newest of 14 June, of
+        // May (31 May), of July 2024 (the 24th month back); June 2024 is too
+        // old and 2 May is neither the newest of its day in range nor of May.
+        const QDateTime now(QDate(2026, 6, 15), QTime(12, 0));
+        QList<QDateTime> times;
+        for (int i = 0; i < 12; ++i) // twelve on the same day, 10:00..10:11
+            times << QDateTime(QDate(2026, 6, 15), QTime(10, i));
+        times << QDateTime(QDate(2026, 6, 14), QTime(9, 0)) << QDateTime(QDate(2026, 6, 14), QTime(8, 0))
+              << QDateTime(QDate(2026, 5, 31), QTime(23, 0)) << QDateTime(QDate(2026, 5, 2), QTime(1, 0))
+              << QDateTime(QDate(2024, 7, 1), QTime(0, 0)) << QDateTime(QDate(2024, 6, 30), QTime(23, 59))
+              << QDateTime(QDate(2026, 7, 1), QTime(0, 0)); // after now: a clock set back
+        const QList<bool> keep = keeping::backupsToKeep(times, now);
+        const QList<bool> expected{false, false, false, true, true, true, true, true, true, true, true, true,
+                                   true, false, true, false, true, false, true};
+        QCOMPARE(keep, expected);
+    }
+
+    void rotation_overSimulatedYears()
+    {
+        // Two backups a day, 2024-01-01 to 2026-06-15: the last 10 (5 days),
+        // 25 more newest-of-day (the last 30 days), 22 more newest-of-month
+        // (2024-07 .. 2026-04, their last days): 57.
+        QTemporaryDir dir;
+        const QString diaryPath = dir.filePath(QStringLiteral("Records.mdb"));
+        for (QDate day(2024, 1, 1); day <= QDate(2026, 6, 15); day = day.addDays(1)) {
+            for (const QTime &t : {QTime(12, 0), QTime(18, 0)}) {
+                const QDateTime when(day, t);
+                QVERIFY(writeBytes(dir.filePath(keeping::backupFileName(diaryPath, when)), "x"));
+                keeping::rotateBackups(dir.path(), when);
+            }
+        }
+        QVERIFY(writeBytes(dir.filePath(QStringLiteral("notes.txt")), "mine"));
+        keeping::rotateBackups(dir.path(), QDateTime(QDate(2026, 6, 15), QTime(18, 0)));
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(left.size(), 58);
+        QVERIFY(left.contains(QStringLiteral("notes.txt")));
+        QCOMPARE(left.first(), QStringLiteral("Records-2024-07-31-180000.mdb"));
+        QVERIFY(left.contains(QStringLiteral("Records-2026-04-30-180000.mdb")));
+        QVERIFY(!left.contains(QStringLiteral("Records-2026-04-30-120000.mdb")));
+        QVERIFY(left.contains(QStringLiteral("Records-2026-05-17-180000.mdb")));
+        QVERIFY(!left.contains(QStringLiteral("Records-2026-05-16-180000.mdb")));
+        QVERIFY(left.contains(QStringLiteral("Records-2026-06-11-120000.mdb")));
+        QVERIFY(!left.contains(QStringLiteral("Records-2026-06-10-120000.mdb")));
+    }
+
+    void backup_isPrivateCheckedAndNeverThroughALink()
+    {
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 30, kToday, 7).isEmpty());
+        const QDateTime now(kToday, QTime(9, 30, 5));
+        const keeping::BackupResult r = keeping::backUp(d.path(), now);
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(QFileInfo(r.path).fileName(), QStringLiteral("Records-2026-06-15-093005.mdb"));
+        QCOMPARE(modeOf(r.path), 0600);
+        QCOMPARE(modeOf(keeping::backupsFolder(d.path())), 0700);
+        QVERIFY(keeping::checkDiary(r.path, keeping::CheckDepth::Full).ok);
+        QCOMPARE(keeping::describeBackup(r.path).days, 30);
+        // A second in the same second gets its own name.
+        QCOMPARE(QFileInfo(keeping::backUp(d.path(), now).path).fileName(), QStringLiteral("Records-2026-06-15-093005-2.mdb"));
+        QVERIFY(!keeping::backUp(d.path(), now, r.path).ok()); // --to an existing file
+
+        // A link in the folder's place is refused, and nothing lands behind it.
+        TempDiary e;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), keeping::backupsFolder(e.path())));
+        const keeping::BackupResult refused = keeping::backUp(e.path(), now);
+        QVERIFY(!refused.ok());
+        QVERIFY2(refused.error.contains(QStringLiteral("link")), qPrintable(refused.error));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+
+    void restore_putsBackupInPlaceAndKeepsTheOldDiary()
+    {
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 20, kToday, 7).isEmpty());
+        const keeping::BackupResult b = keeping::backUp(d.path(), QDateTime(kToday, QTime(8, 0)));
+        QVERIFY(b.ok());
+        QVERIFY(d.exec(QStringLiteral("DELETE FROM records WHERE DATE > '2026-06-01'")));
+        QCOMPARE(dayCount(d), 7);
+        const keeping::RestoreResult r = keeping::restoreDiary(d.path(), b.path, QDateTime(kToday, QTime(9, 0)));
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(dayCount(d), 20);
+        QCOMPARE(modeOf(d.path()), 0600);
+        QCOMPARE(QFileInfo(r.safetyBackup).fileName(), QStringLiteral("Records-2026-06-15-090000.mdb"));
+        QCOMPARE(keeping::describeBackup(r.safetyBackup).days, 7);
+        QVERIFY(!QFileInfo::exists(d.path() + QStringLiteral("-journal")));
+    }
+
+    void restore_refusesBadBackups_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a diary") << QStringLiteral("random") << QStringLiteral("not a database");
+        QTest::newRow("truncated") << QStringLiteral("truncated") << QStringLiteral("cannot be restored");
+        QTest::newRow("newer format") << QStringLiteral("newer") << QStringLiteral("newer MEALWISE (format 2");
+        QTest::newRow("no records table") << QStringLiteral("notable") << QStringLiteral("the table records is missing");
+        QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("does not exist");
+    }
+    void restore_refusesBadBackups()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 200, kToday, 7).isEmpty());
+        TempDiary source;
+        QVERIFY(diary::addSampleDays(source.path(), 200, kToday, 9).isEmpty());
+        QTemporaryDir dir;
+        const QString bad = dir.filePath(QStringLiteral("bad.mdb"));
+        if (kind == QLatin1String("random")) {
+            QVERIFY(writeBytes(bad, QByteArray(8192, 'z')));
+        } else if (kind == QLatin1String("truncated")) {
+            const QByteArray whole = fileBytes(source.path());
+            QVERIFY(whole.size() > 16384);
+            QVERIFY(writeBytes(bad, whole.left(whole.size() / 2)));
+        } else if (kind == QLatin1String("newer")) {
+            QVERIFY(source.exec(QStringLiteral("PRAGMA user_version = 2")));
+            QVERIFY(QFile::copy(source.path(), bad));
+        } else if (kind == QLatin1String("notable")) {
+            QVERIFY(source.exec(QStringLiteral("DROP VIEW [Diary Query]")));
+            QVERIFY(source.exec(QStringLiteral("DROP TABLE records")));
+            QVERIFY(QFile::copy(source.path(), bad));
+        }
+        const QByteArray before = fileBytes(d.path());
+        const keeping::RestoreResult r = keeping::restoreDiary(d.path(), bad, QDateTime(kToday, QTime(9, 0)));
+        QVERIFY(!r.ok());
+        QVERIFY2(r.error.contains(message), qPrintable(r.error));
+        QVERIFY2(r.error.contains(QStringLiteral("Nothing was changed")), qPrintable(r.error));
+        QCOMPARE(fileBytes(d.path()), before);
+        QVERIFY(!QFileInfo::exists(keeping::backupsFolder(d.path())));
+        QCOMPARE(QDir(QFileInfo(d.path()).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Records.mdb")});
+    }
+
+    void check_newDiaryCarriesItsFormat_damageIsNamed()
+    {
+        TempDiary d;
+        QCOMPARE(d.scalar(QStringLiteral("PRAGMA user_version")).toInt(), diary::kSchemaVersion);
+        QVERIFY(keeping::checkDiary(d.path(), keeping::CheckDepth::Quick).ok);
+        QVERIFY(diary::addSampleDays(d.path(), 300, kToday, 7).isEmpty());
+        // Zero a page in the middle: a table page goes bad.
+        QByteArray bytes = fileBytes(d.path());
+        const int pageSize = 4096;
+        bytes.replace(pageSize * 3, pageSize, QByteArray(pageSize, '\x55'));
+        QVERIFY(writeBytes(d.path(), bytes));
+        const keeping::Verdict quick = keeping::checkDiary(d.path(), keeping::CheckDepth::Quick);
+        QVERIFY(!quick.ok);
+        QVERIFY(!quick.problems.isEmpty());
+        QVERIFY(quick.text(d.path()).contains(QStringLiteral("is damaged")));
+    }
+
+    void report_textAndPages()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils) is needed");
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 120, kToday, 7).isEmpty());
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-06-15")},
+                     {QStringLiteral("OVERALL SCORE"), 8},
+                     {QStringLiteral("COMMENTS"), QStringLiteral("Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")}});
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        const keeping::ReportRange range{QDate(2026, 5, 1), QDate(2026, 6, 15), QDate(2026, 6, 16)};
+        const QString error = keeping::writeReportPdf(d.path(), range, pdf);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(modeOf(pdf), 0600);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString out = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(out.contains(QStringLiteral("MEALWISE diary report")));
+        QVERIFY(out.contains(QStringLiteral("Days from 01/05/26 to 15/06/26")));
+        QVERIFY(out.contains(QStringLiteral("Made on 16/06/26; 46 days recorded in the range.")));
+        QVERIFY(out.contains(QStringLiteral("30/04/26")) == false); // the day before the range
+        QVERIFY(out.contains(QStringLiteral("Food and medication lists")));
+        // Wrapped inside its cell, every letter still on the page.
+        QString squeezed = out;
+        squeezed.remove(QRegularExpression(QStringLiteral("\\s")));
+        QVERIFY(squeezed.contains(QStringLiteral("Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")));
+        // Every page that holds the table starts it with a whole day: its
+        // date comes first under the header, no row runs on from the page before.
+        const int pageCount = int(out.count(QLatin1Char('\f')));
+        QVERIFY(pageCount >= 2);
+        int tablePages = 0;
+        for (int page = 1; page <= pageCount; ++page) {
+            QProcess one;
+            one.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                                                    QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+            QVERIFY(one.waitForFinished(30000));
+            const QStringList lines = QString::fromUtf8(one.readAllStandardOutput()).split(QLatin1Char('\n'));
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                if (!lines[i].contains(QRegularExpression(QStringLiteral("Date.*Score.*Meals"))))
+                    continue;
+                ++tablePages;
+                qsizetype next = i + 1;
+                while (next < lines.size() && lines[next].trimmed().isEmpty())
+                    ++next;
+                QVERIFY2(next < lines.size() && lines[next].contains(QRegularExpression(QStringLiteral("^\\s*\\d\\d/\\d\\d/\\d\\d\\s"))),
+                         qPrintable(QStringLiteral("page %1 starts with: %2").arg(page).arg(next < lines.size() ? lines[next] : QString())));
+                break;
+            }
+        }
+        QVERIFY(tablePages >= 2);
+        QProcess pages;
+        pages.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"), pdf,
+                                                dir.filePath(QStringLiteral("page"))});
+        QVERIFY(pages.waitForFinished(60000));
+        const QStringList pngs = QDir(dir.path()).entryList({QStringLiteral("page*.png")});
+        QVERIFY2(pngs.size() >= 3, qPrintable(pngs.join(QLatin1Char(' '))));
+        if (qEnvironmentVariableIsSet("MEALWISE_KEEP_REPORT"))
+            QFile::copy(pdf, qEnvironmentVariable("MEALWISE_KEEP_REPORT"));
+    }
+
+    void cli_exitStatuses_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("check sound") << QStringList{QStringLiteral("check")} << 0;
+        QTest::newRow("check damaged") << QStringList{QStringLiteral("check"), QStringLiteral("--damaged")} << 1;
+        QTest::newRow("check bad option") << QStringList{QStringLiteral("check"), QStringLiteral("--nope")} << 2;
+        QTest::newRow("backup") << QStringList{QStringLiteral("backup")} << 0;
+        QTest::newRow("restore no file") << QStringList{QStringLiteral("restore")} << 2;
+        QTest::newRow("restore list") << QStringList{QStringLiteral("restore"), QStringLiteral("--list")} << 0;
+        QTest::newRow("restore not a diary") << QStringList{QStringLiteral("restore"), QStringLiteral("--junk")} << 1;
+        QTest::newRow("export bad format") << QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("xml")} << 2;
+        QTest::newRow("export bad date") << QStringList{QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("31/02/26")} << 2;
+        QTest::newRow("import refused") << QStringList{QStringLiteral("import"), QStringLiteral("--junk")} << 1;
+        QTest::newRow("import bad policy") << QStringList{QStringLiteral("import"), QStringLiteral("--junk"), QStringLiteral("--on-duplicate"), QStringLiteral("merge")} << 2;
+        QTest::newRow("report without --pdf") << QStringList{QStringLiteral("report")} << 2;
+        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("--pdf"), QStringLiteral("--out")} << 0;
+    }
+    void cli_exitStatuses()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        TempDiary d;
+        QTemporaryDir dir;
+        const QString junk = dir.filePath(QStringLiteral("junk.csv"));
+        QVERIFY(writeBytes(junk, "not,a,diary\r\n"));
+        QString path = d.path();
+        if (arguments.removeAll(QStringLiteral("--damaged")))
+            path = junk;
+        for (QString &a : arguments) {
+            if (a == QLatin1String("--junk")) {
+                a = junk;
+            } else if (a == QLatin1String("--out")) {
+                a = dir.filePath(QStringLiteral("r.pdf"));
+            }
+        }
+        QProcess p;
+        p.start(QStringLiteral(MEALWISE_DIARY_BINARY), arguments + QStringList{QStringLiteral("--path"), path});
+        QVERIFY(p.waitForFinished(60000));
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(p.exitCode() == status, err.constData());
+        if (status == 1)
+            QVERIFY(!err.trimmed().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_Keeping)
+#include "tst_keeping.moc"

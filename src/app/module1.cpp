@@ -4,6 +4,9 @@
 #include "app/frmsplash.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWindow>
 
 frmMain *gMainWindow = nullptr;
 
@@ -12,9 +15,18 @@ void Main()
     frmSplash *splash = frmSplash::instance();
     splash->show();
     // Nothing else is handled until Main returns: draw the splash now, so it
-    // is complete before the slow loading starts.
+    // is complete before the slow loading starts. A window manager maps it a
+    // little after it is shown, and what is drawn before that is lost: wait
+    // for it to be on the screen, a while at most.
+    QElapsedTimer waited;
+    waited.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (splash->windowHandle() && !splash->windowHandle()->isExposed() && waited.elapsed() < 500) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     splash->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     gMainWindow = new frmMain;
     gMainWindow->setAttribute(Qt::WA_DeleteOnClose);

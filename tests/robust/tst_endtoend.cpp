@@ -139,6 +139,16 @@ struct Desktop
             QThread::msleep(50);
         qputenv("DISPLAY", display.toLocal8Bit());
         up = QFileInfo::exists(socket) && startWindowManager(wm, display);
+        if (!up && QFileInfo::exists(socket)) {
+            // Once more: a window manager started while the server is still
+            // settling may give up.
+            wm.kill();
+            wm.waitForFinished(5000);
+            QThread::msleep(500);
+            up = startWindowManager(wm, display);
+        }
+        if (!up)
+            qWarning() << "on" << display << "the window manager said:" << wm.readAllStandardError() << wm.state();
     }
     ~Desktop()
     {
@@ -401,9 +411,14 @@ private slots:
         holder.waitForFinished(10000);
 
         const QString main = findWindow(QStringLiteral("MEALWISE"));
+        QThread::msleep(1000);
         if (!main.isEmpty())
             exitByMenu(main);
-        const bool exited = mealwise.waitForFinished(40000);
+        bool exited = mealwise.waitForFinished(40000);
+        if (!exited) {
+            mealwise.terminate();
+            exited = mealwise.waitForFinished(10000);
+        }
         if (!exited)
             mealwise.kill();
         QVERIFY(!screen.isNull());

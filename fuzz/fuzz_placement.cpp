@@ -25,12 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const QRect primary(0, 0, 28800, 16200);
     const QList<QRect> screens{primary, QRect(28800, 0, 21600, 16200)};
-    const QRect r = placement::resolve(stored, QSize(9000, 7000), screens, primary);
-    if (r.width() <= 0 || r.height() <= 0)
+    const QRect r = placement::resolve(stored, QSize(9000, 7000), screens, primary, QSize(1500, 300));
+    // A window no larger than the desktop, its top-left corner on a screen.
+    if (r.width() <= 0 || r.height() <= 0 || r.width() > 50400 || r.height() > 16200)
         std::abort();
     bool meets = false;
     for (const QRect &s : screens)
-        meets = meets || s.intersects(r);
+        meets = meets || s.contains(r.topLeft());
     if (!meets)
         std::abort();
     return 0;

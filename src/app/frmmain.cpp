@@ -15,6 +15,7 @@
 #include "platform/fonts.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
+#include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <exception>
 
@@ -203,7 +205,9 @@ void frmMain::applyPlacement()
         screens << pixelsToTwips(screen->availableGeometry());
     const QScreen *primary = QGuiApplication::primaryScreen();
     const QRect primaryRect = primary ? pixelsToTwips(primary->availableGeometry()) : QRect();
-    m_requestedOuter = placement::resolve(stored, designOuterSize(), screens, primaryRect);
+    // A usable part: 100 pixels across and a title bar's height down.
+    const QSize usable(vb::pixelsToTwipsX(100), vb::pixelsToTwipsY(std::max(1, vb::titleBarHeightPixels(this))));
+    m_requestedOuter = placement::resolve(stored, designOuterSize(), screens, primaryRect, usable);
     m_sizeFromDesign = m_requestedOuter.size() == designOuterSize();
 
     // The outer size holds the frame and the menu bar; the rest is client area.
@@ -259,18 +263,18 @@ void frmMain::fillFromData2()
 void frmMain::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    // The frame is known only once the window manager has framed the window:
-    // apply the stored outer size again so that it means the same as it did.
-    if (!m_placementFramed && m_loaded && !m_sizeFromDesign) {
-        const QSize frame = frameGeometry().size() - geometry().size();
-        if (!frame.isEmpty()) {
-            m_placementFramed = true;
-            const int menu = menuBar()->sizeHint().height();
-            const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.width());
-            const int clientH = std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.height() - menu);
-            clientArea->setFixedSize(clientW, clientH);
-            setFixedSize(clientW, clientH + menu);
-        }
+    adoptFrame();
+    if (m_framePending && !m_frameTimer) {
+        // A window manager frames the window some time after it is shown and
+        // need not say so by an event of its own: look again for a while.
+        m_frameTimer = new QTimer(this);
+        m_frameTimer->setInterval(50);
+        connect(m_frameTimer, &QTimer::timeout, this, [this] {
+            adoptFrame();
+            if (!m_framePending || ++m_frameLooks > 60)
+                m_frameTimer->stop();
+        });
+        m_frameTimer->start();
     }
     // The first showing activates the window even where no window manager
     // hands it the focus; the activation that may follow is the same one.
@@ -281,8 +285,56 @@ void frmMain::showEvent(QShowEvent *event)
     }
 }
 
+void frmMain::adoptFrame()
+{
+    if (!m_framePending || !m_loaded)
+        return;
+    const QMargins frame = frameMargins();
+    if (frame.isNull())
+        return;
+    m_framePending = false;
+    // The stored size is the outer one: now that the frame is known, the
+    // client area is what is left of it, as it was when the size was stored.
+    if (!m_sizeFromDesign) {
+        const int menu = menuBar()->sizeHint().height();
+        const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.left() - frame.right());
+        const int clientH
+            = std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.top() - frame.bottom() - menu);
+        clientArea->setFixedSize(clientW, clientH);
+        setFixedSize(clientW, clientH + menu);
+    }
+    // The stored left and top are the frame's; with its frame the window
+    // may also no longer fit where it was put.
+    const QRect outer(QPoint(vb::twipsToPixelsX(m_requestedOuter.left()), vb::twipsToPixelsY(m_requestedOuter.top())),
+                      size().grownBy(frame));
+    const QScreen *on = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (on) {
+        const QRect fitted = vb::fitOnScreen(outer, on->availableGeometry());
+        if (fitted.topLeft() != frameGeometry().topLeft())
+            move(fitted.topLeft());
+    }
+}
+
+QMargins frmMain::frameMargins() const
+{
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
 bool frmMain::event(QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+    case QEvent::UpdateRequest:
+        adoptFrame();
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::WindowActivate) {
         if (!m_activationDone)
             Form_Activate();
@@ -386,7 +438,11 @@ void frmMain::Form_Unload()
 
     // 2. The placement, unless minimized.
     if (!isMinimized()) {
-        const QRect outer = frameGeometry();
+        // Until the frame is known the window is as large as it was asked to
+        // be; under no window manager it never is, and that holds too.
+        QRect outer = frameGeometry();
+        if (m_framePending)
+            outer.setSize(QSize(vb::twipsToPixelsX(m_requestedOuter.width()), vb::twipsToPixelsY(m_requestedOuter.height())));
         const QString section = QLatin1String(placement::kSection);
         vb::SaveSetting(appName(), section, QLatin1String(placement::kLeft), placement::writeTwips(vb::pixelsToTwipsX(outer.x())));
         vb::SaveSetting(appName(), section, QLatin1String(placement::kTop), placement::writeTwips(vb::pixelsToTwipsY(outer.y())));

@@ -12,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QTimer;
 class ColumnFilters;
 
 namespace vb {
@@ -130,13 +131,17 @@ private:
     void buildKeepingMenu();
     void fillFromData2();
     void applyPlacement();
+    void adoptFrame();
+    QMargins frameMargins() const;
 
     QString m_databasePath;
     vb::TextMeasurer m_measure;
     ColumnFilters *m_filters = nullptr;
     bool m_loaded = false;
     bool m_unloaded = false;
-    bool m_placementFramed = false;
+    bool m_framePending = true; // the window manager's frame is not known yet
+    QTimer *m_frameTimer = nullptr;
+    int m_frameLooks = 0;
     bool m_shownOnce = false;
     bool m_activationDone = false; // Form_Activate ran for the activation now due
     bool m_sizeFromDesign = false;

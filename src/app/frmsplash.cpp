@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
+#include "platform/screenfit.h"
 #include "platform/twips.h"
 
 #include <QCloseEvent>
@@ -82,11 +83,7 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
 
     Form_Load();
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect r = rect();
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-    }
+    vb::centreOnScreen(this);
 }
 
 frmSplash::~frmSplash() = default;

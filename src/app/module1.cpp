@@ -7,6 +7,9 @@
 #include "data/diarynames.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWindow>
 
 frmMain *gMainWindow = nullptr;
 
@@ -15,9 +18,18 @@ void Main()
     frmSplash *splash = frmSplash::instance();
     splash->show();
     // Nothing else is handled until Main returns: draw the splash now, so it
-    // is complete before the slow loading starts.
+    // is complete before the slow loading starts. A window manager maps it a
+    // little after it is shown, and what is drawn before that is lost: wait
+    // for it to be on the screen, a while at most.
+    QElapsedTimer waited;
+    waited.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (splash->windowHandle() && !splash->windowHandle()->isExposed() && waited.elapsed() < 500) {
+        QThread::msleep(10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     splash->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     // The diary is checked before it is read, and the run's own backups
     // watch its writes from here on.

@@ -30,10 +30,15 @@ struct Stored
     std::optional<QString> left, top, width, height; // nullopt: the key is missing
 };
 
-// An outer rectangle in twips. `designOuter` is the outer size that gives the
-// window its designed client area, used when a size key is missing or
-// unreadable. When the result would meet no screen (`screens`, available
-// areas in twips), the window is centred on `primary` instead.
-QRect resolve(const Stored &stored, const QSize &designOuter, const QList<QRect> &screens, const QRect &primary);
+// An outer rectangle in twips, rounded half to even. `designOuter` is the
+// outer size that gives the window its designed client area, used when a size
+// key is missing, unreadable, or 0 or less; a size larger than the whole
+// desktop (the screens together) is cut to it. The window stays where it was
+// stored when a usable part of it, `usable` across and down (100 pixels and a
+// title bar's height), lies on one of `screens` (available areas in twips);
+// otherwise it is centred on `primary`. Either way it is then kept on that
+// screen as vb::fitOnScreen says.
+QRect resolve(const Stored &stored, const QSize &designOuter, const QList<QRect> &screens, const QRect &primary,
+              const QSize &usable = QSize(1, 1));
 
 } // namespace placement

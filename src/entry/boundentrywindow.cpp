@@ -4,6 +4,7 @@
 
 #include "entry/adodc.h"
 #include "platform/msgbox.h"
+#include "platform/screenfit.h"
 #include "platform/twips.h"
 
 #include <QApplication>
@@ -136,13 +137,8 @@ void BoundEntryWindow::showEvent(QShowEvent *event)
 {
     if (!m_centred) {
         m_centred = true;
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            QRect frame = frameGeometry();
-            const QSize extra = frame.size() - size();
-            frame.setSize(size() + extra);
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
+        // Centred, with its title bar on a screen too small to hold it.
+        vb::centreOnScreen(this);
     }
     QWidget::showEvent(event);
 }

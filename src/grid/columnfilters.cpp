@@ -188,8 +188,10 @@ void ColumnFilters::PositionFilterCombos(vb::FlexGrid &grid)
         QComboBox *list = size_t(c) < cmbFilter.size() ? cmbFilter[size_t(c)] : nullptr;
         if (!list)
             continue;
-        const double left = grid.Left() + grid.ColPos(c) + 3 * tppX;
-        const double top = grid.Top() + grid.RowPos(0) + 2 * tppY;
+        // ColPos and RowPos run from the inside of the grid's frame, Left and
+        // Top to its outside: the frame lies between.
+        const double left = grid.Left() + grid.viewport()->x() * tppX + grid.ColPos(c) + 3 * tppX;
+        const double top = grid.Top() + grid.viewport()->y() * tppY + grid.RowPos(0) + 2 * tppY;
         const int width = grid.ColWidth(c);
         QPoint at(vb::twipsToPixelsX(left), vb::twipsToPixelsY(top));
         QWidget *listParent = list->parentWidget();

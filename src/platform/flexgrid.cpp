@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vb {
 
@@ -479,11 +480,24 @@ void FlexGrid::updateLayout()
     v->setPageStep(std::max(1, viewH));
     v->setSingleStep(std::max(1, fontMetrics().height()));
     QScrollBar *h = horizontalScrollBar();
-    h->setRange(0, allowH ? std::max(0, contentW - viewW) : 0);
+    h->setRange(0, allowH ? std::max(0, contentW + rightRoomPx() - viewW) : 0);
     h->setPageStep(std::max(1, viewW));
     h->setSingleStep(20);
     if (m_redraw)
         viewport()->update();
+}
+
+int FlexGrid::rightRoomPx() const
+{
+    // A list laid over a header cell needs the column's right edge more than
+    // 4 pixels inside the grid's outer edge, the frame included, with the
+    // widths added up in twips; each column's width is drawn rounded to whole
+    // pixels, so the twips may run ahead of the pixels by up to half a pixel
+    // a column. Scrolled to its end, the last column stops that far short.
+    double ahead = 0;
+    for (int c = m_fixedCols; c < m_cols; ++c)
+        ahead += std::max(0.0, m_colWidths[size_t(c)] / twipsPerPixelX() - colWidthPx(c));
+    return std::max(0, 5 - 2 * frameWidth()) + int(std::ceil(ahead));
 }
 
 void FlexGrid::resizeEvent(QResizeEvent *event)
@@ -864,8 +878,12 @@ void FlexGrid::mousePressEvent(QMouseEvent *event)
             }
         }
     }
-    if (row < 0 || col < 0)
+    if (row < 0 || col < 0) {
+        // Below the last row or beside the last column: a click on the grid
+        // all the same, which leaves the current cell where it is.
+        m_pressedOutsideCells = true;
         return;
+    }
     m_dragging = true;
     setCurrent(row, col, row, col, true);
 }
@@ -892,6 +910,11 @@ void FlexGrid::mouseReleaseEvent(QMouseEvent *event)
         return;
     if (m_resizingCol >= 0) {
         m_resizingCol = -1;
+        return;
+    }
+    if (m_pressedOutsideCells) {
+        m_pressedOutsideCells = false;
+        emit Click();
         return;
     }
     if (!m_dragging)
@@ -972,10 +995,11 @@ void FlexGrid::ensureVisible(int row, int col)
         const int right = left + colWidthPx(col);
         const int viewW = std::max(0, viewport()->width() - fixedWidthPx());
         QScrollBar *h = horizontalScrollBar();
+        const int room = rightRoomPx();
         if (left < h->value())
             h->setValue(left);
-        else if (right > h->value() + viewW)
-            h->setValue(std::min(left, right - viewW));
+        else if (right + room > h->value() + viewW)
+            h->setValue(std::min(left, right + room - viewW));
     }
 }
 

@@ -19,7 +19,8 @@ namespace vb {
 // The cells live in flat arrays, not in widgets, and only the part in view is
 // painted, so a grid of 36,500 days stays smooth.
 //
-// Events, as signals: Click (a click on any cell, header cells included),
+// Events, as signals: Click (a click anywhere on the cell area: on any cell,
+// header cells included, or on the empty part below or beside them),
 // RowColChange (the current cell changed), Scroll (the part in view changed)
 // and SelChange (the selection changed). A change of the current cell made by
 // code while Redraw is off raises nothing until Redraw is switched back on,
@@ -178,6 +179,7 @@ private:
     int fixedWidthPx() const;
     int scrollRowTopPx(int row) const; // top of a scrolling row in content coordinates
     int scrollColLeftPx(int col) const;
+    int rightRoomPx() const; // room after the last column when scrolled to the end
     void setCurrent(int row, int col, int rowSel, int colSel, bool fromUser);
     void noteCurrentChanged(int oldRow, int oldCol, int oldRowSel, int oldColSel);
     void ensureVisible(int row, int col);
@@ -220,6 +222,7 @@ private:
     int m_allowUserResizing = 0;
     int m_selectionMode = 0;
     bool m_dragging = false;
+    bool m_pressedOutsideCells = false;
     int m_resizingCol = -1;
     int m_resizeStartX = 0;
     int m_resizeStartWidth = 0;

@@ -6,6 +6,7 @@
 #include "data/diarynames.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
+#include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 #include "testsupport.h"
@@ -108,9 +109,75 @@ private slots:
         const QRect centred = placement::resolve(off, design, screens, primary);
         QCOMPARE(centred.size(), QSize(8000, 5000));
         QCOMPARE(centred.center(), primary.center());
-        // Partly on a screen counts as on it.
+        // Partly on a screen counts as on it, and is brought onto it.
         placement::Stored partly{QStringLiteral("-4000"), QStringLiteral("100"), QStringLiteral("8000"), QStringLiteral("5000")};
-        QCOMPARE(placement::resolve(partly, design, screens, primary).left(), -4000);
+        QCOMPARE(placement::resolve(partly, design, screens, primary).topLeft(), QPoint(0, 100));
+    }
+
+    void placement_resolve_sizesCutAndUsablePartOnScreen_data()
+    {
+        // One screen; a usable part is 1500 twips (100 px) across and 300
+        // down; the designed outer size is 11100 x 6800. Expected values
+        // worked out by hand.
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QStringList>("stored"); // left, top, width, height
+        QTest::addColumn<QRect>("expected");
+        const QRect big(0, 0, 19200, 15360);   // 1280 x 1024
+        const QRect small(0, 0, 9600, 7200);   // 640 x 480
+        const QRect medium(0, 0, 12000, 9000); // 800 x 600
+        auto row = [](const char *name, QRect screen, std::initializer_list<const char *> values, QRect expected) {
+            QStringList stored;
+            for (const char *v : values)
+                stored << QLatin1String(v);
+            QTest::newRow(name) << screen << stored << expected;
+        };
+        row("as stored", big, {"2000", "300", "8000", "5000"}, QRect(2000, 300, 8000, 5000));
+        row("halves to even", big, {"2000.5", "300.5", "8001.5", "5000.5"}, QRect(2000, 300, 8002, 5000));
+        row("size 0 or below takes the default", big, {"2000", "300", "0", "-5"}, QRect(2000, 300, 11100, 6800));
+        row("huge size cut to the desktop", big, {"0", "0", "99999999", "99999999"}, big);
+        row("2 px across on screen: centred", big, {"19170", "300", "8000", "5000"}, QRect(5600, 5180, 8000, 5000));
+        row("title bar cut off below: centred", big, {"2000", "15210", "8000", "5000"}, QRect(5600, 5180, 8000, 5000));
+        row("100 px across at the left: brought on", big, {"-6500", "300", "8000", "5000"}, QRect(0, 300, 8000, 5000));
+        row("over the right edge: brought in", big, {"15000", "300", "8000", "5000"}, QRect(11200, 300, 8000, 5000));
+        row("above the top: title bar brought down", big, {"2000", "-1000", "8000", "5000"}, QRect(2000, 0, 8000, 5000));
+        row("first run on 800 x 600: all of it on", medium, {}, QRect(900, 1000, 11100, 6800));
+        row("first run on 640 x 480: cut, all on", small, {}, QRect(0, 400, 9600, 6800));
+    }
+    void placement_resolve_sizesCutAndUsablePartOnScreen()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QStringList, stored);
+        QFETCH(QRect, expected);
+        placement::Stored s;
+        if (!stored.isEmpty())
+            s = placement::Stored{stored.at(0), stored.at(1), stored.at(2), stored.at(3)};
+        QCOMPARE(placement::resolve(s, QSize(11100, 6800), {screen}, screen, QSize(1500, 300)), expected);
+    }
+
+    void fitOnScreen_titleBarAndCornerOnAllWhereItFits_data()
+    {
+        // Pixels: the daily record window's outer size under a window
+        // manager (669 x 510 client, 4 px borders, 21 px title bar).
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("outer");
+        QTest::addColumn<QRect>("expected");
+        const QSize rec(677, 535);
+        QTest::newRow("640x480, centred off the top left") << QRect(0, 0, 640, 480) << QRect(QPoint(-19, -28), rec)
+                                                          << QRect(QPoint(0, 0), rec);
+        QTest::newRow("800x600, centred") << QRect(0, 0, 800, 600) << QRect(QPoint(61, 32), rec) << QRect(QPoint(61, 32), rec);
+        QTest::newRow("800x600, past the bottom right") << QRect(0, 0, 800, 600) << QRect(QPoint(500, 300), rec)
+                                                        << QRect(QPoint(123, 65), rec);
+        QTest::newRow("panel at the top, too short") << QRect(0, 30, 1024, 450) << QRect(QPoint(10, 0), rec)
+                                                     << QRect(QPoint(10, 30), rec);
+        QTest::newRow("second screen on the left") << QRect(-1280, 0, 1280, 1024) << QRect(QPoint(-100, 10), rec)
+                                                   << QRect(QPoint(-677, 10), rec);
+    }
+    void fitOnScreen_titleBarAndCornerOnAllWhereItFits()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QRect, outer);
+        QFETCH(QRect, expected);
+        QCOMPARE(vb::fitOnScreen(outer, area), expected);
     }
 
     void firstRun_designedClientAreaAndGridFillsIt()
@@ -126,7 +193,14 @@ private slots:
         QCOMPARE(w.ScaleWidth(), vb::pixelsToTwipsX(vb::twipsToPixelsX(11070)));
         QCOMPARE(w.ScaleHeight(), vb::pixelsToTwipsY(vb::twipsToPixelsY(6135)));
         const QRect outer = outerTwips(w);
-        QCOMPARE(outer.topLeft(), QPoint(vb::pixelsToTwipsX(vb::twipsToPixelsX(1000)), vb::pixelsToTwipsY(vb::twipsToPixelsY(1000))));
+        // At 1000 twips from the top and left, unless the screen (800 x 600
+        // offscreen) needs it further left to hold all of it.
+        const QRect px = w.frameGeometry();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(px.top(), vb::twipsToPixelsY(1000));
+        QCOMPARE(px.left(), std::min(vb::twipsToPixelsX(1000), area.left() + area.width() - px.width()));
+        QVERIFY(area.contains(px));
+        QCOMPARE(outer.top(), vb::pixelsToTwipsY(vb::twipsToPixelsY(1000)));
         // "Show filters" lies inside the client area, so it can be reached.
         QVERIFY(w.cmdFilter->geometry().right() < w.clientArea->width());
         // The grid keeps margin L left, right and below, T above.
@@ -146,14 +220,14 @@ private slots:
             w.load();
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.move(vb::twipsToPixelsX(1500), vb::twipsToPixelsY(1200));
+            w.move(vb::twipsToPixelsX(600), vb::twipsToPixelsY(1200));
             w.close();
         }
         const int left = setting("MainLeft").toInt();
         const int top = setting("MainTop").toInt();
         const int width = setting("MainWidth").toInt();
         const int height = setting("MainHeight").toInt();
-        QVERIFY(qAbs(left - 1500) <= 15);
+        QVERIFY(qAbs(left - 600) <= 15);
         QVERIFY(qAbs(top - 1200) <= 15);
         QVERIFY(width > 11000);
         QVERIFY(height > 6100);

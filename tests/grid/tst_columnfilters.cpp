@@ -25,6 +25,13 @@ namespace {
 const QColor kYellow(255, 255, 192);
 const QColor kWhite(255, 255, 255);
 
+// Where the header cell of a column is drawn on the grid's parent, in pixels:
+// the grid's outer edge, its frame, then the cell inside the frame.
+QPoint headerCellOnParent(const vb::FlexGrid &g, int c)
+{
+    return g.pos() + g.viewport()->pos() + QPoint(vb::twipsToPixelsX(g.ColPos(c)), vb::twipsToPixelsY(g.RowPos(0)));
+}
+
 QStringList itemsOf(const QComboBox *list)
 {
     QStringList items;
@@ -303,7 +310,6 @@ private slots:
         QCoreApplication::processEvents();
 
         const double tppX = vb::twipsPerPixelX();
-        const double tppY = vb::twipsPerPixelY();
         // Counts the lists shown into `lists`; QCOMPARE leaves it early on a failure.
         auto check = [&](int leftCol, int &lists) {
             vb::FlexGrid &g = *w.grid;
@@ -313,8 +319,8 @@ private slots:
             for (int c = 0; c < 12; ++c) {
                 QComboBox *l = w.list(c);
                 const QRect r = l->geometry();
-                QCOMPARE(r.x(), vb::twipsToPixelsX(g.Left() + g.ColPos(c) + 3 * tppX));
-                QCOMPARE(r.y(), vb::twipsToPixelsY(g.Top() + g.RowPos(0) + 2 * tppY));
+                // 3 pixels in from the cell's left edge, 2 down from its top.
+                QCOMPARE(r.topLeft() - headerCellOnParent(g, c), QPoint(3, 2));
                 QCOMPARE(r.width(), vb::twipsToPixelsX(g.ColWidth(c)));
                 const bool fullyInView = c >= leftCol && g.ColIsVisible(c) && g.ColPos(c) >= 0
                     && g.ColPos(c) + g.ColWidth(c) < limit;
@@ -364,6 +370,49 @@ private slots:
         w.grid->Move(120, 600, 12000, 5000);
         w.filters->PositionFilterCombos(*w.grid);
         QVERIFY(shown(0) > atStart);
+    }
+
+    void scrolledFullyIntoView_everyColumnGetsItsList_theLastToo_data()
+    {
+        // Widths in whole pixels, or in twips that the pixels round down;
+        // few rows, or enough for a vertical scroll bar.
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("whole pixels, no vertical bar") << 1500 << 3;
+        QTest::newRow("whole pixels, vertical bar") << 1500 << 80;
+        QTest::newRow("twips rounded down, vertical bar") << 1507 << 80;
+    }
+    void scrolledFullyIntoView_everyColumnGetsItsList_theLastToo()
+    {
+        QFETCH(int, width);
+        QFETCH(int, rows);
+        constexpr int kCols = 25;
+        QStringList header;
+        for (int c = 0; c < kCols; ++c)
+            header << QStringLiteral("C%1").arg(c);
+        std::vector<QStringList> data(size_t(rows), header);
+        Window w(header, data);
+        w.top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.top));
+        for (int c = 0; c < kCols; ++c)
+            w.grid->setColWidth(c, width);
+        w.filters->cmdFilter_Click();
+        QCoreApplication::processEvents();
+        QScrollBar *h = w.grid->horizontalScrollBar();
+
+        // Dragged to the end of the scroll bar.
+        h->setValue(h->maximum());
+        w.filters->PositionFilterCombos(*w.grid);
+        QVERIFY2(!w.list(kCols - 1)->isHidden(), "scrolled to the end, the last column has no list");
+        // Brought into view one by one from the keyboard, at the right edge.
+        h->setValue(0);
+        w.grid->setFocus();
+        for (int c = 1; c < kCols; ++c) {
+            QTest::keyClick(w.grid, Qt::Key_Right);
+            QCOMPARE(w.grid->Col(), c);
+            w.filters->PositionFilterCombos(*w.grid);
+            QVERIFY2(!w.list(c)->isHidden(), qPrintable(QStringLiteral("column %1 has no list").arg(c)));
+        }
     }
 
     void placing_columnUnderVerticalScrollBarGetsNoList()
@@ -518,7 +567,7 @@ private slots:
         g->setTextMatrix(1, 0, QStringLiteral("a much longer text than a date"));
         w.Form_Activate();
         QVERIFY(f->cmbFilter[1]->x() > before);
-        QCOMPARE(f->cmbFilter[1]->x(), vb::twipsToPixelsX(g->Left() + g->ColPos(1) + 3 * vb::twipsPerPixelX()));
+        QCOMPARE(f->cmbFilter[1]->pos() - headerCellOnParent(*g, 1), QPoint(3, 2));
         // The banding still follows the row indexes.
         g->setRow(3);
         QCOMPARE(g->CellBackColor(), kWhite);
@@ -529,7 +578,8 @@ private slots:
         g->setLeftCol(lastCol);
         QVERIFY(f->cmbFilter[0]->isHidden());
         const QRect r = f->cmbFilter[size_t(lastCol)]->geometry();
-        QCOMPARE(r.x(), vb::twipsToPixelsX(g->Left() + g->ColPos(lastCol) + 3 * vb::twipsPerPixelX()));
+        QCOMPARE(r.topLeft() - headerCellOnParent(*g, lastCol), QPoint(3, 2));
+        QVERIFY2(!f->cmbFilter[size_t(lastCol)]->isHidden(), "the last column, scrolled into view, has no list");
 
         // A smaller client area: the resize lays out the grid and then the
         // lists, so none is left beyond the grid's new right edge.

@@ -263,6 +263,34 @@ private slots:
         QCOMPARE(click.count(), 3);
     }
 
+    void clickOnEmptyPart_isAClickTooAndKeepsTheCurrentCell_data()
+    {
+        // Data rows; where, as a fraction of the viewport, the click lands.
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QPointF>("at");
+        QTest::newRow("below the last row") << 3 << QPointF(0.2, 0.9);
+        QTest::newRow("beside the last column") << 3 << QPointF(0.95, 0.02);
+        QTest::newRow("an empty diary") << 0 << QPointF(0.5, 0.5);
+    }
+    void clickOnEmptyPart_isAClickTooAndKeepsTheCurrentCell()
+    {
+        QFETCH(int, rows);
+        QFETCH(QPointF, at);
+        FlexGrid g;
+        fillDays(g, rows, 2);
+        g.setSelectionMode(1);
+        g.resize(600, 400);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        const QPoint p(int(at.x() * g.viewport()->width()), int(at.y() * g.viewport()->height()));
+        QVERIFY2(g.rowAt(p.y()) < 0 || g.colAt(p.x()) < 0, "the point lies on a cell");
+        QSignalSpy click(&g, &FlexGrid::Click);
+        const int row = g.Row();
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(click.count(), 1);
+        QCOMPARE(g.Row(), row);
+    }
+
     void bigGrid_settingEveryHeightRebuildsPositionsOnce()
     {
         // 36,500 days, every row's height set one at a time, with reads of

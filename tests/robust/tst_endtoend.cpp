@@ -10,13 +10,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QImage>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <algorithm>
+#include <memory>
 #include <csignal>
 #include <unistd.h>
 
@@ -86,6 +89,124 @@ Trace readTrace(const QString &log)
     return t;
 }
 
+// The window manager the run asks for (MEALWISE_TEST_WM, e.g. "openbox"),
+// started on `display` once the X server is up; none on a bare server.
+bool startWindowManager(QProcess &wm, const QString &display)
+{
+    const QString name = qEnvironmentVariable("MEALWISE_TEST_WM");
+    if (name.isEmpty())
+        return true;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    wm.setProcessEnvironment(env);
+    wm.start(name, {});
+    if (!wm.waitForStarted())
+        return false;
+    // It has taken the screen when it owns the window-manager selection.
+    for (int i = 0; i < 200 && wm.state() == QProcess::Running; ++i) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        p.waitForFinished(5000);
+        if (p.readAllStandardOutput().contains("window id"))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// An X server of its own (Xvfb) with the window manager the run asks for.
+struct Desktop
+{
+    QProcess xvfb;
+    QProcess wm;
+    QString display;
+    bool up = false;
+
+    explicit Desktop(const QString &size = QStringLiteral("1280x1024x24"))
+    {
+        // A display no other X server holds.
+        int n = 200 + ::getpid() % 500;
+        while (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
+               || QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            ++n;
+        display = QStringLiteral(":%1").arg(n);
+        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"), size,
+                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted())
+            return;
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(50);
+        qputenv("DISPLAY", display.toLocal8Bit());
+        up = QFileInfo::exists(socket) && startWindowManager(wm, display);
+        if (!up && QFileInfo::exists(socket)) {
+            // Once more: a window manager started while the server is still
+            // settling may give up.
+            wm.kill();
+            wm.waitForFinished(5000);
+            QThread::msleep(500);
+            up = startWindowManager(wm, display);
+        }
+        if (!up)
+            qWarning() << "on" << display << "the window manager said:" << wm.readAllStandardError() << wm.state();
+    }
+    ~Desktop()
+    {
+        if (wm.state() != QProcess::NotRunning) {
+            wm.terminate();
+            wm.waitForFinished(5000);
+        }
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+    }
+};
+
+// The environment the program runs in: its own home on `display`.
+QProcessEnvironment programEnvironment(const QString &home, const QString &display)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+}
+
+// Outer geometry of a window as the X server has it: "x y width height" of
+// the window itself (the client area and the menu bar).
+QRect clientGeometry(const QString &window)
+{
+    QProcess p;
+    p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    p.waitForFinished(10000);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    auto field = [&](const char *name) {
+        static const QRegularExpression number(QStringLiteral("(-?\\d+)"));
+        const qsizetype at = out.indexOf(QLatin1String(name));
+        return at < 0 ? -1 : number.match(out, at + qsizetype(qstrlen(name))).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:"));
+}
+
+bool needTools()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        && !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
+        && !QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty()
+        && !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty()
+        && (qEnvironmentVariableIsEmpty("MEALWISE_TEST_WM")
+            || !QStandardPaths::findExecutable(qEnvironmentVariable("MEALWISE_TEST_WM")).isEmpty());
+}
+
+// Leaves the program by "E&xit" from its main window.
+void exitByMenu(const QString &main)
+{
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+    keys({QStringLiteral("alt+f")});
+    keys({QStringLiteral("x")});
+}
+
 } // namespace
 
 class tst_EndToEnd : public QObject
@@ -110,17 +231,9 @@ private slots:
             QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
 
         QTemporaryDir home;
-        const QString display = QStringLiteral(":%1").arg(200 + ::getpid() % 500);
-        QProcess xvfb;
-        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
-        QVERIFY(xvfb.waitForStarted());
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
-            QThread::msleep(50);
-        QVERIFY(QFileInfo::exists(socket));
-        qputenv("DISPLAY", display.toLocal8Bit());
+        auto desktop = std::make_unique<Desktop>();
+        QVERIFY2(desktop->up, "the X server or the window manager did not start");
+        const QString display = desktop->display;
 
         const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
         QProcess setup;
@@ -207,8 +320,7 @@ private slots:
         const bool exited = mealwise.waitForFinished(15000);
         if (!exited)
             mealwise.kill();
-        xvfb.terminate();
-        xvfb.waitForFinished(5000);
+        desktop.reset();
         QVERIFY2(exited, "the program did not end after E&xit");
         QCOMPARE(mealwise.exitStatus(), QProcess::NormalExit);
         QCOMPARE(mealwise.exitCode(), 0);
@@ -251,21 +363,12 @@ private slots:
     // from the menu's list of backups.
     void backupAndRestoreThroughTheMenu()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
+        if (!needTools())
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
         QTemporaryDir home;
-        const QString display = QStringLiteral(":%1").arg(200 + (::getpid() + 250) % 500);
-        QProcess xvfb;
-        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
-        QVERIFY(xvfb.waitForStarted());
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
-            QThread::msleep(50);
-        QVERIFY(QFileInfo::exists(socket));
-        qputenv("DISPLAY", display.toLocal8Bit());
+        Desktop desktop;
+        QVERIFY2(desktop.up, "the X server or the window manager did not start");
+        const QString display = desktop.display;
         const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
         QProcess setup;
         setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
@@ -317,11 +420,111 @@ private slots:
         const bool exited = mealwise.waitForFinished(15000);
         if (!exited)
             mealwise.kill();
-        xvfb.terminate();
-        xvfb.waitForFinished(5000);
         QVERIFY2(exited, "the program did not end after E&xit");
         // The diary as it was before the restore is kept too.
         QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 2);
+    }
+
+    void threeStarts_windowComesBackAtTheSamePlaceAndSize()
+    {
+        if (!needTools())
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
+        QTemporaryDir home;
+        Desktop desktop;
+        QVERIFY2(desktop.up, "the X server or the window manager did not start");
+        const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QCOMPARE(QProcess::execute(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), diary}), 0);
+
+        QList<QRect> seen;
+        QStringList stored;
+        for (int run = 0; run < 4; ++run) {
+            QProcess mealwise;
+            mealwise.setProcessEnvironment(programEnvironment(home.path(), desktop.display));
+            mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
+            QVERIFY(mealwise.waitForStarted());
+            const QString main = findWindow(QStringLiteral("MEALWISE"));
+            QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+            // Long enough for a window manager to have framed it.
+            QThread::msleep(1200);
+            seen << clientGeometry(main);
+            exitByMenu(main);
+            const bool exited = mealwise.waitForFinished(15000);
+            if (!exited)
+                mealwise.kill();
+            QVERIFY2(exited, "the program did not end after E&xit");
+            QSettings settings(home.filePath(QStringLiteral(".config/MEALWISE/MEALWISE.conf")), QSettings::IniFormat);
+            stored << QStringLiteral("%1 %2 %3 %4")
+                          .arg(settings.value(QStringLiteral("Settings/MainLeft")).toString(),
+                               settings.value(QStringLiteral("Settings/MainTop")).toString(),
+                               settings.value(QStringLiteral("Settings/MainWidth")).toString(),
+                               settings.value(QStringLiteral("Settings/MainHeight")).toString());
+        }
+        // The first run starts from no placement; from then on every start
+        // gives the same window and every exit stores the same values.
+        QVERIFY2(seen.at(0).width() > 0, "xwininfo gave no geometry");
+        for (int run = 1; run < 4; ++run) {
+            QCOMPARE(seen.at(run), seen.at(0));
+            QCOMPARE(stored.at(run), stored.at(0));
+        }
+    }
+
+    void splash_paintedWhileTheDiaryIsBusy()
+    {
+        if (!needTools())
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
+        QTemporaryDir home;
+        Desktop desktop;
+        QVERIFY2(desktop.up, "the X server or the window manager did not start");
+        const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QCOMPARE(QProcess::execute(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), diary}), 0);
+
+        // Another program holds the diary's write lock, so loading waits.
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {diary});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        QVERIFY(holder.readAllStandardOutput().contains("locked"));
+
+        QProcess mealwise;
+        mealwise.setProcessEnvironment(programEnvironment(home.path(), desktop.display));
+        mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
+        QVERIFY(mealwise.waitForStarted());
+        QThread::msleep(2500);
+        QProcess shot;
+        shot.start(QStringLiteral("import"), {QStringLiteral("-display"), desktop.display, QStringLiteral("-window"),
+                                              QStringLiteral("root"), QStringLiteral("png:-")});
+        QVERIFY(shot.waitForFinished(20000));
+        const QImage screen = QImage::fromData(shot.readAllStandardOutput(), "PNG");
+        holder.write("COMMIT;\n.quit\n");
+        holder.closeWriteChannel();
+        holder.waitForFinished(10000);
+
+        const QString main = findWindow(QStringLiteral("MEALWISE"));
+        QThread::msleep(1000);
+        if (!main.isEmpty())
+            exitByMenu(main);
+        bool exited = mealwise.waitForFinished(40000);
+        if (!exited) {
+            mealwise.terminate();
+            exited = mealwise.waitForFinished(10000);
+        }
+        if (!exited)
+            mealwise.kill();
+        QVERIFY(!screen.isNull());
+        // The splash is centred on the screen, 7395 x 4620 twips: the middle
+        // 200 x 100 pixels are its picture and texts, never black.
+        const QRect middle(screen.width() / 2 - 100, screen.height() / 2 - 50, 200, 100);
+        int black = 0;
+        for (int y = middle.top(); y <= middle.bottom(); ++y) {
+            for (int x = middle.left(); x <= middle.right(); ++x) {
+                if (qGray(screen.pixel(x, y)) < 16)
+                    ++black;
+            }
+        }
+        QVERIFY2(black < middle.width() * middle.height() / 10,
+                 qPrintable(QStringLiteral("%1 of %2 pixels of the splash are black").arg(black).arg(middle.width() * middle.height())));
+        QVERIFY(exited);
     }
 
 private:

@@ -1,0 +1,50 @@
+#include "platform/screenfit.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace vb {
+
+QRect fitOnScreen(const QRect &outer, const QRect &available)
+{
+    if (available.isEmpty())
+        return outer;
+    QRect r = outer;
+    // Where it does not fit, the far edge gives way, never the title bar.
+    const int maxLeft = available.left() + available.width() - r.width();
+    const int maxTop = available.top() + available.height() - r.height();
+    r.moveLeft(std::max(available.left(), std::min(r.left(), maxLeft)));
+    r.moveTop(std::max(available.top(), std::min(r.top(), maxTop)));
+    return r;
+}
+
+int titleBarHeightPixels(const QWidget *window)
+{
+    if (window) {
+        const int top = window->geometry().top() - window->frameGeometry().top();
+        if (top > 0)
+            return top;
+    }
+    return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!window || !screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect outer = window->frameGeometry();
+    if (outer.size() == window->size() && !(window->windowFlags() & Qt::FramelessWindowHint))
+        outer.setHeight(outer.height() + titleBarHeightPixels(window));
+    outer.moveCenter(area.center());
+    // A top-level window's position is that of its frame.
+    window->move(fitOnScreen(outer, area).topLeft());
+}
+
+} // namespace vb

@@ -451,6 +451,10 @@ void tst_frmrecords::emptyTableOpensReadyForAdd()
     QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
     QCOMPARE(caption(w), QStringLiteral("Record: -1"));
     QVERIFY(qobject_cast<MultiLineTextBox *>(w->txtFields(5))->isReadOnly());
+    click(w, "cmdDelete");
+    QCOMPARE(log.messages.size(), 1);
+    QVERIFY2(log.last().startsWith(QStringLiteral("There is no day to delete")), qPrintable(log.last()));
+    log.clear();
 
     click(w, "cmdAdd");
     QVERIFY(!qobject_cast<MultiLineTextBox *>(w->txtFields(5))->isReadOnly());
@@ -461,6 +465,16 @@ void tst_frmrecords::emptyTableOpensReadyForAdd()
     QVERIFY(log.messages.isEmpty());
     QCOMPARE(diary.scalar(QStringLiteral("SELECT BREAKFAST FROM records")).toString(), QStringLiteral("first breakfast"));
     QCOMPARE(diary.scalar(QStringLiteral("SELECT [OVERALL SCORE] FROM records")).toInt(), 6);
+
+    // Days added with nothing typed are dropped, whichever way they would be written.
+    click(w, "cmdAdd");
+    click(w, "cmdRefresh");
+    for (int i = 0; i < 3; ++i)
+        click(w, "cmdAdd");
+    click(w, "cmdClose");
+    flushDeletes();
+    QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 1);
 }
 
 void tst_frmrecords::deleteLastMiddleOnlyAndNone()
@@ -660,23 +674,31 @@ void tst_frmrecords::badDatesAndScoresStayPending()
     click(w, "cmdUpdate");
     QCOMPARE(fieldOf(diary, QStringLiteral("DATE"), 1).toString(), QStringLiteral("2026-03-02"));
 
-    for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("7.5")}) {
+    for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("7.5"), QStringLiteral("11"), QStringLiteral("0"),
+                               QStringLiteral("-1"), QStringLiteral("1e1"), QStringLiteral("+5")}) {
         log.clear();
         typeInto(w->Combo2, bad);
         typeInto(w->txtFields(5), QStringLiteral("with a bad score"));
         click(w, "cmdUpdate");
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.last().contains(QStringLiteral("OVERALL SCORE must be a whole number")), qPrintable(log.last()));
-        QVERIFY(log.last().contains(bad));
+        QVERIFY2(log.last().contains(QStringLiteral("OVERALL SCORE must be a whole number from 1 to 10")),
+                 qPrintable(log.last()));
+        QVERIFY(log.last().contains(QLatin1Char('"') + bad + QLatin1Char('"')));
         QCOMPARE(w->Combo2->currentText(), bad);
         QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 3);
         QCOMPARE(fieldOf(diary, QStringLiteral("BREAKFAST"), 1).toString(), QStringLiteral("b1"));
     }
-    log.clear();
-    typeInto(w->Combo3, QStringLiteral("x"));
-    typeInto(w->Combo2, QStringLiteral(" 8 "));
+    for (const QString &bad : {QStringLiteral("x"), QStringLiteral("-1"), QStringLiteral("2e0")}) {
+        log.clear();
+        typeInto(w->Combo3, bad);
+        typeInto(w->Combo2, QStringLiteral(" 8 "));
+        click(w, "cmdUpdate");
+        QVERIFY2(log.last().contains(QStringLiteral("BMs must be a whole number from 0 up")), qPrintable(log.last()));
+        QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 3);
+    }
+    typeInto(w->Combo3, QStringLiteral("0"));
     click(w, "cmdUpdate");
-    QVERIFY(log.last().contains(QStringLiteral("BMs must be a whole number")));
+    QCOMPARE(fieldOf(diary, QStringLiteral("BMs"), 1).toInt(), 0);
     typeInto(w->Combo3, QStringLiteral("4"));
     click(w, "cmdUpdate");
     QCOMPARE(log.messages.size(), 1);

@@ -143,6 +143,7 @@ private slots:
     void twoWindowsOnOneDay();
     void oneDeletesWhatTheOtherEdits();
     void badDatesAndScoresStayPending();
+    void storedOutOfRangeScoresAreKeptUntilChanged();
     void datesReadDayFirst();
     void textKeptExactly();
     void lengthLimits();
@@ -651,6 +652,33 @@ void tst_frmrecords::oneDeletesWhatTheOtherEdits()
     QCOMPARE(log.messages.size(), 1);
     QVERIFY(log.last().contains(QStringLiteral("another window")));
     QCOMPARE(fieldOf(diary, QStringLiteral("TEA"), 2).toString(), QStringLiteral("stew again"));
+}
+
+void tst_frmrecords::storedOutOfRangeScoresAreKeptUntilChanged()
+{
+    // A diary made before the ranges were checked, holding such values.
+    TempDiary diary;
+    QStringList columns;
+    for (const QString &c : diary::recordsColumns())
+        columns << (c == QLatin1String("ID") ? QStringLiteral("ID INTEGER PRIMARY KEY") : QLatin1Char('"') + c + QLatin1Char('"'));
+    QVERIFY(diary.exec(QStringLiteral("DROP VIEW [Diary Query]")));
+    QVERIFY(diary.exec(QStringLiteral("DROP TABLE records")));
+    QVERIFY(diary.exec(QStringLiteral("CREATE TABLE records (%1)").arg(columns.join(QLatin1Char(',')))));
+    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, [OVERALL SCORE], BMs) VALUES (1, '2026-03-01', 11, -1)")));
+    MessageLog log;
+    frmrecords *w = open(diary.path());
+    QCOMPARE(w->Combo2->currentText(), QStringLiteral("11"));
+    QCOMPARE(w->Combo3->currentText(), QStringLiteral("-1"));
+    typeInto(w->txtFields(5), QStringLiteral("toast"));
+    click(w, "cmdUpdate");
+    QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+    QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 11);
+    QCOMPARE(fieldOf(diary, QStringLiteral("BMs"), 1).toInt(), -1);
+    typeInto(w->Combo2, QStringLiteral("12"));
+    click(w, "cmdUpdate");
+    QCOMPARE(log.messages.size(), 1);
+    QVERIFY2(log.last().contains(QStringLiteral("from 1 to 10")), qPrintable(log.last()));
+    QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 11);
 }
 
 void tst_frmrecords::badDatesAndScoresStayPending()

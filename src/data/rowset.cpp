@@ -155,12 +155,18 @@ bool RowSet::readAll()
         // no UTF-8 can be fetched (see readRaw).
         QString select = m_recordSource;
         const QRegularExpressionMatch lead = leadingSelect().match(select);
-        const int first = lead.hasMatch() ? 1 : 0;
+        int first = lead.hasMatch() ? 1 : 0;
         if (lead.hasMatch())
             select = lead.captured(0) + quoted(m_table) + QStringLiteral(".rowid, ") + select.mid(lead.capturedEnd());
         QSqlQuery q(m_connection->database());
         q.setForwardOnly(true);
-        if (!q.exec(select))
+        bool ok = q.exec(select);
+        if (!ok && first) {
+            // A table made without rowids by another tool: read it as it is.
+            first = 0;
+            ok = q.exec(m_recordSource);
+        }
+        if (!ok)
             return fail(diary::openFailure(m_path, q.lastError()));
         const QSqlRecord record = q.record();
         const int columns = record.count() - first;

@@ -18,6 +18,7 @@
 #include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
+#include "platform/waitcursor.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -250,7 +251,11 @@ void frmMain::Form_Load()
 
 void frmMain::fillFromData2()
 {
-    diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
+    diary::RecordSourceRows result;
+    {
+        const vb::WaitCursor wait; // opening may wait for another program's lock
+        result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
+    }
     if (!result.error.isEmpty()) {
         // The grid keeps its header row and no diary rows.
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());

@@ -24,8 +24,7 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
         QSqlQuery q(connection->database());
         q.setForwardOnly(true);
         if (!q.exec(selectForRecordSource(recordSource))) {
-            result.error = QCoreApplication::translate("diary", "The diary %1 cannot show \"%2\": %3. %4")
-                               .arg(path, recordSource, q.lastError().databaseText(), setupAdvice());
+            result.error = openFailure(path, q.lastError());
             return result;
         }
         const QSqlRecord record = q.record();
@@ -47,8 +46,7 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
             }
         }
         if (q.lastError().isValid()) {
-            result.error = QCoreApplication::translate("diary", "The diary %1 could not be read to the end: %2")
-                               .arg(path, q.lastError().text());
+            result.error = openFailure(path, q.lastError());
         }
     }
     return result;

@@ -2,15 +2,34 @@
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace diary {
 
 namespace {
 int s_busyTimeoutMs = Connection::kCommandTimeoutMs;
+int s_openTimeoutMs = Connection::kConnectionTimeoutMs;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("diary", text);
+}
+
+// A diary in WAL mode (header bytes 18 and 19 are 2) needs files beside it.
+bool isWalFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.startsWith("SQLite format 3") && header.at(18) == 2 && header.at(19) == 2;
+}
 
 QString nextConnectionName()
 {
@@ -22,6 +41,38 @@ QString nextConnectionName()
 QString setupAdvice()
 {
     return QCoreApplication::translate("diary", "The program mealwise-setup creates a new diary.");
+}
+
+QString openFailure(const QString &path, const QSqlError &error)
+{
+    const QString text = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+    // SQLite's primary result code is the low byte of the extended one.
+    switch (error.nativeErrorCode().toInt() & 0xff) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return tr("The diary %1 is in use by another program, which holds it locked (%2). Close that program "
+                  "and try again.")
+            .arg(path, text);
+    case 11: // SQLITE_CORRUPT
+        return tr("The diary %1 is damaged (%2). Keep the file and a copy of it: sqlite3's .recover command "
+                  "can often save its days.")
+            .arg(path, text);
+    case 26: // SQLITE_NOTADB
+    case 1:  // SQLITE_ERROR: a table, column or the query is missing
+        return tr("The file %1 is not a MEALWISE diary (%2). To start a new diary, move this file elsewhere; "
+                  "mealwise-setup then creates one in its place.")
+            .arg(path, text);
+    default: {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (isWalFile(path) && !QFileInfo(folder).isWritable())
+            return tr("The diary %1 cannot be read (%2): it keeps a write-ahead log beside it, so its folder %3 "
+                      "must be writable. Make the folder writable and try again.")
+                .arg(path, text, folder);
+        return tr("The diary %1 cannot be read (%2). Check that you may read and write the file and its folder, "
+                  "and try again.")
+            .arg(path, text);
+    }
+    }
 }
 
 Connection::Connection(QString path, QString name)
@@ -61,20 +112,23 @@ bool Connection::openDatabase(QString *error)
     QUrl url = QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath());
     url.setQuery(QStringLiteral("mode=rw"));
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs()));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(openTimeoutMs()));
     if (!db.open()) {
         if (error)
-            *error = QCoreApplication::translate("diary", "The diary file %1 could not be opened: %2. %3")
-                         .arg(m_path, db.lastError().text(), setupAdvice());
+            *error = openFailure(m_path, db.lastError());
         return false;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) {
+        m_device = quint64(st.st_dev);
+        m_inode = quint64(st.st_ino);
     }
     QSqlQuery q(db);
     // Reading the schema is the first real read of the file: a file that is
-    // not a SQLite database fails here.
+    // not a SQLite database, or one held locked, fails here.
     if (!q.exec(QStringLiteral("PRAGMA schema_version"))) {
         if (error)
-            *error = QCoreApplication::translate("diary", "The file %1 is not a MEALWISE diary (%2). %3")
-                         .arg(m_path, q.lastError().databaseText(), setupAdvice());
+            *error = openFailure(m_path, q.lastError());
         q = QSqlQuery();
         db.close();
         return false;
@@ -94,7 +148,34 @@ bool Connection::reopenIfWritableNow()
     if (!db.isValid())
         return false;
     db.close();
-    return openDatabase(nullptr);
+    if (!openDatabase(nullptr))
+        return false;
+    finishOpening();
+    return true;
+}
+
+void Connection::finishOpening()
+{
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs()));
+}
+
+bool Connection::fileReplaced() const
+{
+    struct stat st {};
+    if (m_inode == 0 || ::stat(QFile::encodeName(m_path).constData(), &st) != 0)
+        return false; // gone is not replaced: writing then says what is wrong
+    return quint64(st.st_dev) != m_device || quint64(st.st_ino) != m_inode;
+}
+
+void Connection::setOpenTimeoutMs(int ms)
+{
+    s_openTimeoutMs = ms;
+}
+
+int Connection::openTimeoutMs()
+{
+    return s_openTimeoutMs;
 }
 
 void Connection::setBusyTimeoutMs(int ms)

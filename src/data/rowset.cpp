@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -30,6 +31,9 @@ QString databaseText(const QSqlQuery &q, const QString &path)
     // SQLite's primary result code is the low byte of the extended one.
     const int code = e.nativeErrorCode().toInt() & 0xff;
     switch (code) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return tr("%1 is in use by another program (%2); close that program or wait for it to finish").arg(path, text);
     case 8: // SQLITE_READONLY
         return tr("%1 or its folder cannot be written (%2); make both writable and try again").arg(path, text);
     case 13: // SQLITE_FULL
@@ -43,15 +47,39 @@ QString databaseText(const QSqlQuery &q, const QString &path)
     }
 }
 
-QString conflictReason()
+// A text whose stored bytes may not be the UTF-8 of what was read: the
+// engine turns bytes that are no UTF-8 into U+FFFD or into U+0080..U+00BF.
+bool mayHideBytes(const QString &text)
 {
-    return tr("it was changed or deleted in another window after this window read it, so nothing was "
-              "overwritten. Refresh shows the other change.");
+    for (const QChar c : text) {
+        if (c.unicode() == 0xFFFD || (c.unicode() >= 0x80 && c.unicode() <= 0xBF))
+            return true;
+    }
+    return false;
+}
+
+const QRegularExpression &leadingSelect()
+{
+    static const QRegularExpression re(QStringLiteral(R"(^\s*select\s+)"), QRegularExpression::CaseInsensitiveOption);
+    return re;
 }
 
 } // namespace
 
-RowSet::RowSet(QObject *parent) : QObject(parent) {}
+RowSet::RowSet(QObject *parent) : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")) {}
+
+QString RowSet::conflictReason() const
+{
+    return tr("it was changed or deleted in another window after this window read it, so nothing was "
+              "overwritten. %1").arg(m_rereadHint);
+}
+
+QString RowSet::replacedMessage() const
+{
+    return tr("Nothing was written: the diary %1 was replaced by another program after this window read it, so "
+              "this window no longer shows what the file holds. %2")
+        .arg(m_path, m_replacedHint.isEmpty() ? tr("Refresh reads the diary that is there now.") : m_replacedHint);
+}
 
 RowSet::~RowSet()
 {
@@ -102,6 +130,7 @@ bool RowSet::open(const QString &path, const QString &recordSource)
         close();
         return fail(message);
     }
+    m_connection->finishOpening();
     moveTo(0);
     return succeed();
 }
@@ -123,23 +152,41 @@ bool RowSet::readAll()
     std::vector<Row> rows;
     QStringList fields;
     {
+        // Each row's rowid is read first, so that the bytes of a text that is
+        // no UTF-8 can be fetched (see readRaw).
+        QString select = m_recordSource;
+        const QRegularExpressionMatch lead = leadingSelect().match(select);
+        int first = lead.hasMatch() ? 1 : 0;
+        if (lead.hasMatch())
+            select = lead.captured(0) + quoted(m_table) + QStringLiteral(".rowid, ") + select.mid(lead.capturedEnd());
         QSqlQuery q(m_connection->database());
         q.setForwardOnly(true);
-        if (!q.exec(m_recordSource))
-            return fail(tr("The diary %1 could not be read: %2. %3")
-                            .arg(m_path, databaseText(q, m_path), diary::setupAdvice()));
+        bool ok = q.exec(select);
+        if (!ok && first) {
+            // A table made without rowids by another tool: read it as it is.
+            first = 0;
+            ok = q.exec(m_recordSource);
+        }
+        if (!ok)
+            return fail(diary::openFailure(m_path, q.lastError()));
         const QSqlRecord record = q.record();
-        const int columns = record.count();
+        const int columns = record.count() - first;
         for (int i = 0; i < columns; ++i)
-            fields << record.fieldName(i);
+            fields << record.fieldName(i + first);
         diary::TextPool pool(columns);
         while (q.next()) {
             Row row;
             row.values.reserve(columns);
+            if (first)
+                row.rowid = q.value(0).toLongLong();
             for (int i = 0; i < columns; ++i) {
-                QVariant value = q.value(i);
-                if (value.typeId() == QMetaType::QString)
-                    value = QVariant(pool.shared(i, value.toString()));
+                QVariant value = q.value(i + first);
+                if (value.typeId() == QMetaType::QString) {
+                    const QString text = value.toString();
+                    if (first && mayHideBytes(text))
+                        row.rawColumns.push_back(i);
+                    value = QVariant(pool.shared(i, text));
+                }
                 row.values.push_back(std::move(value));
             }
             rows.push_back(std::move(row));
@@ -148,8 +195,35 @@ bool RowSet::readAll()
             return fail(tr("The diary %1 could not be read to the end: %2").arg(m_path, databaseText(q, m_path)));
     }
     m_fields = fields;
+    for (Row &row : rows) {
+        if (!row.rawColumns.empty())
+            readRaw(&row);
+    }
     m_rows = std::move(rows);
     return true;
+}
+
+void RowSet::readRaw(Row *row)
+{
+    // Keeps the stored bytes of each text that the trip through UTF-16 may
+    // have changed, so that the row is still found by what was read.
+    std::vector<int> candidates;
+    candidates.swap(row->rawColumns);
+    row->raw.clear();
+    for (const int column : candidates) {
+        QSqlQuery q(m_connection->database());
+        q.prepare(QStringLiteral("SELECT CAST(") + quoted(m_fields.at(column)) + QStringLiteral(" AS BLOB) FROM ")
+                  + quoted(m_table) + QStringLiteral(" WHERE rowid = ? AND typeof(") + quoted(m_fields.at(column))
+                  + QStringLiteral(") = 'text'"));
+        q.addBindValue(row->rowid);
+        if (!q.exec() || !q.next())
+            continue;
+        const QByteArray bytes = q.value(0).toByteArray();
+        if (bytes != row->values[size_t(column)].toString().toUtf8()) {
+            row->rawColumns.push_back(column);
+            row->raw.push_back(bytes);
+        }
+    }
 }
 
 int RowSet::fieldIndex(const QString &name) const
@@ -200,15 +274,26 @@ bool RowSet::moveTo(qint64 target)
     return succeed();
 }
 
-bool RowSet::writeBeforeMove()
+bool RowSet::writeBeforeMove(qint64 *target)
 {
-    if (m_lockType != adLockOptimistic || !hasCurrentRow() || !m_rows[size_t(m_cur)].hasPending())
+    if (!hasCurrentRow() || !m_rows[size_t(m_cur)].hasPending())
         return true;
+    if (m_lockType != adLockOptimistic) {
+        // Nothing is written on a move, but an empty added day still goes.
+        std::vector<int> current{m_cur};
+        dropEmptyNewRows(&current, target);
+        return true;
+    }
+    if (isEmptyNewRow(m_rows[size_t(m_cur)])) {
+        std::vector<int> current{m_cur};
+        dropEmptyNewRows(&current, target);
+        return true;
+    }
     bool cancel = false;
     emit WillChangeRecord(adRsnUpdate, &cancel);
     if (cancel)
         return fail(tr("The change was cancelled."));
-    return writeRows({m_cur});
+    return writeRows({m_cur}, target);
 }
 
 bool RowSet::Move(qint64 rows)
@@ -227,7 +312,7 @@ bool RowSet::Move(qint64 rows)
         const qint64 base = m_bof ? -1 : (m_eof ? RecordCount() : m_cur);
         target = base + rows;
     }
-    if (!writeBeforeMove())
+    if (!writeBeforeMove(&target))
         return false;
     return moveTo(target);
 }
@@ -238,8 +323,8 @@ bool RowSet::MoveNext()
         return fail(tr("The diary is not open in this window, so nothing can be read or written."));
     if (!m_deletedCurrent && m_eof)
         return fail(tr("There is no next row: the position is already after the last row."));
-    const qint64 target = m_deletedCurrent ? m_cur : (m_bof ? 0 : m_cur + 1);
-    if (!writeBeforeMove())
+    qint64 target = m_deletedCurrent ? m_cur : (m_bof ? 0 : m_cur + 1);
+    if (!writeBeforeMove(&target))
         return false;
     return moveTo(target);
 }
@@ -250,8 +335,8 @@ bool RowSet::MovePrevious()
         return fail(tr("The diary is not open in this window, so nothing can be read or written."));
     if (!m_deletedCurrent && m_bof)
         return fail(tr("There is no previous row: the position is already before the first row."));
-    const qint64 target = m_deletedCurrent ? m_cur - 1 : (m_eof ? RecordCount() - 1 : m_cur - 1);
-    if (!writeBeforeMove())
+    qint64 target = m_deletedCurrent ? m_cur - 1 : (m_eof ? RecordCount() - 1 : m_cur - 1);
+    if (!writeBeforeMove(&target))
         return false;
     return moveTo(target);
 }
@@ -413,6 +498,8 @@ bool RowSet::Delete(AffectEnum affect)
         QSqlDatabase db = m_connection->database();
         const QString what = describeRow(index);
         QString why;
+        if (m_connection->fileReplaced())
+            return fail(replacedMessage());
         if (!beginWrite(&why))
             return fail(tr("%1 was not deleted: the diary could not be locked for writing (%2).").arg(what, why));
         qint64 rowid = 0;
@@ -493,6 +580,19 @@ bool RowSet::Requery()
 {
     if (!m_connection)
         return fail(tr("The diary is not open in this window, so nothing can be read or written."));
+    if (m_connection->fileReplaced()) {
+        // Another program put a new file at the path: read that one.
+        QString error;
+        std::unique_ptr<diary::Connection> fresh = diary::Connection::open(m_path, &error);
+        if (!fresh)
+            return fail(error);
+        m_connection = std::move(fresh);
+        if (!readAll())
+            return false;
+        m_connection->finishOpening();
+        ++m_changeSerial;
+        return moveTo(0);
+    }
     if (!readAll())
         return false;
     ++m_changeSerial;
@@ -542,12 +642,18 @@ QString RowSet::columnList() const
     return names.join(QLatin1Char(','));
 }
 
-QString RowSet::matchClause() const
+QString RowSet::matchClause(const Row &row) const
 {
     QStringList parts;
     parts.reserve(m_fields.size());
-    for (const QString &f : m_fields)
-        parts << quoted(f) + QStringLiteral(" IS ?");
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const QString f = quoted(m_fields.at(i));
+        if (std::find(row.rawColumns.begin(), row.rawColumns.end(), i) != row.rawColumns.end())
+            parts << QStringLiteral("(typeof(") + f + QStringLiteral(") = 'text' AND CAST(") + f
+                    + QStringLiteral(" AS BLOB) = ?)");
+        else
+            parts << f + QStringLiteral(" IS ?");
+    }
     return parts.join(QStringLiteral(" AND "));
 }
 
@@ -555,10 +661,15 @@ bool RowSet::findRowid(const Row &row, qint64 *rowid, QString *reason)
 {
     // Every value read must still be there; IS treats two NULLs as equal.
     QSqlQuery q(m_connection->database());
-    q.prepare(QStringLiteral("SELECT rowid FROM ") + quoted(m_table) + QStringLiteral(" WHERE ") + matchClause()
+    q.prepare(QStringLiteral("SELECT rowid FROM ") + quoted(m_table) + QStringLiteral(" WHERE ") + matchClause(row)
               + QStringLiteral(" ORDER BY rowid LIMIT 1"));
-    for (const QVariant &v : row.values)
-        q.addBindValue(v);
+    for (int i = 0; i < int(row.values.size()); ++i) {
+        const auto raw = std::find(row.rawColumns.begin(), row.rawColumns.end(), i);
+        if (raw != row.rawColumns.end())
+            q.addBindValue(row.raw[size_t(raw - row.rawColumns.begin())]);
+        else
+            q.addBindValue(row.values[size_t(i)]);
+    }
     if (!q.exec()) {
         *reason = databaseText(q, m_path);
         return false;
@@ -571,7 +682,7 @@ bool RowSet::findRowid(const Row &row, qint64 *rowid, QString *reason)
     return true;
 }
 
-bool RowSet::readBack(qint64 rowid, std::vector<QVariant> *values, QString *reason)
+bool RowSet::readBack(qint64 rowid, Written *written, QString *reason)
 {
     QSqlQuery q(m_connection->database());
     q.prepare(QStringLiteral("SELECT ") + columnList() + QStringLiteral(" FROM ") + quoted(m_table)
@@ -585,10 +696,15 @@ bool RowSet::readBack(qint64 rowid, std::vector<QVariant> *values, QString *reas
         *reason = conflictReason();
         return false;
     }
-    values->clear();
-    values->reserve(m_fields.size());
-    for (int i = 0; i < m_fields.size(); ++i)
-        values->push_back(q.value(i));
+    written->rowid = rowid;
+    written->values.clear();
+    written->values.reserve(m_fields.size());
+    written->rawColumns.clear();
+    for (int i = 0; i < m_fields.size(); ++i) {
+        written->values.push_back(q.value(i));
+        if (written->values.back().typeId() == QMetaType::QString && mayHideBytes(written->values.back().toString()))
+            written->rawColumns.push_back(i);
+    }
     return true;
 }
 
@@ -634,6 +750,12 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
         }
         if (!q.exec()) {
             *reason = explainRefusal(databaseText(q, m_path), sets);
+            if ((q.lastError().nativeErrorCode().toInt() & 0xff) == 13 && idCannotGrow())
+                *reason = tr("the diary cannot number another day: the highest ID in %1 is %2, the largest "
+                             "number there is (another program stored it). Give that day a smaller ID with that "
+                             "program, then try again")
+                              .arg(m_table)
+                              .arg(std::numeric_limits<qint64>::max());
             return false;
         }
         bool ok = false;
@@ -666,7 +788,14 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
         }
     }
     written->row = index;
-    return readBack(rowid, &written->values, reason);
+    return readBack(rowid, written, reason);
+}
+
+bool RowSet::idCannotGrow()
+{
+    QSqlQuery q(m_connection->database());
+    return q.exec(QStringLiteral("SELECT max(rowid) FROM ") + quoted(m_table)) && q.next()
+        && q.value(0).toLongLong() == std::numeric_limits<qint64>::max();
 }
 
 bool RowSet::beginWrite(QString *why)
@@ -684,9 +813,51 @@ bool RowSet::beginWrite(QString *why)
     return false;
 }
 
-bool RowSet::writeRows(const std::vector<int> &rows)
+bool RowSet::isEmptyNewRow(const Row &row) const
 {
+    if (!row.isNew)
+        return false;
+    for (const std::optional<QVariant> &p : row.pending) {
+        if (p && !p->isNull() && !p->toString().trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool RowSet::dropEmptyNewRows(std::vector<int> *rows, qint64 *target)
+{
+    // A day added with nothing in it is no day: it goes, never written.
+    bool droppedCurrent = false;
+    for (size_t i = rows->size(); i-- > 0;) {
+        const int index = (*rows)[i];
+        if (!isEmptyNewRow(m_rows[size_t(index)]))
+            continue;
+        m_rows.erase(m_rows.begin() + index);
+        rows->erase(rows->begin() + qsizetype(i));
+        for (int &later : *rows) {
+            if (later > index)
+                --later;
+        }
+        if (m_cur == index)
+            droppedCurrent = true;
+        else if (m_cur > index)
+            --m_cur;
+        if (target && *target > index)
+            --*target;
+        ++m_changeSerial;
+    }
+    return droppedCurrent;
+}
+
+bool RowSet::writeRows(std::vector<int> rows, qint64 *target)
+{
+    if (dropEmptyNewRows(&rows, target) && !target)
+        moveTo(RecordCount() - 1);
+    if (rows.empty())
+        return succeed();
     QSqlDatabase db = m_connection->database();
+    if (m_connection->fileReplaced())
+        return fail(replacedMessage());
     {
         QString why;
         if (!beginWrite(&why))
@@ -697,7 +868,7 @@ bool RowSet::writeRows(const std::vector<int> &rows)
     std::vector<Written> written;
     written.reserve(rows.size());
     for (const int index : rows) {
-        Written w{index, {}};
+        Written w{index, {}, -1, {}};
         QString reason;
         if (!writeRow(index, &w, &reason)) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
@@ -727,8 +898,12 @@ bool RowSet::writeRows(const std::vector<int> &rows)
     for (Written &w : written) {
         Row &r = m_rows[size_t(w.row)];
         r.values = std::move(w.values);
+        r.rowid = w.rowid;
+        r.rawColumns = std::move(w.rawColumns);
         r.pending.clear();
         r.isNew = false;
+        if (!r.rawColumns.empty())
+            readRaw(&r);
     }
     ++m_changeSerial;
     emit RecordChangeComplete();

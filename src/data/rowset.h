@@ -136,6 +136,14 @@ public:
     using RowDescriber = std::function<QString(const RowSet &rows, int row)>;
     void setRowDescriber(RowDescriber describer) { m_describer = std::move(describer); }
     QString describeRow(int row) const;
+    // How the user of this row set sees the file again, ending the message of
+    // a refused write; by default "Refresh shows the other change.", and
+    // "Refresh reads the diary that is there now." for a replaced file.
+    void setRereadHints(const QString &conflict, const QString &replaced)
+    {
+        m_rereadHint = conflict;
+        m_replacedHint = replaced;
+    }
 
 signals:
     // After every change of the current position.
@@ -151,6 +159,11 @@ private:
     struct Row
     {
         std::vector<QVariant> values;                 // as last read from the file
+        qint64 rowid = -1;                            // where it was read, when known
+        // Text columns whose stored bytes are not the UTF-8 of the value read,
+        // and those bytes, by which the row is found again.
+        std::vector<int> rawColumns;
+        std::vector<QByteArray> raw;
         std::vector<std::optional<QVariant>> pending; // empty when nothing is pending
         bool isNew = false;                           // added here, not yet in the file
         bool hasPending() const { return isNew || !pending.empty(); }
@@ -159,6 +172,8 @@ private:
     {
         int row;
         std::vector<QVariant> values;
+        qint64 rowid = -1;
+        std::vector<int> rawColumns;
     };
 
     bool fail(const QString &message);
@@ -166,16 +181,25 @@ private:
     // Takes the write lock; false with the reason when it cannot be had.
     bool beginWrite(QString *why);
     bool readAll();
-    bool writeBeforeMove();
+    // Writes the current row's pending change before a move; an added row
+    // left empty is dropped instead, and `target` (an index) follows.
+    bool writeBeforeMove(qint64 *target = nullptr);
+    bool isEmptyNewRow(const Row &row) const;
+    // Drops the empty added rows among `rows`; says whether the current was one.
+    bool dropEmptyNewRows(std::vector<int> *rows, qint64 *target);
+    void readRaw(Row *row);
+    bool idCannotGrow();
+    QString conflictReason() const;
+    QString replacedMessage() const;
     bool moveTo(qint64 target); // index; <0 BOF, >=count EOF
     bool askWillChange(int reason);
-    bool writeRows(const std::vector<int> &rows);
+    bool writeRows(std::vector<int> rows, qint64 *target = nullptr);
     bool writeRow(int row, Written *written, QString *reason);
     bool findRowid(const Row &row, qint64 *rowid, QString *reason);
-    bool readBack(qint64 rowid, std::vector<QVariant> *values, QString *reason);
+    bool readBack(qint64 rowid, Written *written, QString *reason);
     QString columnList() const;
     QString explainRefusal(const QString &databaseText, const std::vector<std::pair<int, QVariant>> &sets) const;
-    QString matchClause() const;
+    QString matchClause(const Row &row) const;
     static QString quoted(const QString &name);
 
     std::unique_ptr<diary::Connection> m_connection;
@@ -193,4 +217,6 @@ private:
     quint64 m_changeSerial = 0;
     QHash<QString, FieldWriter> m_writers; // by upper-case field name
     RowDescriber m_describer;
+    QString m_rereadHint;
+    QString m_replacedHint;
 };

@@ -2,6 +2,7 @@
 
 #include "entry/textboxes.h"
 #include "platform/fonts.h"
+#include "platform/waitcursor.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -98,7 +99,12 @@ bool Adodc::open(const QString &path, const QString &recordSource)
 {
     m_path = path;
     m_recordSource = recordSource;
-    if (!m_rs.open(path, recordSource)) {
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = m_rs.open(path, recordSource);
+    }
+    if (!ok) {
         m_lastError = m_rs.lastError();
         showCurrentRow();
         emit Error(m_lastError);
@@ -219,8 +225,13 @@ void Adodc::showCurrentRow()
     m_showing = false;
 }
 
-void Adodc::barMove(bool ok)
+void Adodc::barMove(const std::function<bool()> &move)
 {
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = move();
+    }
     if (!ok)
         emit Error(m_rs.lastError());
 }
@@ -228,7 +239,7 @@ void Adodc::barMove(bool ok)
 void Adodc::clickFirst()
 {
     if (m_rs.isOpen() && m_rs.RecordCount() > 0)
-        barMove(m_rs.MoveFirst());
+        barMove([this] { return m_rs.MoveFirst(); });
 }
 
 void Adodc::clickPrevious()
@@ -237,9 +248,9 @@ void Adodc::clickPrevious()
         return;
     // Back from the first row (or from before it) stays on the first row.
     if (m_rs.isBOF() || m_rs.currentIndex() == 0)
-        barMove(m_rs.MoveFirst());
+        barMove([this] { return m_rs.MoveFirst(); });
     else
-        barMove(m_rs.MovePrevious());
+        barMove([this] { return m_rs.MovePrevious(); });
 }
 
 void Adodc::clickNext()
@@ -248,15 +259,15 @@ void Adodc::clickNext()
         return;
     // On from the last row (or from after it) stays on the last row.
     if (m_rs.isEOF() || m_rs.currentIndex() == m_rs.RecordCount() - 1)
-        barMove(m_rs.MoveLast());
+        barMove([this] { return m_rs.MoveLast(); });
     else
-        barMove(m_rs.MoveNext());
+        barMove([this] { return m_rs.MoveNext(); });
 }
 
 void Adodc::clickLast()
 {
     if (m_rs.isOpen() && m_rs.RecordCount() > 0)
-        barMove(m_rs.MoveLast());
+        barMove([this] { return m_rs.MoveLast(); });
 }
 
 void Adodc::resizeEvent(QResizeEvent *event)

@@ -93,7 +93,7 @@ private:
     void addBinding(QWidget *control, const QString &field, Display display, const QString &designText);
     void edited(QWidget *control, const QString &text);
     void layoutBar();
-    void barMove(bool ok);
+    void barMove(const std::function<bool()> &move);
 
     RowSet m_rs;
     QString m_path;

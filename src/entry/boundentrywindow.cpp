@@ -6,6 +6,7 @@
 #include "platform/msgbox.h"
 #include "platform/screenfit.h"
 #include "platform/twips.h"
+#include "platform/waitcursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,14 +58,26 @@ void BoundEntryWindow::setFixedClientSize(const QSize &size)
 void BoundEntryWindow::cmdAdd_Click()
 {
     RowSet *rs = datPrimaryRS->Recordset();
-    if (!rs->AddNew())
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = rs->AddNew();
+    }
+    if (!ok)
         return trapped(rs->lastError());
 }
 
 void BoundEntryWindow::cmdDelete_Click()
 {
     RowSet *rs = datPrimaryRS->Recordset();
-    if (!rs->Delete(RowSet::adAffectCurrent))
+    if (rs->isOpen() && rs->RecordCount() == 0)
+        return trapped(tr("There is no day to delete: this diary holds no days."));
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = rs->Delete(RowSet::adAffectCurrent);
+    }
+    if (!ok)
         return trapped(rs->lastError());
     if (!rs->MoveNext())
         return trapped(rs->lastError());
@@ -80,14 +93,24 @@ void BoundEntryWindow::cmdDelete_Click()
 
 void BoundEntryWindow::cmdRefresh_Click()
 {
-    if (!datPrimaryRS->Refresh())
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = datPrimaryRS->Refresh();
+    }
+    if (!ok)
         return trapped(datPrimaryRS->lastError());
 }
 
 void BoundEntryWindow::cmdUpdate_Click()
 {
     RowSet *rs = datPrimaryRS->Recordset();
-    if (!rs->UpdateBatch(RowSet::adAffectAll))
+    bool ok = false;
+    {
+        const vb::WaitCursor wait;
+        ok = rs->UpdateBatch(RowSet::adAffectAll);
+    }
+    if (!ok)
         return trapped(rs->lastError());
 }
 
@@ -125,7 +148,12 @@ void BoundEntryWindow::closeEvent(QCloseEvent *event)
     if (!m_unloaded) {
         m_unloaded = true;
         RowSet *rs = datPrimaryRS ? datPrimaryRS->Recordset() : nullptr;
-        if (rs && rs->isOpen() && rs->hasPendingChanges() && !rs->UpdateBatch(RowSet::adAffectAll))
+        bool failed = false;
+        if (rs && rs->isOpen() && rs->hasPendingChanges()) {
+            const vb::WaitCursor wait;
+            failed = !rs->UpdateBatch(RowSet::adAffectAll);
+        }
+        if (failed)
             vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n") + rs->lastError(),
                        this);
         Form_Unload();

@@ -67,6 +67,10 @@ FOOD::FOOD(const QString &databasePath, QWidget *parent)
     setFixedClientSize(vb::twipsSize(11190, 6585));
     buildControls();
     connectNavigator();
+    // This window has no Refresh: it reads the diary when it opens.
+    datPrimaryRS->Recordset()->setRereadHints(
+        tr("Close this window and open it again to see the other change."),
+        tr("Close this window and open it again to read the diary that is there now."));
 
     if (datPrimaryRS->open(m_databasePath, diary::foodRecordSource()) && datPrimaryRS->Recordset()->RecordCount() == 0)
         vb::MsgBox(noRowMessage(), this);

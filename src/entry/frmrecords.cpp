@@ -17,7 +17,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QRegularExpression>
+
 #include <climits>
+#include <limits>
 
 namespace {
 
@@ -175,13 +178,31 @@ frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath
         }
         return QVariant(diary::storeDate(*date));
     });
-    // The diary itself refuses a score that is not a whole number, with a
-    // message that says so; blanks around the number do no harm.
-    for (const char *field : {"OVERALL SCORE", "BMs"}) {
-        rs->setFieldWriter(QLatin1String(field), [](const QVariant &pending, QString *) -> std::optional<QVariant> {
-            if (pending.isNull() || pending.toString().trimmed().isEmpty())
+    // A score is a whole number from 1 to 10 and a count of BMs one from 0,
+    // typed as digits (so "1e1" is refused, not read as 10); blanks around the
+    // number do no harm. What is refused stays in its list to be corrected.
+    struct Range
+    {
+        const char *field;
+        qint64 low, high;
+        const char *rule;
+    };
+    static const Range kRanges[] = {
+        {"OVERALL SCORE", 1, 10, QT_TRANSLATE_NOOP("frmrecords", "OVERALL SCORE must be a whole number from 1 to 10")},
+        {"BMs", 0, std::numeric_limits<qint64>::max(), QT_TRANSLATE_NOOP("frmrecords", "BMs must be a whole number from 0 up")},
+    };
+    for (const Range &range : kRanges) {
+        rs->setFieldWriter(QLatin1String(range.field), [range](const QVariant &pending, QString *error) -> std::optional<QVariant> {
+            const QString text = pending.toString().trimmed();
+            if (pending.isNull() || text.isEmpty())
                 return std::optional<QVariant>(QVariant());
-            return QVariant(pending.toString().trimmed());
+            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
+            const qint64 number = digits.match(text).hasMatch() ? text.toLongLong() : -1;
+            if (number < range.low || number > range.high) {
+                *error = tr("%1, typed as digits, and \"%2\" is not one.").arg(tr(range.rule), shown(pending.toString()));
+                return std::nullopt;
+            }
+            return QVariant(number);
         });
     }
     rs->setRowDescriber([](const RowSet &rows, int row) {

@@ -90,7 +90,17 @@ private slots:
             QTest::addRow("%s abc", column) << c << QVariant(QStringLiteral("abc")) << false;
             QTest::addRow("%s empty text", column) << c << QVariant(QString(QLatin1String(""))) << false;
             QTest::addRow("%s NULL", column) << c << QVariant() << true;
+            QTest::addRow("%s -1", column) << c << QVariant(-1) << false;
         }
+        // A score runs from 1 to 10; a count of BMs from 0 up.
+        const QString score = QStringLiteral("OVERALL SCORE");
+        const QString bms = QStringLiteral("BMs");
+        QTest::newRow("OVERALL SCORE 0") << score << QVariant(0) << false;
+        QTest::newRow("OVERALL SCORE 1") << score << QVariant(1) << true;
+        QTest::newRow("OVERALL SCORE 10") << score << QVariant(10) << true;
+        QTest::newRow("OVERALL SCORE 11") << score << QVariant(11) << false;
+        QTest::newRow("BMs 0") << bms << QVariant(0) << true;
+        QTest::newRow("BMs 40") << bms << QVariant(40) << true;
     }
     void scoresAndCounts_onlyWholeNumbers()
     {

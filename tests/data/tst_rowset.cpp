@@ -5,8 +5,11 @@
 #include "data/rowset.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cstdio>
 
 using testing_support::TempDiary;
 
@@ -54,6 +57,12 @@ private slots:
     void tableWithoutKeyChangesOneRow();
     void fieldWriterAndCancel();
     void manyRows();
+    void emptyAddedDayIsNeverWritten_data();
+    void emptyAddedDayIsNeverWritten();
+    void textsThatAreNoUtf8CanBeChangedAndDeleted_data();
+    void textsThatAreNoUtf8CanBeChangedAndDeleted();
+    void idThatCannotGrowIsNamed();
+    void replacedFileIsNoticedAndReadAgain();
 };
 
 void tst_RowSet::readsEveryRowInOrderOnTheFirst()
@@ -236,8 +245,9 @@ void tst_RowSet::addNewLearnsItsId()
     QVERIFY(rs.Delete(RowSet::adAffectCurrent));
     QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 5);
 
-    // Add, then a move: written as it is, even with nothing typed.
+    // Add, then a move: written as it is.
     QVERIFY(rs.AddNew());
+    QVERIFY(rs.setField(QStringLiteral("SNACK4"), QStringLiteral("nuts")));
     QVERIFY(rs.MoveFirst());
     QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 6);
     QCOMPARE(rs.RecordCount(), 6);
@@ -514,6 +524,142 @@ void tst_RowSet::manyRows()
     QVERIFY(rs.MoveFirst());
     QCOMPARE(diary.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE ID = ?"), {lastId}).toString(),
              QStringLiteral("last"));
+}
+
+
+void tst_RowSet::emptyAddedDayIsNeverWritten_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("rowsAfter"); // in the window; the file keeps 5
+    QTest::newRow("update") << QStringLiteral("update") << 5;
+    QTest::newRow("move to the first row") << QStringLiteral("first") << 5;
+    QTest::newRow("move back") << QStringLiteral("previous") << 5;
+    QTest::newRow("move on past the end") << QStringLiteral("next") << 5;
+    QTest::newRow("add again") << QStringLiteral("add") << 6;
+    QTest::newRow("typed, then emptied") << QStringLiteral("emptied") << 5;
+}
+
+void tst_RowSet::emptyAddedDayIsNeverWritten()
+{
+    QFETCH(QString, how);
+    QFETCH(int, rowsAfter);
+    TempDiary diary;
+    fillFive(diary);
+    RowSet rs;
+    QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
+    QVERIFY(rs.AddNew());
+    bool ok = false;
+    if (how == QLatin1String("update")) {
+        ok = rs.UpdateBatch();
+    } else if (how == QLatin1String("first")) {
+        ok = rs.MoveFirst();
+        QCOMPARE(rs.AbsolutePosition(), 1);
+    } else if (how == QLatin1String("previous")) {
+        ok = rs.MovePrevious();
+        QCOMPARE(rs.AbsolutePosition(), 5);
+    } else if (how == QLatin1String("next")) {
+        ok = rs.MoveNext();
+        QVERIFY(rs.isEOF());
+    } else if (how == QLatin1String("add")) {
+        ok = rs.AddNew() && rs.AddNew() && rs.UpdateBatch() == true;
+        rowsAfter = 5; // every one of them empty
+    } else {
+        QVERIFY(rs.setField(QStringLiteral("TEA"), QStringLiteral("soup")));
+        QVERIFY(rs.setField(QStringLiteral("TEA"), QVariant()));
+        QVERIFY(rs.setField(QStringLiteral("SNACK1"), QStringLiteral("  ")));
+        ok = rs.UpdateBatch();
+    }
+    QVERIFY2(ok, qPrintable(rs.lastError()));
+    QCOMPARE(rs.RecordCount(), rowsAfter);
+    QVERIFY(!rs.hasPendingChanges());
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 5);
+}
+
+void tst_RowSet::textsThatAreNoUtf8CanBeChangedAndDeleted_data()
+{
+    // Values as another tool stores them: the hex of BREAKFAST's bytes and
+    // how they are typed.
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("Latin-1 text") << QStringLiteral("CAST(X'636166E9' AS TEXT)");
+    QTest::newRow("lone continuation byte") << QStringLiteral("CAST(X'41B04220' AS TEXT)");
+    QTest::newRow("invalid lead byte") << QStringLiteral("CAST(X'FF6F6B' AS TEXT)");
+    QTest::newRow("blob") << QStringLiteral("X'00FF10'");
+}
+
+void tst_RowSet::textsThatAreNoUtf8CanBeChangedAndDeleted()
+{
+    QFETCH(QString, stored);
+    TempDiary diary;
+    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, BREAKFAST, LUNCH) VALUES (1, '2026-01-01', %1, %1)")
+                           .arg(stored)));
+    const QString before = diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString();
+    RowSet rs;
+    QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
+    // Twice: once as first read, once as read back after the first write.
+    for (const QString &tea : {QStringLiteral("soup"), QStringLiteral("stew")}) {
+        QVERIFY(rs.setField(QStringLiteral("TEA"), tea));
+        QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+        QCOMPARE(diary.scalar(QStringLiteral("SELECT TEA FROM records")).toString(), tea);
+        QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(), before);
+    }
+    // An edit of one such field leaves the other's bytes as they were.
+    QVERIFY(rs.setField(QStringLiteral("LUNCH"), QStringLiteral("rice")));
+    QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(), before);
+    // Still found after reading again, and changed elsewhere still refused.
+    QVERIFY(rs.Requery());
+    QVERIFY(diary.exec(QStringLiteral("UPDATE records SET BREAKFAST = CAST(X'636166E8' AS TEXT)")));
+    QVERIFY(rs.setField(QStringLiteral("TEA"), QStringLiteral("pie")));
+    QVERIFY(!rs.UpdateBatch());
+    QVERIFY(rs.lastError().contains(QStringLiteral("another window")));
+    QVERIFY(rs.Requery());
+    QVERIFY2(rs.Delete(), qPrintable(rs.lastError()));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 0);
+}
+
+void tst_RowSet::idThatCannotGrowIsNamed()
+{
+    TempDiary diary;
+    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE) VALUES (9223372036854775807, '2026-01-01')")));
+    RowSet rs;
+    QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
+    QVERIFY(rs.AddNew());
+    QVERIFY(rs.setField(QStringLiteral("TEA"), QStringLiteral("soup")));
+    QVERIFY(!rs.UpdateBatch());
+    QVERIFY2(rs.lastError().contains(QStringLiteral("cannot number another day")), qPrintable(rs.lastError()));
+    QVERIFY2(rs.lastError().contains(QStringLiteral("9223372036854775807")), qPrintable(rs.lastError()));
+    QVERIFY2(!rs.lastError().contains(QStringLiteral("full")), qPrintable(rs.lastError()));
+    QVERIFY(rs.hasPendingChanges());
+}
+
+void tst_RowSet::replacedFileIsNoticedAndReadAgain()
+{
+    TempDiary diary;
+    fillFive(diary);
+    TempDiary other;
+    QVERIFY(other.insertDay(day(QStringLiteral("2027-02-02"), 9, QStringLiteral("restored"))) == 1);
+    RowSet rs;
+    QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
+    // As a restore or a sync tool does: a new file renamed over the old.
+    QVERIFY(::rename(QFile::encodeName(other.path()).constData(), QFile::encodeName(diary.path()).constData()) == 0);
+
+    QVERIFY(rs.setField(QStringLiteral("TEA"), QStringLiteral("soup")));
+    QVERIFY(!rs.UpdateBatch());
+    QVERIFY2(rs.lastError().contains(QStringLiteral("replaced by another program")), qPrintable(rs.lastError()));
+    QVERIFY2(rs.lastError().contains(QStringLiteral("Refresh reads")), qPrintable(rs.lastError()));
+    QVERIFY(rs.hasPendingChanges());
+    QVERIFY(rs.MoveNext() == false);
+    rs.CancelBatch();
+    QVERIFY(!rs.Delete());
+    QVERIFY(rs.lastError().contains(QStringLiteral("replaced by another program")));
+
+    QVERIFY2(rs.Requery(), qPrintable(rs.lastError()));
+    QCOMPARE(rs.RecordCount(), 1);
+    QCOMPARE(rs.field(QStringLiteral("BREAKFAST")).toString(), QStringLiteral("restored"));
+    QVERIFY(rs.setField(QStringLiteral("TEA"), QStringLiteral("soup")));
+    QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT TEA FROM records WHERE BREAKFAST = 'restored'")).toString(),
+             QStringLiteral("soup"));
 }
 
 QTEST_GUILESS_MAIN(tst_RowSet)

@@ -246,6 +246,9 @@ void tst_FOOD::closeWritesAndConflictsAreRefused()
     QTest::mouseClick(second->cmdUpdate, Qt::LeftButton);
     QCOMPARE(log.messages.size(), 1);
     QVERIFY(log.last().contains(QStringLiteral("another window")));
+    // This window has no Refresh; the message names what it offers.
+    QVERIFY2(!log.last().contains(QStringLiteral("Refresh")), qPrintable(log.last()));
+    QVERIFY2(log.last().contains(QStringLiteral("open it again")), qPrintable(log.last()));
     QVERIFY(!log.last().startsWith(QStringLiteral("Data error")));
     QCOMPARE(firstFoodRow(diary).at(2).toString(), QStringLiteral("Caltrate"));
     QCOMPARE(firstFoodRow(diary).at(3).toString(), QString()); // as the diary was made

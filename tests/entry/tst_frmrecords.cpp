@@ -145,6 +145,7 @@ private slots:
     void twoWindowsOnOneDay();
     void oneDeletesWhatTheOtherEdits();
     void badDatesAndScoresStayPending();
+    void storedOutOfRangeScoresAreKeptUntilChanged();
     void datesReadDayFirst();
     void textKeptExactly();
     void lengthLimits();
@@ -490,6 +491,10 @@ void tst_frmrecords::emptyTableOpensReadyForAdd()
     QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
     QCOMPARE(caption(w), QStringLiteral("Record: -1"));
     QVERIFY(qobject_cast<MultiLineTextBox *>(w->txtFields(5))->isReadOnly());
+    click(w, "cmdDelete");
+    QCOMPARE(log.messages.size(), 1);
+    QVERIFY2(log.last().startsWith(QStringLiteral("There is no day to delete")), qPrintable(log.last()));
+    log.clear();
 
     click(w, "cmdAdd");
     QVERIFY(!qobject_cast<MultiLineTextBox *>(w->txtFields(5))->isReadOnly());
@@ -500,6 +505,16 @@ void tst_frmrecords::emptyTableOpensReadyForAdd()
     QVERIFY(log.messages.isEmpty());
     QCOMPARE(diary.scalar(QStringLiteral("SELECT BREAKFAST FROM records")).toString(), QStringLiteral("first breakfast"));
     QCOMPARE(diary.scalar(QStringLiteral("SELECT [OVERALL SCORE] FROM records")).toInt(), 6);
+
+    // Days added with nothing typed are dropped, whichever way they would be written.
+    click(w, "cmdAdd");
+    click(w, "cmdRefresh");
+    for (int i = 0; i < 3; ++i)
+        click(w, "cmdAdd");
+    click(w, "cmdClose");
+    flushDeletes();
+    QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 1);
 }
 
 void tst_frmrecords::deleteLastMiddleOnlyAndNone()
@@ -678,6 +693,33 @@ void tst_frmrecords::oneDeletesWhatTheOtherEdits()
     QCOMPARE(fieldOf(diary, QStringLiteral("TEA"), 2).toString(), QStringLiteral("stew again"));
 }
 
+void tst_frmrecords::storedOutOfRangeScoresAreKeptUntilChanged()
+{
+    // A diary made before the ranges were checked, holding such values.
+    TempDiary diary;
+    QStringList columns;
+    for (const QString &c : diary::recordsColumns())
+        columns << (c == QLatin1String("ID") ? QStringLiteral("ID INTEGER PRIMARY KEY") : QLatin1Char('"') + c + QLatin1Char('"'));
+    QVERIFY(diary.exec(QStringLiteral("DROP VIEW [Diary Query]")));
+    QVERIFY(diary.exec(QStringLiteral("DROP TABLE records")));
+    QVERIFY(diary.exec(QStringLiteral("CREATE TABLE records (%1)").arg(columns.join(QLatin1Char(',')))));
+    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, [OVERALL SCORE], BMs) VALUES (1, '2026-03-01', 11, -1)")));
+    MessageLog log;
+    frmrecords *w = open(diary.path());
+    QCOMPARE(w->Combo2->currentText(), QStringLiteral("11"));
+    QCOMPARE(w->Combo3->currentText(), QStringLiteral("-1"));
+    typeInto(w->txtFields(5), QStringLiteral("toast"));
+    click(w, "cmdUpdate");
+    QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+    QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 11);
+    QCOMPARE(fieldOf(diary, QStringLiteral("BMs"), 1).toInt(), -1);
+    typeInto(w->Combo2, QStringLiteral("12"));
+    click(w, "cmdUpdate");
+    QCOMPARE(log.messages.size(), 1);
+    QVERIFY2(log.last().contains(QStringLiteral("from 1 to 10")), qPrintable(log.last()));
+    QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 11);
+}
+
 void tst_frmrecords::badDatesAndScoresStayPending()
 {
     TempDiary diary;
@@ -699,23 +741,31 @@ void tst_frmrecords::badDatesAndScoresStayPending()
     click(w, "cmdUpdate");
     QCOMPARE(fieldOf(diary, QStringLiteral("DATE"), 1).toString(), QStringLiteral("2026-03-02"));
 
-    for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("7.5")}) {
+    for (const QString &bad : {QStringLiteral("abc"), QStringLiteral("7.5"), QStringLiteral("11"), QStringLiteral("0"),
+                               QStringLiteral("-1"), QStringLiteral("1e1"), QStringLiteral("+5")}) {
         log.clear();
         typeInto(w->Combo2, bad);
         typeInto(w->txtFields(5), QStringLiteral("with a bad score"));
         click(w, "cmdUpdate");
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.last().contains(QStringLiteral("OVERALL SCORE must be a whole number")), qPrintable(log.last()));
-        QVERIFY(log.last().contains(bad));
+        QVERIFY2(log.last().contains(QStringLiteral("OVERALL SCORE must be a whole number from 1 to 10")),
+                 qPrintable(log.last()));
+        QVERIFY(log.last().contains(QLatin1Char('"') + bad + QLatin1Char('"')));
         QCOMPARE(w->Combo2->currentText(), bad);
         QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 3);
         QCOMPARE(fieldOf(diary, QStringLiteral("BREAKFAST"), 1).toString(), QStringLiteral("b1"));
     }
-    log.clear();
-    typeInto(w->Combo3, QStringLiteral("x"));
-    typeInto(w->Combo2, QStringLiteral(" 8 "));
+    for (const QString &bad : {QStringLiteral("x"), QStringLiteral("-1"), QStringLiteral("2e0")}) {
+        log.clear();
+        typeInto(w->Combo3, bad);
+        typeInto(w->Combo2, QStringLiteral(" 8 "));
+        click(w, "cmdUpdate");
+        QVERIFY2(log.last().contains(QStringLiteral("BMs must be a whole number from 0 up")), qPrintable(log.last()));
+        QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 3);
+    }
+    typeInto(w->Combo3, QStringLiteral("0"));
     click(w, "cmdUpdate");
-    QVERIFY(log.last().contains(QStringLiteral("BMs must be a whole number")));
+    QCOMPARE(fieldOf(diary, QStringLiteral("BMs"), 1).toInt(), 0);
     typeInto(w->Combo3, QStringLiteral("4"));
     click(w, "cmdUpdate");
     QCOMPARE(log.messages.size(), 1);

@@ -2,6 +2,7 @@
 // is wrong and with which file, nothing crashes, and no file is created or
 // changed (contents, size, mode and modification time compared).
 #include "app/frmmain.h"
+#include "data/diaryconnection.h"
 #include "data/diaryschema.h"
 #include "entry/adodc.h"
 #include "entry/food.h"
@@ -11,6 +12,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -39,7 +41,13 @@ enum class Bad {
     NoColumn,
     NoQuery,
     ReadOnly,
+    Unreadable,
+    Busy,
+    WalInReadOnlyFolder,
 };
+
+// Another program holding the diary's write lock (Bad::Busy).
+QProcess *s_holder = nullptr;
 
 bool runSql(const QString &path, const QStringList &statements)
 {
@@ -118,6 +126,17 @@ bool arrange(Bad bad, const QString &path)
                              diary::createDiaryQuerySql()});
     case Bad::NoQuery:
         return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]")});
+    case Bad::Unreadable:
+        return goodDiary(path, 5) && ::chmod(QFile::encodeName(path).constData(), 0) == 0;
+    case Bad::Busy:
+        if (!goodDiary(path, 5))
+            return false;
+        s_holder->start(QStringLiteral("sqlite3"), {path});
+        s_holder->write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+        return s_holder->waitForReadyRead(10000) && s_holder->readAllStandardOutput().contains("locked");
+    case Bad::WalInReadOnlyFolder:
+        return goodDiary(path, 5) && runSql(path, {QStringLiteral("PRAGMA journal_mode = WAL")})
+            && ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
     case Bad::ReadOnly:
         return goodDiary(path, 5) && ::chmod(QFile::encodeName(path).constData(), 0400) == 0
             && ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
@@ -148,27 +167,34 @@ private slots:
         QTest::addColumn<bool>("foodFails");
         // Words the message of the first window that fails must hold.
         QTest::addColumn<QString>("what");
+        // Whether it may call the file no diary and point to mealwise-setup.
+        QTest::addColumn<bool>("noDiary");
 
         const QString notExist = QStringLiteral("does not exist");
         const QString notDiary = QStringLiteral("not a MEALWISE diary");
         const QString query = QStringLiteral("Diary Query");
-        QTest::newRow("folder missing") << Bad::MissingFolder << true << true << true << notExist;
-        QTest::newRow("file missing") << Bad::MissingFile << true << true << true << notExist;
-        QTest::newRow("a folder in its place") << Bad::FolderInstead << true << true << true << QStringLiteral("not a file");
-        QTest::newRow("empty file") << Bad::Empty << true << true << true << query;
+        QTest::newRow("folder missing") << Bad::MissingFolder << true << true << true << notExist << true;
+        QTest::newRow("file missing") << Bad::MissingFile << true << true << true << notExist << true;
+        QTest::newRow("a folder in its place") << Bad::FolderInstead << true << true << true << QStringLiteral("not a file") << true;
+        QTest::newRow("empty file") << Bad::Empty << true << true << true << query << true;
         // SQLite reads a file shorter than its header as an empty database.
-        QTest::newRow("one random byte") << Bad::RandomSmall << true << true << true << query;
-        QTest::newRow("random page") << Bad::RandomPage << true << true << true << notDiary;
-        QTest::newRow("200 kB random") << Bad::RandomLarge << true << true << true << notDiary;
-        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QStringLiteral("malformed");
-        QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true << QStringLiteral("malformed");
-        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QStringLiteral("malformed");
-        QTest::newRow("truncated inside header") << Bad::TruncatedInHeader << true << true << true << QStringLiteral("malformed");
-        QTest::newRow("no records table") << Bad::NoRecordsTable << true << true << false << query;
-        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QStringLiteral("FOOD AND MEDICATION");
-        QTest::newRow("no BMs column") << Bad::NoColumn << true << true << false << QStringLiteral("BMs");
-        QTest::newRow("no ranking query") << Bad::NoQuery << true << false << false << query;
-        QTest::newRow("read-only file") << Bad::ReadOnly << false << false << false << QString();
+        QTest::newRow("one random byte") << Bad::RandomSmall << true << true << true << query << true;
+        QTest::newRow("random page") << Bad::RandomPage << true << true << true << notDiary << true;
+        QTest::newRow("200 kB random") << Bad::RandomLarge << true << true << true << notDiary << true;
+        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated inside header") << Bad::TruncatedInHeader << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("no records table") << Bad::NoRecordsTable << true << true << false << query << true;
+        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QStringLiteral("FOOD AND MEDICATION") << true;
+        QTest::newRow("no BMs column") << Bad::NoColumn << true << true << false << QStringLiteral("BMs") << true;
+        QTest::newRow("no ranking query") << Bad::NoQuery << true << false << false << query << true;
+        QTest::newRow("read-only file") << Bad::ReadOnly << false << false << false << QString() << false;
+        const QString busy = QStringLiteral("in use by another program, which holds it locked (database is locked). Close that program and try again");
+        QTest::newRow("held locked by another program") << Bad::Busy << true << true << true << busy << false;
+        QTest::newRow("unreadable file") << Bad::Unreadable << true << true << true << QStringLiteral("cannot be read") << false;
+        QTest::newRow("WAL diary in a read-only folder")
+            << Bad::WalInReadOnlyFolder << true << true << true << QStringLiteral("it keeps a write-ahead log beside it") << false;
     }
 
     void badFile_everyWindowSaysWhatAndWhichFileAndChangesNothing()
@@ -178,6 +204,20 @@ private slots:
         QFETCH(bool, recordsFail);
         QFETCH(bool, foodFails);
         QFETCH(QString, what);
+        QFETCH(bool, noDiary);
+
+        // Opening waits for a lock as long as the program would, only shorter.
+        diary::Connection::setOpenTimeoutMs(300);
+        QProcess holder;
+        s_holder = &holder;
+        const auto release = qScopeGuard([&holder] {
+            diary::Connection::setOpenTimeoutMs(diary::Connection::kConnectionTimeoutMs);
+            if (holder.state() == QProcess::Running) {
+                holder.write("ROLLBACK;\n.quit\n");
+                holder.closeWriteChannel();
+                holder.waitForFinished(10000);
+            }
+        });
 
         TempHome home;
         QTemporaryDir root;
@@ -196,7 +236,11 @@ private slots:
             qInfo("main window: %s", qPrintable(log.last()));
             QVERIFY2(log.last().contains(path), qPrintable(log.last()));
             QVERIFY2(log.last().contains(what), qPrintable(log.last()));
-            QVERIFY2(log.last().contains(QLatin1String("mealwise-setup")), qPrintable(log.last()));
+            // A new diary is suggested only where there is no diary, and
+            // never over the file that is there.
+            QCOMPARE(log.last().contains(QLatin1String("mealwise-setup")), noDiary);
+            QCOMPARE(log.last().contains(QLatin1String("not a MEALWISE diary")),
+                     noDiary && bad != Bad::MissingFile && bad != Bad::MissingFolder && bad != Bad::FolderInstead);
             QCOMPARE(main->MSFlexGrid1->Rows(), main->MSFlexGrid1->FixedRows());
         } else {
             QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
@@ -210,6 +254,9 @@ private slots:
         if (recordsFail) {
             QCOMPARE(log.messages.size(), 1);
             QVERIFY2(log.last().contains(path), qPrintable(log.last()));
+            if (!noDiary)
+                QVERIFY2(log.last().contains(what), qPrintable(log.last()));
+            QCOMPARE(log.last().contains(QLatin1String("mealwise-setup")), noDiary);
             QVERIFY(!records->datPrimaryRS->Recordset()->isOpen());
         } else {
             QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
@@ -247,6 +294,7 @@ private slots:
 
         // Let the temporary folder go.
         ::chmod(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), 0700);
+        ::chmod(QFile::encodeName(path).constData(), 0600);
     }
 };
 

@@ -17,7 +17,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <sys/resource.h>
 
 using testing_support::MessageLog;
@@ -146,6 +151,10 @@ private slots:
         auto connection = diary::Connection::open(f.path, &error);
         QVERIFY2(connection, qPrintable(error));
         QSqlQuery q(connection->database());
+        // Opening waits the connection timeout; commands after it, longer.
+        QVERIFY(q.exec(QStringLiteral("PRAGMA busy_timeout")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 15000);
+        connection->finishOpening();
         QVERIFY(q.exec(QStringLiteral("PRAGMA busy_timeout")) && q.next());
         QCOMPARE(q.value(0).toInt(), 30000);
         QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
@@ -191,7 +200,91 @@ private slots:
                 holder.closeWriteChannel();
                 QVERIFY(holder.waitForFinished(10000));
             },
-            {QStringLiteral("locked")});
+            {QStringLiteral("locked"), QStringLiteral("in use by another program")}, true);
+    }
+
+    void openingWaitsTheConnectionTimeoutWithTheBusyCursor()
+    {
+        // Both waits shortened in proportion: opening must give up after its
+        // own wait, well before a command's.
+        diary::Connection::setOpenTimeoutMs(600);
+        diary::Connection::setBusyTimeoutMs(6000);
+        QProcess holder;
+        const auto restore = qScopeGuard([&holder] {
+            diary::Connection::setOpenTimeoutMs(diary::Connection::kConnectionTimeoutMs);
+            diary::Connection::setBusyTimeoutMs(diary::Connection::kCommandTimeoutMs);
+            holder.write("ROLLBACK;\n.quit\n");
+            holder.closeWriteChannel();
+            holder.waitForFinished(10000);
+        });
+        Fixture f;
+        QVERIFY(f.make(2));
+        holder.start(QStringLiteral("sqlite3"), {f.path});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+
+        // What the user sees while the window waits, looked at from aside.
+        std::atomic<bool> waiting{true};
+        std::atomic<bool> sawBusyCursor{false};
+        std::thread watcher([&] {
+            while (waiting) {
+                const QCursor *c = QGuiApplication::overrideCursor();
+                if (c && c->shape() == Qt::WaitCursor)
+                    sawBusyCursor = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        MessageLog log;
+        QElapsedTimer timer;
+        timer.start();
+        auto *w = new frmrecords(nullptr, f.path);
+        const qint64 elapsed = timer.elapsed();
+        waiting = false;
+        watcher.join();
+        QVERIFY(sawBusyCursor);
+        QVERIFY(!QGuiApplication::overrideCursor()); // gone once the wait is over
+        QVERIFY2(elapsed >= 500 && elapsed < 4000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.last().contains(QLatin1String("in use by another program")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(f.path), qPrintable(log.last()));
+        QVERIFY2(!log.last().contains(QLatin1String("mealwise-setup")), qPrintable(log.last()));
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void fileReplacedWhileOpen_refusedThenRefreshReadsIt()
+    {
+        Fixture f;
+        QVERIFY(f.make(4));
+        MessageLog log;
+        auto *w = new frmrecords(nullptr, f.path);
+        w->show();
+        RowSet *rs = w->datPrimaryRS->Recordset();
+        // A restore: another diary of one day moved over this one.
+        const QString other = f.root.filePath(QStringLiteral("restored.mdb"));
+        QVERIFY(diary::createDiary(other).isEmpty() && diary::addSampleDays(other, 1, QDate::currentDate(), 9).isEmpty());
+        QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(f.path).constData()) == 0);
+        const QList<QVariantList> restored = days(f.path);
+
+        QVERIFY(rs->setField(QStringLiteral("BREAKFAST"), QStringLiteral("porridge")));
+        w->cmdUpdate_Click();
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.last().contains(QLatin1String("replaced by another program")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QLatin1String("Refresh reads")), qPrintable(log.last()));
+        QVERIFY(rs->hasPendingChanges());
+        QCOMPARE(days(f.path), restored);
+        rs->CancelBatch();
+        log.clear();
+        w->cmdRefresh_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(rs->RecordCount(), 1);
+        QVERIFY(rs->setField(QStringLiteral("BREAKFAST"), QStringLiteral("porridge")));
+        w->cmdUpdate_Click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(days(f.path).value(0).value(5).toString(), QStringLiteral("porridge"));
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void fileWriteProtectedAtOpening_thenMadeWritable()

@@ -2,6 +2,7 @@
 // window, the grid as a table, and the keyboard in the new windows.
 #include "app/frmabout.h"
 #include "app/frmguide.h"
+#include "app/choosers.h"
 #include "app/frmmain.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
@@ -181,6 +182,16 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->cmdFilter->click(); // the filter lists too
+        // Items that ask for a file, a range or a printer are answered "cancel".
+        app::Choosers cancel;
+        cancel.openFile = [](QWidget *, const QString &, const QString &) { return QString(); };
+        cancel.saveFile = [](QWidget *, const QString &, const QString &, const QString &) { return QString(); };
+        cancel.askYesNo = [](QWidget *, const QString &) { return false; };
+        cancel.reportRange = [](QWidget *, const QDate &, const QDate &) {
+            return std::optional<std::pair<QDate, QDate>>();
+        };
+        cancel.print = [](QWidget *, const std::function<void(QPagedPaintDevice &)> &) { return false; };
+        const app::Choosers previous = app::setChoosers(cancel);
         QSet<QString> opened;
         for (QAction *menu : w->menuBar()->actions()) {
             for (QAction *a : menu->menu()->actions()) {
@@ -190,6 +201,7 @@ private slots:
                 }
             }
         }
+        app::setChoosers(previous);
         QVERIFY(opened.contains(QStringLiteral("mnuDatafrmrecords")));
         QVERIFY(opened.contains(QStringLiteral("mnuHelpAbout")));
         QStringList windows;

@@ -186,6 +186,15 @@ private slots:
     {
         TempHome home;
         TempDiary d(true);
+        // A diary made before new diaries held scores to 1-10, as a whole old
+        // diary moved with "as is" would be: its score check is type only.
+        QProcess older;
+        older.start(QStringLiteral("sqlite3"),
+                    {d.path(), QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = "
+                                              "replace(sql, ' AND [OVERALL SCORE] BETWEEN 1 AND 10', '') "
+                                              "WHERE name = 'records'; SELECT changes();")});
+        QVERIFY(older.waitForFinished(10000));
+        QCOMPARE(older.readAllStandardOutput().trimmed(), QByteArray("1"));
         d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
         MessageLog log;
         frmImport window(d.path(), QStringLiteral("days.csv"),

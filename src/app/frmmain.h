@@ -3,8 +3,12 @@
 #include "platform/textmeasure.h"
 
 #include <QColor>
+#include <QDate>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -12,6 +16,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class ColumnFilters;
+class frmFind;
 
 namespace vb {
 class FlexGrid;
@@ -51,6 +56,10 @@ public:
     QMenu *mnuData = nullptr;
     QAction *mnuDatafood = nullptr;
     QAction *mnuDatafrmrecords = nullptr;
+    QAction *mnuDataNewLike = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuViewRefresh = nullptr;
+    QAction *mnuViewFind = nullptr;
     QWidget *clientArea = nullptr;
 
     // Values taken at load for the column filters.
@@ -78,6 +87,21 @@ public:
     void mnuFileExit_Click();
     void MSFlexGrid1_Click();
 
+    // Reads the ranking again into the grid. Shown filters are built again,
+    // each keeping its pick where that value still occurs; the day at the
+    // top, and the day selected, stay where they still exist.
+    void mnuViewRefresh_Click();
+    // The find window, made on first use and raised after.
+    void mnuViewFind_Click();
+    frmFind *findWindow() const;
+    // A daily record window on a new day with the meals, snacks, drinks and
+    // medications of the day selected in the grid, dated today.
+    void mnuDataNewLike_Click();
+
+    // Where the window and the record windows it opens learn today's date;
+    // the clock unless a caller says otherwise.
+    void setTodayProvider(std::function<QDate()> today) { m_today = std::move(today); }
+
     // Grid formatting, in the window's font (see grid/gridformat.h).
     void FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,
                                bool bCheckFont, int lFirstCol, int lLastCol);
@@ -100,7 +124,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    void fillFromData2();
+    bool fillFromData2();
     void applyPlacement();
 
     QString m_databasePath;
@@ -113,4 +137,6 @@ private:
     bool m_activationDone = false; // Form_Activate ran for the activation now due
     bool m_sizeFromDesign = false;
     QRect m_requestedOuter; // twips, as applied from the store
+    QPointer<frmFind> m_find;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 };

@@ -111,8 +111,9 @@ void frmMain::buildControls()
     Image1 = new QLabel(clientArea);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(vb::twipsRect(0, 0, 11055, 6345));
-    Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap::fromImage(artwork::mainBackdrop()));
+    // Drawn stretched to the control at the screen's pixel ratio: shown as it is.
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(artwork::mainBackdrop(Image1->size(), devicePixelRatioF()));
 
     Label1 = new QLabel(clientArea);
     Label1->setObjectName(QStringLiteral("Label1"));

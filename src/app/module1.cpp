@@ -4,8 +4,18 @@
 #include "app/frmsplash.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 frmMain *gMainWindow = nullptr;
+
+namespace {
+qint64 g_splashWaitNs = 0;
+}
+
+qint64 splashExposureWaitNs()
+{
+    return g_splashWaitNs;
+}
 
 void Main()
 {
@@ -13,7 +23,10 @@ void Main()
     splash->show();
     // Nothing else is handled until Main returns: draw the splash now, so it
     // is complete before the slow loading starts.
+    QElapsedTimer waited;
+    waited.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    g_splashWaitNs = waited.nsecsElapsed();
     splash->repaint();
 
     gMainWindow = new frmMain;

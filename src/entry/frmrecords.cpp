@@ -218,7 +218,7 @@ QLabel *frmrecords::lblLabels(int index) const
 
 void frmrecords::buildControls()
 {
-    Image1 = makeBackdrop(QRect(0, 0, 10095, 7695), entryartwork::recordsBackground());
+    Image1 = makeBackdrop(QRect(0, 0, 10095, 7695), &entryartwork::recordsBackground);
 
     Label2 = makeLabel(this, QStringLiteral("Label2"),
                        QStringLiteral("Use this form to keep track of your diet to see how different types of foods "

@@ -76,16 +76,18 @@ void frmFind::find(bool forward)
         return;
     }
     int row = -1;
+    int col = 0;
     {
         vb::BusyCursor busy;
-        row = grid::findRow(*m_grid, text, m_grid->RowSel(), forward);
+        row = grid::findRow(*m_grid, text, m_grid->RowSel(), forward, &col);
     }
     if (row < 0) {
         lblStatus->setText(tr("\"%1\" not found in the days shown.").arg(text));
         return;
     }
     lblStatus->clear();
-    m_grid->goToCell(row, m_grid->Col());
+    // The cell that holds the text is scrolled into view.
+    m_grid->goToCell(row, col);
 }
 
 void frmFind::keyPressEvent(QKeyEvent *event)

@@ -502,8 +502,21 @@ frmFind *frmMain::findWindow() const
 
 void frmMain::mnuViewFind_Click()
 {
-    if (!m_find)
+    if (!m_find) {
         m_find = new frmFind(MSFlexGrid1);
+        // Beside the main window's lower right corner, on the screen, so the
+        // grid's rows stay in view.
+        m_find->adjustSize();
+        const QRect outer = frameGeometry();
+        QRect r(QPoint(outer.right() - m_find->width(), outer.bottom() + 8), m_find->size());
+        if (const QScreen *s = screen()) {
+            const QRect area = s->availableGeometry();
+            r.moveBottom(std::min(r.bottom(), area.bottom() - 30));
+            r.moveRight(std::min(r.right(), area.right()));
+            r.moveLeft(std::max(r.left(), area.left()));
+        }
+        m_find->move(r.topLeft());
+    }
     m_find->show();
     m_find->raise();
     m_find->activateWindow();

@@ -4,7 +4,7 @@
 
 namespace grid {
 
-int findRow(const vb::FlexGrid &grid, const QString &text, int fromRow, bool forward)
+int findRow(const vb::FlexGrid &grid, const QString &text, int fromRow, bool forward, int *col)
 {
     const int first = grid.FixedRows();
     const int count = grid.Rows() - first;
@@ -19,8 +19,11 @@ int findRow(const vb::FlexGrid &grid, const QString &text, int fromRow, bool for
         if (grid.RowHeight(row) <= 0)
             continue;
         for (int c = 0; c < grid.Cols(); ++c) {
-            if (grid.TextMatrix(row, c).contains(text, Qt::CaseInsensitive))
+            if (grid.TextMatrix(row, c).contains(text, Qt::CaseInsensitive)) {
+                if (col)
+                    *col = c;
                 return row;
+            }
         }
     }
     return -1;

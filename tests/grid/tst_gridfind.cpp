@@ -41,17 +41,18 @@ private slots:
         QTest::addColumn<int>("from");
         QTest::addColumn<bool>("forward");
         QTest::addColumn<int>("found");
-        QTest::newRow("next, case ignored") << QStringLiteral("porr") << 1 << true << 1; // row 4 hidden: wraps to itself
-        QTest::newRow("from the header") << QStringLiteral("PORRIDGE") << 0 << true << 1;
-        QTest::newRow("back from the header") << QStringLiteral("RI") << 0 << false << 5;
-        QTest::newRow("next wraps at the end") << QStringLiteral("01/26") << 5 << true << 1;
-        QTest::newRow("previous wraps at the start") << QStringLiteral("01/26") << 1 << false << 5;
-        QTest::newRow("previous skips the hidden") << QStringLiteral("26") << 5 << false << 3;
-        QTest::newRow("any column") << QStringLiteral("LINES") << 1 << true << 5;
-        QTest::newRow("only in a hidden row") << QStringLiteral("04/01") << 1 << true << -1;
-        QTest::newRow("header text is no day") << QStringLiteral("BREAKFAST") << 1 << true << -1;
-        QTest::newRow("nowhere") << QStringLiteral("kale") << 1 << true << -1;
-        QTest::newRow("empty text") << QString() << 1 << true << -1;
+        QTest::addColumn<int>("col");
+        QTest::newRow("next, case ignored") << QStringLiteral("porr") << 1 << true << 1 << 1; // row 4 hidden: wraps to itself
+        QTest::newRow("from the header") << QStringLiteral("PORRIDGE") << 0 << true << 1 << 1;
+        QTest::newRow("back from the header") << QStringLiteral("RI") << 0 << false << 5 << 1;
+        QTest::newRow("next wraps at the end") << QStringLiteral("01/26") << 5 << true << 1 << 0;
+        QTest::newRow("previous wraps at the start") << QStringLiteral("01/26") << 1 << false << 5 << 0;
+        QTest::newRow("previous skips the hidden") << QStringLiteral("26") << 5 << false << 3 << 0;
+        QTest::newRow("any column") << QStringLiteral("LINES") << 1 << true << 5 << 2;
+        QTest::newRow("only in a hidden row") << QStringLiteral("04/01") << 1 << true << -1 << -1;
+        QTest::newRow("header text is no day") << QStringLiteral("BREAKFAST") << 1 << true << -1 << -1;
+        QTest::newRow("nowhere") << QStringLiteral("kale") << 1 << true << -1 << -1;
+        QTest::newRow("empty text") << QString() << 1 << true << -1 << -1;
     }
     void findRow_nextPreviousWrappingSkippingHidden()
     {
@@ -59,9 +60,12 @@ private slots:
         QFETCH(int, from);
         QFETCH(bool, forward);
         QFETCH(int, found);
+        QFETCH(int, col);
         vb::FlexGrid g;
         fillSample(g);
-        QCOMPARE(grid::findRow(g, text, from, forward), found);
+        int at = -1;
+        QCOMPARE(grid::findRow(g, text, from, forward, &at), found);
+        QCOMPARE(at, col);
     }
 
     void findWindow_movesGridSaysNotFoundClosesWithMain()

@@ -35,11 +35,10 @@ struct Canvas
         p.setRenderHint(QPainter::Antialiasing);
         p.setTransform(m_transform);
     }
-    QPixmap finish(qreal dpr)
+    QImage finish(qreal dpr)
     {
-        QPixmap pixmap = QPixmap::fromImage(std::move(image));
-        pixmap.setDevicePixelRatio(dpr);
-        return pixmap;
+        image.setDevicePixelRatio(dpr);
+        return std::move(image);
     }
 
 private:
@@ -47,7 +46,7 @@ private:
 };
 } // namespace
 
-QPixmap splashPicture(QSize size, qreal dpr, QRect visible)
+QImage drawSplashPicture(QSize size, qreal dpr, QRect visible)
 {
     Canvas canvas(kSplashDesign, size, dpr, visible, QColor(128, 128, 128));
     const QRectF shown = canvas.designVisible.adjusted(-20, -20, 20, 20); // pens reach this far
@@ -80,13 +79,8 @@ QPixmap splashPicture(QSize size, qreal dpr, QRect visible)
     return canvas.finish(dpr);
 }
 
-QPixmap mainBackdrop(QSize size, qreal dpr)
+QImage drawMainBackdrop(QSize size, qreal dpr)
 {
-    static QSize drawnSize;
-    static qreal drawnDpr = 0;
-    static QPixmap drawn;
-    if (!drawn.isNull() && drawnSize == size && drawnDpr == dpr)
-        return drawn;
     Canvas canvas(kBackdropDesign, size, dpr, QRect(), QColor(226, 226, 226));
     QPainter p;
     canvas.begin(p);
@@ -107,49 +101,7 @@ QPixmap mainBackdrop(QSize size, qreal dpr)
         p.drawPath(bottom);
     }
     p.end();
-    drawn = canvas.finish(dpr);
-    drawnSize = size;
-    drawnDpr = dpr;
-    return drawn;
-}
-
-namespace {
-QPixmap iconImage(int size)
-{
-    QImage image(size, size, QImage::Format_ARGB32);
-    image.fill(QColor(0, 0, 255));
-    QPainter p(&image);
-    const double s = size / 32.0;
-    p.fillRect(QRectF(0, 0, size, size), QColor(0, 0, 255));
-    p.setBrush(QColor(255, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(24 * s, 7 * s), 4.5 * s, 4.5 * s);
-    QPolygonF slope;
-    slope << QPointF(0, 14 * s) << QPointF(size, 30 * s) << QPointF(size, size) << QPointF(0, size);
-    p.setBrush(QColor(255, 255, 255));
-    p.drawPolygon(slope);
-    p.setPen(QPen(QColor(0, 0, 0), std::max(1.0, 1.5 * s)));
-    p.setBrush(QColor(255, 0, 0));
-    p.drawEllipse(QPointF(12 * s, 13 * s), 2 * s, 2 * s);
-    p.drawLine(QPointF(12 * s, 15 * s), QPointF(14 * s, 21 * s));
-    p.drawLine(QPointF(14 * s, 21 * s), QPointF(11 * s, 25 * s));
-    p.drawLine(QPointF(14 * s, 21 * s), QPointF(17 * s, 24 * s));
-    p.drawLine(QPointF(7 * s, 22 * s), QPointF(21 * s, 27 * s));
-    return QPixmap::fromImage(image);
-}
-} // namespace
-
-QIcon mainIcon()
-{
-    // The design's 32 and 16 pixels, and their doubles and 1.5-fold for
-    // dense screens, each drawn at its own size rather than scaled.
-    static const QIcon icon = [] {
-        QIcon drawn;
-        for (int size : {16, 24, 32, 48, 64})
-            drawn.addPixmap(iconImage(size));
-        return drawn;
-    }();
-    return icon;
+    return canvas.finish(dpr);
 }
 
 } // namespace artwork

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QRect>
 #include <QSize>
@@ -19,4 +20,10 @@ QPixmap splashPicture(QSize size, qreal dpr, QRect visible = QRect());
 // Drawn once per size and ratio in a run; copies share it.
 QPixmap mainBackdrop(QSize size, qreal dpr);
 QIcon mainIcon(); // 16 to 64 pixels: a figure on a snowy slope, blue sky, yellow sun
+
+// The drawing itself, with no window system needed: what the two above show
+// where the build has not already drawn that size and ratio (the build draws
+// the common one, 96 dots per inch at ratio 1, with mealwise-artwork).
+QImage drawSplashPicture(QSize size, qreal dpr, QRect visible);
+QImage drawMainBackdrop(QSize size, qreal dpr);
 } // namespace artwork

@@ -1,4 +1,5 @@
 // Start-up, the main window's grid, its layout and its placement between runs.
+#include "app/artwork.h"
 #include "app/frmmain.h"
 #include "app/frmfind.h"
 #include "entry/frmrecords.h"
@@ -238,6 +239,33 @@ private slots:
         d.insertDay({{QStringLiteral("OVERALL SCORE"), 7}});
         w.Form_Activate();
         QCOMPARE(g->Rows(), 3);
+    }
+
+    void pictures_sharpAtRatioAndAsDrawnWhereTheBuildDrewThem_data()
+    {
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<double>("dpr");
+        // The build draws ratio 1 at 15 twips to the pixel; the rest now.
+        QTest::newRow("splash, ratio 1") << true << 1.0;
+        QTest::newRow("backdrop, ratio 1") << false << 1.0;
+        QTest::newRow("splash, ratio 1.5") << true << 1.5;
+        QTest::newRow("backdrop, ratio 2") << false << 2.0;
+    }
+    void pictures_sharpAtRatioAndAsDrawnWhereTheBuildDrewThem()
+    {
+        QFETCH(bool, splash);
+        QFETCH(double, dpr);
+        const QSize size = splash ? QSize(693, 577) : QSize(737, 423);
+        const QRect shown = splash ? QRect(0, 0, 492, 306) : QRect(QPoint(0, 0), size);
+        const QPixmap pixmap = splash ? artwork::splashPicture(size, dpr, shown) : artwork::mainBackdrop(size, dpr);
+        QCOMPARE(pixmap.devicePixelRatio(), dpr);
+        QCOMPARE(pixmap.size(), (QSizeF(shown.size()) * dpr).toSize());
+        QImage drawn = splash ? artwork::drawSplashPicture(size, dpr, shown) : artwork::drawMainBackdrop(size, dpr);
+        QImage got = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+        drawn = drawn.convertToFormat(QImage::Format_RGB32);
+        got.setDevicePixelRatio(1);
+        drawn.setDevicePixelRatio(1);
+        QVERIFY(got == drawn);
     }
 
     void refresh_readsAgainKeepingPicks_data()

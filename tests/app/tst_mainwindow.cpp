@@ -321,6 +321,29 @@ private slots:
         QCOMPARE(inView, shown);
     }
 
+    void refresh_diaryGone_saysSoWithoutBusyCursorGridEmpty()
+    {
+        TempHome home;
+        TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}});
+        frmMain w;
+        w.load();
+        w.cmdFilter->click();
+        QVERIFY(QFile::remove(d.path()));
+        QStringList seen;
+        const vb::MsgBoxSink previous = vb::setMsgBoxSink([&](const QString &text, QWidget *) {
+            seen << text + (QApplication::overrideCursor() ? QStringLiteral(" [busy]") : QString());
+        });
+        w.mnuViewRefresh_Click();
+        vb::setMsgBoxSink(previous);
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().contains(QStringLiteral("does not exist")) && !seen.first().endsWith(QStringLiteral("[busy]")),
+                 qPrintable(seen.first()));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(w.MSFlexGrid1->Rows(), 1);
+        QCOMPARE(w.cmdFilter->text(), QStringLiteral("Show filters"));
+    }
+
     void refresh_keepsTopAndSelectedDay()
     {
         TempHome home;

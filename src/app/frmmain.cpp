@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 #include <exception>
 
@@ -436,7 +437,9 @@ void frmMain::mnuViewRefresh_Click()
 {
     vb::BusyCursor busy;
     vb::FlexGrid &grid = *MSFlexGrid1;
-    const std::optional<qint64> topDay = grid.RowKey(grid.TopRow());
+    // A list scrolled to its very top stays there, so a new best day shows.
+    const bool atTop = grid.verticalScrollBar()->value() == 0;
+    const std::optional<qint64> topDay = atTop ? std::nullopt : grid.RowKey(grid.TopRow());
     const std::optional<qint64> selectedDay = grid.RowKey(grid.RowSel());
     const int col = grid.Col();
     // Each shown list's pick, by the column's name, "*" left out.

@@ -4,6 +4,7 @@
 #include "app/autobackup.h"
 #include "app/frmabout.h"
 #include "app/frmguide.h"
+#include "app/frmfind.h"
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
@@ -11,6 +12,7 @@
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
+#include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/forms.h"
@@ -25,10 +27,12 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QScrollBar>
 
 #include <exception>
 
@@ -87,6 +91,21 @@ void frmMain::buildMenus()
     mnuDatafrmrecords = mnuData->addAction(QStringLiteral("Records"));
     mnuDatafrmrecords->setObjectName(QStringLiteral("mnuDatafrmrecords"));
     connect(mnuDatafrmrecords, &QAction::triggered, this, &frmMain::mnuDatafrmrecords_Click);
+    mnuDataNewLike = mnuData->addAction(QStringLiteral("&New day like this one"));
+    mnuDataNewLike->setObjectName(QStringLiteral("mnuDataNewLike"));
+    connect(mnuDataNewLike, &QAction::triggered, this, &frmMain::mnuDataNewLike_Click);
+
+    // The program's only shortcut keys belong to these two items.
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewRefresh = mnuView->addAction(QStringLiteral("&Refresh ranking"));
+    mnuViewRefresh->setObjectName(QStringLiteral("mnuViewRefresh"));
+    mnuViewRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(mnuViewRefresh, &QAction::triggered, this, &frmMain::mnuViewRefresh_Click);
+    mnuViewFind = mnuView->addAction(QStringLiteral("&Find\u2026"));
+    mnuViewFind->setObjectName(QStringLiteral("mnuViewFind"));
+    mnuViewFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(mnuViewFind, &QAction::triggered, this, &frmMain::mnuViewFind_Click);
 
     // Help is the last menu, as on every desktop.
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -112,8 +131,9 @@ void frmMain::buildControls()
     Image1 = new QLabel(clientArea);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(vb::twipsRect(0, 0, 11055, 6345));
-    Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap::fromImage(artwork::mainBackdrop()));
+    // Drawn stretched to the control at the screen's pixel ratio: shown as it is.
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(artwork::mainBackdrop(Image1->size(), devicePixelRatioF()));
 
     Label1 = new QLabel(clientArea);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -249,20 +269,19 @@ void frmMain::Form_Load()
     m_filters->StandardRowHeight = StandardRowHeight;
 }
 
-void frmMain::fillFromData2()
+bool frmMain::fillFromData2()
 {
-    diary::RecordSourceRows result;
-    {
-        const vb::WaitCursor wait; // opening may wait for another program's lock
-        result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
-    }
+    vb::BusyCursor busy; // opening may wait for another program's lock
+    diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
     if (!result.error.isEmpty()) {
         // The grid keeps its header row and no diary rows.
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());
+        busy.release();
         vb::MsgBox(result.error, this);
-        return;
+        return false;
     }
     MSFlexGrid1->fill(std::move(result.cells), int(result.header.size()), result.keys);
+    return true;
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -470,9 +489,122 @@ void frmMain::mnuDatafood_Click()
 
 void frmMain::mnuDatafrmrecords_Click()
 {
-    // The new window reads the grid's RowSel while it loads.
+    // The new window reads the grid's RowSel while it loads, and every day
+    // of the diary: a moment on a big one.
+    vb::BusyCursor busy;
     auto *window = new frmrecords(MSFlexGrid1, m_databasePath);
+    window->setTodayProvider(m_today);
     window->show();
+}
+
+void frmMain::mnuDataNewLike_Click()
+{
+    const std::optional<qint64> day = MSFlexGrid1->RowKey(MSFlexGrid1->RowSel());
+    if (!day) {
+        vb::MsgBox(tr("Select a day in the list first, then choose New day like this one."), this);
+        return;
+    }
+    vb::BusyCursor busy;
+    auto *window = new frmrecords(MSFlexGrid1, m_databasePath);
+    window->setTodayProvider(m_today);
+    window->show();
+    busy.release();
+    if (!window->addDayLike(*day))
+        window->close();
+}
+
+void frmMain::mnuViewRefresh_Click()
+{
+    vb::BusyCursor busy;
+    vb::FlexGrid &grid = *MSFlexGrid1;
+    // A list scrolled to its very top stays there, so a new best day shows.
+    const bool atTop = grid.verticalScrollBar()->value() == 0;
+    const std::optional<qint64> topDay = atTop ? std::nullopt : grid.RowKey(grid.TopRow());
+    const std::optional<qint64> selectedDay = grid.RowKey(grid.RowSel());
+    const int col = grid.Col();
+    // Each shown list's pick, by the column's name, "*" left out.
+    const bool filtersShown = m_filters->FiltersShown;
+    std::vector<std::pair<QString, QString>> picks;
+    if (filtersShown) {
+        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
+            const QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
+            if (list && list->currentIndex() > 0)
+                picks.emplace_back(grid.TextMatrix(0, c), list->currentText());
+        }
+        m_filters->cmdFilter_Click();
+    }
+
+    busy.release(); // a failed read is reported without the busy cursor
+    if (!fillFromData2())
+        return;
+    vb::BusyCursor fitting;
+    Form_Activate();
+
+    if (filtersShown) {
+        m_filters->cmdFilter_Click();
+        bool picked = false;
+        for (const auto &[name, text] : picks) {
+            for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
+                QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
+                if (!list || grid.TextMatrix(0, c) != name)
+                    continue;
+                // The very text first; a list holds one form of each value.
+                int item = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                if (item <= 0)
+                    item = list->findText(text, Qt::MatchFixedString);
+                if (item > 0) {
+                    list->setCurrentIndex(item);
+                    picked = true;
+                }
+            }
+        }
+        if (picked)
+            m_filters->ApplyFilters(grid);
+    }
+
+    auto rowOf = [&grid](std::optional<qint64> day) {
+        if (day) {
+            for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
+                if (grid.RowKey(r) == day)
+                    return r;
+        }
+        return -1;
+    };
+    if (const int r = rowOf(selectedDay); r >= 0) {
+        grid.setRow(r);
+        grid.setCol(col);
+    }
+    if (const int r = rowOf(topDay); r >= 0)
+        grid.setTopRow(r);
+}
+
+frmFind *frmMain::findWindow() const
+{
+    return m_find.data();
+}
+
+void frmMain::mnuViewFind_Click()
+{
+    if (!m_find) {
+        m_find = new frmFind(MSFlexGrid1);
+        // Beside the main window's lower right corner, on the screen, so the
+        // grid's rows stay in view.
+        m_find->adjustSize();
+        const QRect outer = frameGeometry();
+        QRect r(QPoint(outer.right() - m_find->width(), outer.bottom() + 8), m_find->size());
+        if (const QScreen *s = screen()) {
+            const QRect area = s->availableGeometry();
+            r.moveBottom(std::min(r.bottom(), area.bottom() - 30));
+            r.moveRight(std::min(r.right(), area.right()));
+            r.moveLeft(std::max(r.left(), area.left()));
+        }
+        m_find->move(r.topLeft());
+    }
+    m_find->show();
+    m_find->raise();
+    m_find->activateWindow();
+    m_find->txtFind->setFocus();
+    m_find->txtFind->selectAll();
 }
 
 void frmMain::mnuFileExit_Click()

@@ -3,9 +3,12 @@
 #include "platform/textmeasure.h"
 
 #include <QColor>
+#include <QDate>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -14,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class ColumnFilters;
+class frmFind;
 
 namespace vb {
 class FlexGrid;
@@ -63,6 +67,10 @@ public:
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelpGuide = nullptr;
     QAction *mnuHelpAbout = nullptr;
+    QAction *mnuDataNewLike = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuViewRefresh = nullptr;
+    QAction *mnuViewFind = nullptr;
     QWidget *clientArea = nullptr;
 
     // Values taken at load for the column filters.
@@ -105,6 +113,20 @@ public:
     // Fills the grid from the ranking query again (after a restore or an import).
     void readRankingAgain();
     QString databasePath() const { return m_databasePath; }
+    // Reads the ranking again into the grid. Shown filters are built again,
+    // each keeping its pick where that value still occurs; the day at the
+    // top, and the day selected, stay where they still exist.
+    void mnuViewRefresh_Click();
+    // The find window, made on first use and raised after.
+    void mnuViewFind_Click();
+    frmFind *findWindow() const;
+    // A daily record window on a new day with the meals, snacks, drinks and
+    // medications of the day selected in the grid, dated today.
+    void mnuDataNewLike_Click();
+
+    // Where the window and the record windows it opens learn today's date;
+    // the clock unless a caller says otherwise.
+    void setTodayProvider(std::function<QDate()> today) { m_today = std::move(today); }
 
     // Grid formatting, in the window's font (see grid/gridformat.h).
     void FG_AlternateRowColors(vb::FlexGrid &FG, QColor lColor1, QColor lcolor2, int lFirstRow, int lLastRow,
@@ -129,7 +151,7 @@ private:
     void buildControls();
     void buildMenus();
     void buildKeepingMenu();
-    void fillFromData2();
+    bool fillFromData2();
     void applyPlacement();
     void adoptFrame();
     QMargins frameMargins() const;
@@ -148,4 +170,6 @@ private:
     QRect m_requestedOuter; // twips, as applied from the store
     QPointer<QWidget> m_guide; // one guide and one About box, raised when asked again
     QPointer<QWidget> m_about;
+    QPointer<frmFind> m_find;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 };

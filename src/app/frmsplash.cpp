@@ -57,8 +57,11 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
     Image1 = new QLabel(fraMainFrame);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(vb::twipsRect(0, 0, 10395, 8655));
-    Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap::fromImage(artwork::splashPicture()));
+    // Drawn stretched to the control at the screen's pixel ratio, and only
+    // the part the frame shows.
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(artwork::splashPicture(Image1->size(), devicePixelRatioF(),
+                                             QRect(QPoint(0, 0), fraMainFrame->size()) & Image1->rect()));
 
     Label1 = makeLabel(fraMainFrame, "Label1", 1680, 600, 3855, 735, vb::designFont(QStringLiteral("MS Sans Serif"), 24, true),
                        QColor(64, 64, 64));

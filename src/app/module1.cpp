@@ -13,6 +13,15 @@
 
 frmMain *gMainWindow = nullptr;
 
+namespace {
+qint64 g_splashWaitNs = 0;
+}
+
+qint64 splashExposureWaitNs()
+{
+    return g_splashWaitNs;
+}
+
 void Main()
 {
     frmSplash *splash = frmSplash::instance();

@@ -37,13 +37,14 @@ void BoundEntryWindow::trapped(const QString &description)
     vb::MsgBox(description, this);
 }
 
-QLabel *BoundEntryWindow::makeBackdrop(const QRect &twips, const QImage &picture)
+QLabel *BoundEntryWindow::makeBackdrop(const QRect &twips, QPixmap (*draw)(QSize size, qreal dpr))
 {
     auto *image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
     image->setGeometry(vb::twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-    image->setScaledContents(true);
-    image->setPixmap(QPixmap::fromImage(picture));
+    // Drawn at the control's size, so it is shown as it is, never scaled.
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    image->setPixmap(draw(image->size(), devicePixelRatioF()));
     return image;
 }
 

@@ -45,8 +45,9 @@ protected:
     void trapped(const QString &description);
     // Fixed client size in pixels, frame without minimise or maximise box.
     void setFixedClientSize(const QSize &size);
-    // The window's picture, "Image1", stretched over `twips`.
-    QLabel *makeBackdrop(const QRect &twips, const QImage &picture);
+    // The window's picture, "Image1", over `twips`: `draw` makes it at the
+    // control's size in device-independent pixels and the device pixel ratio.
+    QLabel *makeBackdrop(const QRect &twips, QPixmap (*draw)(QSize size, qreal dpr));
 
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

@@ -7,12 +7,30 @@
 
 namespace entryartwork {
 
-QImage recordsBackground()
+namespace {
+// An image of `size` at `dpr` with the painter in the coordinates of a
+// `design`-sized picture stretched over it.
+QImage canvas(QSize design, QSize size, qreal dpr, QPainter &p)
 {
-    QImage image(677, 537, QImage::Format_RGB32);
-    image.fill(QColor(192, 192, 192));
-    QPainter p(&image);
+    QImage image((QSizeF(size) * dpr).toSize(), QImage::Format_RGB32);
+    p.begin(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(dpr * size.width() / design.width(), dpr * size.height() / design.height());
+    return image;
+}
+QPixmap finish(QImage &&image, qreal dpr)
+{
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(dpr);
+    return pixmap;
+}
+} // namespace
+
+QPixmap recordsBackground(QSize size, qreal dpr)
+{
+    QPainter p;
+    QImage image = canvas(QSize(677, 537), size, dpr, p);
+    image.fill(QColor(192, 192, 192));
     // Broad sweeping bands from the left edge to the bottom right, each in
     // three strokes: blue, green, yellow.
     const QColor colours[] = {QColor(40, 90, 200), QColor(40, 160, 70), QColor(240, 210, 40)};
@@ -28,7 +46,8 @@ QImage recordsBackground()
             p.drawPath(path);
         }
     }
-    return image;
+    p.end();
+    return finish(std::move(image), dpr);
 }
 
 namespace {
@@ -86,27 +105,28 @@ QPixmap island(int size)
 QIcon recordsIcon()
 {
     QIcon icon;
-    icon.addPixmap(sunset(32));
-    icon.addPixmap(sunset(16));
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(sunset(size));
     return icon;
 }
 
-QImage foodBackground()
+QPixmap foodBackground(QSize size, qreal dpr)
 {
-    QImage image(752, 464, QImage::Format_RGB32);
-    QPainter p(&image);
+    QPainter p;
+    QImage image = canvas(QSize(752, 464), size, dpr, p);
     QLinearGradient gradient(0, 0, 752, 464);
     gradient.setColorAt(0.0, QColor(0, 0, 128));
     gradient.setColorAt(1.0, QColor(255, 255, 255));
-    p.fillRect(image.rect(), gradient);
-    return image;
+    p.fillRect(QRectF(0, 0, 752, 464), gradient);
+    p.end();
+    return finish(std::move(image), dpr);
 }
 
 QIcon foodIcon()
 {
     QIcon icon;
-    icon.addPixmap(island(32));
-    icon.addPixmap(island(16));
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(island(size));
     return icon;
 }
 

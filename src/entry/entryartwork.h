@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QIcon>
-#include <QImage>
+#include <QPixmap>
+#include <QSize>
 
-// The entry windows' pictures, drawn in code at their design sizes.
+// The entry windows' pictures, drawn in code. A background is drawn from its
+// design size in pixels stretched to `size` (device-independent pixels, the
+// control it fills) at the device pixel ratio `dpr`: sharp on dense screens,
+// and painted without scaling.
 namespace entryartwork {
-QImage recordsBackground(); // 677 x 537: curved blue, green and yellow stripes on a grey ground
-QIcon recordsIcon();        // 32 and 16 pixels: a sun setting over the sea
-QImage foodBackground();    // 752 x 464: deep blue at the top left shading to white at the bottom right
-QIcon foodIcon();           // 32 and 16 pixels: an island with a palm tree under the sun
+QPixmap recordsBackground(QSize size, qreal dpr); // design 677 x 537: curved blue, green and yellow stripes on grey
+QIcon recordsIcon();                              // 16 to 64 pixels: a sun setting over the sea
+QPixmap foodBackground(QSize size, qreal dpr);    // design 752 x 464: deep blue at the top left shading to white
+QIcon foodIcon();                                 // 16 to 64 pixels: an island with a palm tree under the sun
 } // namespace entryartwork

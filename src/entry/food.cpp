@@ -89,7 +89,7 @@ QString FOOD::noRowMessage() const
 
 void FOOD::buildControls()
 {
-    Image1 = makeBackdrop(QRect(0, 0, 11520, 7320), entryartwork::foodBackground());
+    Image1 = makeBackdrop(QRect(0, 0, 11520, 7320), &entryartwork::foodBackground);
 
     for (int i = 0; i < 4; ++i) {
         const LabelDesign &l = kLabels[i];

@@ -236,7 +236,7 @@ QLabel *frmrecords::lblLabels(int index) const
 
 void frmrecords::buildControls()
 {
-    Image1 = makeBackdrop(QRect(0, 0, 10095, 7695), entryartwork::recordsBackground());
+    Image1 = makeBackdrop(QRect(0, 0, 10095, 7695), &entryartwork::recordsBackground);
 
     Label2 = makeLabel(this, QStringLiteral("Label2"),
                        QStringLiteral("Use this form to keep track of your diet to see how different types of foods "
@@ -356,6 +356,38 @@ void frmrecords::setTabOrder()
     };
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
+}
+
+bool frmrecords::addDayLike(qint64 id)
+{
+    static const char *const kCopied[] = {
+        "BREAKFAST",   "LUNCH",       "TEA",         "SNACK1",      "SNACK2",      "SNACK3",      "SNACK4",
+        "BEVERAGE1",   "BEVERAGE2",   "BEVERAGE3",   "BEVERAGE4",   "MEDICATION1", "MEDICATION2", "MEDICATION3",
+        "MEDICATION4", "MEDICATION5", "MEDICATION6", "MEDICATION7", "MEDICATION8", "MEDICATION9",
+    };
+    RowSet *rs = datPrimaryRS->Recordset();
+    const int from = rs->isOpen() ? rs->indexOf(QStringLiteral("ID"), QVariant::fromValue<qlonglong>(id)) : -1;
+    if (from < 0) {
+        trapped(tr("The day selected in the list is no longer in the diary. Refresh the ranking (F5) and select "
+                   "another day."));
+        return false;
+    }
+    std::vector<std::pair<QString, QVariant>> values;
+    for (const char *field : kCopied) {
+        const QString name = QLatin1String(field);
+        values.emplace_back(name, rs->value(from, rs->fieldIndex(name)));
+    }
+    if (!rs->AddNew()) {
+        trapped(rs->lastError());
+        return false;
+    }
+    for (const auto &[name, value] : values) {
+        if (!value.isNull() && !value.toString().isEmpty())
+            rs->setField(name, value);
+    }
+    rs->setField(QStringLiteral("DATE"), diary::showDate(m_today()));
+    datPrimaryRS->showCurrentRow();
+    return true;
 }
 
 void frmrecords::Form_Load()

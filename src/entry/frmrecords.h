@@ -57,6 +57,12 @@ public:
 
     void Form_Load();
 
+    // Adds a day whose meals, snacks, beverages and medications are those of
+    // the day with this ID, dated today, with no score, BMs or comments, and
+    // makes it current. It is written as a day added with Add is: by Update,
+    // a move or closing. False, with the reason shown, when the day is gone.
+    bool addDayLike(qint64 id);
+
     // Where the window learns today's date: typed two-digit years are read in
     // the hundred years around it. The clock unless a caller says otherwise.
     void setTodayProvider(std::function<QDate()> today) { m_today = std::move(today); }

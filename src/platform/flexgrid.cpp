@@ -5,6 +5,8 @@
 #include "platform/twips.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -929,6 +931,11 @@ void FlexGrid::keyPressEvent(QKeyEvent *event)
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        if (QClipboard *clipboard = QGuiApplication::clipboard())
+            clipboard->setText(selectionText());
+        return;
+    }
     const int firstRow = std::min(m_fixedRows, m_rows - 1);
     const int firstCol = std::min(m_fixedCols, m_cols - 1);
     int row = std::max(m_row, firstRow);
@@ -975,6 +982,38 @@ void FlexGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     setCurrent(row, col, row, col, true);
+}
+
+void FlexGrid::goToCell(int row, int col)
+{
+    if (row < 0 || row >= m_rows || col < 0 || col >= m_cols)
+        return;
+    setCurrent(row, col, row, col, true);
+}
+
+QString FlexGrid::selectionText() const
+{
+    if (m_rows == 0 || m_cols == 0)
+        return {};
+    const int top = std::min(m_row, m_rowSel);
+    const int bottom = std::max(m_row, m_rowSel);
+    const int left = m_selectionMode == 1 ? 0 : std::min(m_col, m_colSel);
+    const int right = m_selectionMode == 1 ? m_cols - 1 : std::max(m_col, m_colSel);
+    QStringList lines;
+    for (int r = top; r <= bottom; ++r) {
+        if (m_rowHeights[size_t(r)] <= 0)
+            continue;
+        QStringList cells;
+        for (int c = left; c <= right; ++c) {
+            QString text = m_text[size_t(index(r, c))];
+            if (text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
+                || text.contains(QLatin1Char('"')))
+                text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+            cells << text;
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void FlexGrid::ensureVisible(int row, int col)

@@ -126,6 +126,14 @@ public:
     // The hidden key of a row: the diary day it shows, if it has one.
     std::optional<qint64> RowKey(int row) const;
 
+    // Makes (row, col) current, ends the selection there and scrolls it into
+    // view, as the keyboard does.
+    void goToCell(int row, int col);
+    // The selected cells as tab-separated text, one line per row shown (rows
+    // of height 0 are left out); what Ctrl+C copies. A cell holding a tab, a
+    // line break or a quote is quoted, its quotes doubled.
+    QString selectionText() const;
+
     // Height in twips that a new row gets: one line of the grid's font and a margin.
     int standardRowHeight() const;
 

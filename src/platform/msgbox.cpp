@@ -1,5 +1,6 @@
 #include "platform/msgbox.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace vb {
@@ -15,7 +16,13 @@ void showModal(const QString &text, QWidget *parent)
 {
     QMessageBox box(QMessageBox::NoIcon, QLatin1String(kProgramTitle), text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
+    // A message met while the busy cursor shows is answered with the pointer.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
     box.exec();
+    if (busy && QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
 }
 } // namespace
 

@@ -1,5 +1,9 @@
 // Start-up, the main window's grid, its layout and its placement between runs.
+#include "app/artwork.h"
 #include "app/frmmain.h"
+#include "app/frmfind.h"
+#include "entry/frmrecords.h"
+#include "grid/columnfilters.h"
 #include "app/frmsplash.h"
 #include "app/module1.h"
 #include "app/placement.h"
@@ -16,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -325,6 +330,204 @@ private slots:
         d.insertDay({{QStringLiteral("OVERALL SCORE"), 7}});
         w.Form_Activate();
         QCOMPARE(g->Rows(), 3);
+    }
+
+    void pictures_sharpAtRatioAndAsDrawnWhereTheBuildDrewThem_data()
+    {
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<double>("dpr");
+        // The build draws ratio 1 at 15 twips to the pixel; the rest now.
+        QTest::newRow("splash, ratio 1") << true << 1.0;
+        QTest::newRow("backdrop, ratio 1") << false << 1.0;
+        QTest::newRow("splash, ratio 1.5") << true << 1.5;
+        QTest::newRow("backdrop, ratio 2") << false << 2.0;
+    }
+    void pictures_sharpAtRatioAndAsDrawnWhereTheBuildDrewThem()
+    {
+        QFETCH(bool, splash);
+        QFETCH(double, dpr);
+        const QSize size = splash ? QSize(693, 577) : QSize(737, 423);
+        const QRect shown = splash ? QRect(0, 0, 492, 306) : QRect(QPoint(0, 0), size);
+        const QPixmap pixmap = splash ? artwork::splashPicture(size, dpr, shown) : artwork::mainBackdrop(size, dpr);
+        QCOMPARE(pixmap.devicePixelRatio(), dpr);
+        QCOMPARE(pixmap.size(), (QSizeF(shown.size()) * dpr).toSize());
+        QImage drawn = splash ? artwork::drawSplashPicture(size, dpr, shown) : artwork::drawMainBackdrop(size, dpr);
+        QImage got = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+        drawn = drawn.convertToFormat(QImage::Format_RGB32);
+        got.setDevicePixelRatio(1);
+        drawn.setDevicePixelRatio(1);
+        QVERIFY(got == drawn);
+    }
+
+    void refresh_readsAgainKeepingPicks_data()
+    {
+        QTest::addColumn<QString>("pick");     // a BREAKFAST to pick before; empty: filters hidden
+        QTest::addColumn<QString>("change");   // what another window writes meanwhile
+        QTest::addColumn<QString>("expected"); // the list's pick afterwards
+        QTest::addColumn<QStringList>("shown"); // BREAKFAST of the rows in view, best first
+        QTest::newRow("day added, no filters")
+            << QString() << QStringLiteral("INSERT INTO records ([OVERALL SCORE], BREAKFAST) VALUES (8, 'PORRIDGE')")
+            << QString() << QStringList{QStringLiteral("EGGS"), QStringLiteral("PORRIDGE"), QStringLiteral("TOAST"), QStringLiteral("EGGS")};
+        QTest::newRow("pick kept, a new day it matches shows")
+            << QStringLiteral("EGGS") << QStringLiteral("INSERT INTO records ([OVERALL SCORE], BREAKFAST) VALUES (8, 'EGGS')")
+            << QStringLiteral("EGGS") << QStringList{QStringLiteral("EGGS"), QStringLiteral("EGGS"), QStringLiteral("EGGS")};
+        QTest::newRow("pick gone: any value")
+            << QStringLiteral("TOAST") << QStringLiteral("UPDATE records SET BREAKFAST = 'BAGEL' WHERE BREAKFAST = 'TOAST'")
+            << QStringLiteral("*") << QStringList{QStringLiteral("EGGS"), QStringLiteral("BAGEL"), QStringLiteral("EGGS")};
+        QTest::newRow("pick kept in the form now listed")
+            << QStringLiteral("EGGS") << QStringLiteral("UPDATE records SET BREAKFAST = 'Eggs' WHERE [OVERALL SCORE] = 9")
+            << QStringLiteral("Eggs") << QStringList{QStringLiteral("Eggs"), QStringLiteral("EGGS")};
+    }
+    void refresh_readsAgainKeepingPicks()
+    {
+        QFETCH(QString, pick);
+        QFETCH(QString, change);
+        QFETCH(QString, expected);
+        QFETCH(QStringList, shown);
+        TempHome home;
+        TempDiary d(true);
+        for (const auto &[score, breakfast] : {std::pair{9, "EGGS"}, {7, "TOAST"}, {5, "EGGS"}})
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), QLatin1String(breakfast)}});
+        MessageLog log;
+        frmMain w;
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ColumnFilters *f = w.filters();
+        if (!pick.isEmpty()) {
+            w.cmdFilter->click();
+            f->setListIndex(3, f->cmbFilter.at(3)->findText(pick));
+        }
+        QVERIFY(d.exec(change));
+        QCOMPARE(w.mnuViewRefresh->shortcut(), QKeySequence(Qt::Key_F5));
+        w.mnuViewRefresh->trigger();
+        QVERIFY(log.messages.isEmpty());
+        QCOMPARE(f->FiltersShown, !pick.isEmpty());
+        if (!pick.isEmpty())
+            QCOMPARE(f->cmbFilter.at(3)->currentText(), expected);
+        QStringList inView;
+        for (int r = 1; r < w.MSFlexGrid1->Rows(); ++r)
+            if (w.MSFlexGrid1->RowHeight(r) > 0)
+                inView << w.MSFlexGrid1->TextMatrix(r, 3);
+        QCOMPARE(inView, shown);
+    }
+
+    void refresh_diaryGone_saysSoWithoutBusyCursorGridEmpty()
+    {
+        TempHome home;
+        TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}});
+        frmMain w;
+        w.load();
+        w.cmdFilter->click();
+        QVERIFY(QFile::remove(d.path()));
+        QStringList seen;
+        const vb::MsgBoxSink previous = vb::setMsgBoxSink([&](const QString &text, QWidget *) {
+            seen << text + (QApplication::overrideCursor() ? QStringLiteral(" [busy]") : QString());
+        });
+        w.mnuViewRefresh_Click();
+        vb::setMsgBoxSink(previous);
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().contains(QStringLiteral("does not exist")) && !seen.first().endsWith(QStringLiteral("[busy]")),
+                 qPrintable(seen.first()));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(w.MSFlexGrid1->Rows(), 1);
+        QCOMPARE(w.cmdFilter->text(), QStringLiteral("Show filters"));
+    }
+
+    void refresh_keepsTopAndSelectedDay()
+    {
+        TempHome home;
+        TempDiary d(true);
+        for (int i = 0; i < 80; ++i)
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5}, {QStringLiteral("DATE"), QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate)}});
+        frmMain w;
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        vb::FlexGrid *g = w.MSFlexGrid1;
+        // At the very top the list stays at the top: the new best day shows.
+        const qint64 best = d.insertDay({{QStringLiteral("OVERALL SCORE"), 9}});
+        w.mnuViewRefresh_Click();
+        QCOMPARE(g->RowKey(g->TopRow()), std::optional<qint64>(best));
+        g->setTopRow(40);
+        g->setRow(45);
+        const std::optional<qint64> top = g->RowKey(g->TopRow());
+        const std::optional<qint64> selected = g->RowKey(45);
+        QVERIFY(top && g->TopRow() > 30);
+        // A better day ranks first and moves every other day down one row.
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}});
+        w.mnuViewRefresh_Click();
+        QCOMPARE(g->Rows(), 83);
+        QCOMPARE(g->RowKey(g->TopRow()), top);
+        QCOMPARE(g->RowKey(g->RowSel()), selected);
+    }
+
+    void newDayLike_copiesMealsDatedTodayWrittenOnUpdate_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("source");
+        QTest::addColumn<QVariant>("written");
+        const QVariant none;
+        QTest::newRow("breakfast") << QStringLiteral("BREAKFAST") << QVariant(QStringLiteral("OATS")) << QVariant(QStringLiteral("OATS"));
+        QTest::newRow("tea") << QStringLiteral("TEA") << QVariant(QStringLiteral("FISH")) << QVariant(QStringLiteral("FISH"));
+        QTest::newRow("snack 4") << QStringLiteral("SNACK4") << QVariant(QStringLiteral("NUTS")) << QVariant(QStringLiteral("NUTS"));
+        QTest::newRow("beverage 3") << QStringLiteral("BEVERAGE3") << QVariant(QStringLiteral("MILK")) << QVariant(QStringLiteral("MILK"));
+        QTest::newRow("medication 9") << QStringLiteral("MEDICATION9") << QVariant(QStringLiteral("IMODIUM")) << QVariant(QStringLiteral("IMODIUM"));
+        QTest::newRow("score not copied") << QStringLiteral("OVERALL SCORE") << QVariant(8) << none;
+        QTest::newRow("BMs not copied") << QStringLiteral("BMs") << QVariant(2) << none;
+        QTest::newRow("comments not copied") << QStringLiteral("COMMENTS") << QVariant(QStringLiteral("tired")) << none;
+        QTest::newRow("today's date") << QStringLiteral("DATE") << QVariant(QStringLiteral("2026-05-06")) << QVariant(QStringLiteral("2031-02-03"));
+    }
+    void newDayLike_copiesMealsDatedTodayWrittenOnUpdate()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, source);
+        QFETCH(QVariant, written);
+        TempHome home;
+        TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}, {QStringLiteral("BREAKFAST"), QStringLiteral("OTHER")}});
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 1}, {QStringLiteral("TEA"), QStringLiteral("OTHER")}});
+        const qint64 id = d.insertDay({{QStringLiteral("OVERALL SCORE"), 9}, {field, source}});
+        MessageLog log;
+        frmMain w;
+        w.setTodayProvider([] { return QDate(2031, 2, 3); });
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.MSFlexGrid1->RowKey(2), std::optional<qint64>(id)); // second by rank, third in the table
+        w.MSFlexGrid1->setRow(2);
+        QCOMPARE(w.mnuData->actions().last(), w.mnuDataNewLike);
+        w.mnuDataNewLike->trigger();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        auto *window = qobject_cast<frmrecords *>(vb::Forms::list().last());
+        QVERIFY(window);
+        QCOMPARE(qobject_cast<QLineEdit *>(window->txtFields(7))->text(), QStringLiteral("03/02/31"));
+        // Nothing is written until Update.
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 3);
+        window->cmdUpdate->click();
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 4);
+        const QVariant stored = d.scalar(QStringLiteral("SELECT [%1] FROM records WHERE ID = (SELECT max(ID) FROM records)").arg(field));
+        QCOMPARE(stored.isNull(), written.isNull());
+        if (!written.isNull())
+            QCOMPARE(stored.toString(), written.toString());
+        window->close();
+    }
+
+    void newDayLike_withNoDaySelected_saysSoOpensNothing()
+    {
+        TempHome home;
+        TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}});
+        MessageLog log;
+        frmMain w;
+        w.load();
+        w.MSFlexGrid1->setRow(0);
+        const int before = vb::Forms::count();
+        w.mnuDataNewLike_Click();
+        QCOMPARE(vb::Forms::count(), before);
+        QVERIFY(log.last().contains(QStringLiteral("Select a day")));
     }
 
     void badDiary_oneClearMessageNoRowsNothingCreated_data()

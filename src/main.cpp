@@ -1,8 +1,11 @@
 #include "app/module1.h"
 #include "app/processenv.h"
 #include "app/sessionend.h"
+#include "data/diarynames.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +14,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("MEALWISE"));
     QApplication::setOrganizationName(QStringLiteral("MEALWISE"));
     QApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
+    if (const QString problem = diary::databasePathProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "MEALWISE: %s\n", qPrintable(problem));
+        return 1;
+    }
     installSessionEndHandlers();
     Main();
     return application.exec();

@@ -1,6 +1,7 @@
 #include "platform/flexgrid.h"
 
 #include "platform/fonts.h"
+#include "platform/textmeasure.h"
 #include "platform/twips.h"
 
 #include <QKeyEvent>
@@ -793,7 +794,7 @@ void FlexGrid::paintEvent(QPaintEvent *)
                 p.setPen(fore);
                 p.setFont(m_fontIdx[i] < 0 ? font() : cellFont(r, c));
                 p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0),
-                           Qt::AlignLeft | Qt::AlignVCenter, text);
+                           Qt::AlignLeft | Qt::AlignVCenter, withDrawnLineBreaks(text));
             }
             if (m_focusRect != 0 && hasFocus() && r == m_row && c == m_col) {
                 p.setPen(QPen(fore, 1, Qt::DotLine));

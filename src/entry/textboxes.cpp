@@ -18,6 +18,9 @@ MultiLineTextBox::MultiLineTextBox(QWidget *parent) : QPlainTextEdit(parent)
 
 namespace {
 
+// Longer than any word a user types; a run past it is broken anywhere.
+constexpr qsizetype kLongestWord = 1000;
+
 bool isBlockBreak(QChar c)
 {
     return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
@@ -31,7 +34,23 @@ void MultiLineTextBox::setText(const QString &text)
         return;
     m_loaded = true;
     m_storedAt.clear(); // nothing to follow while the document is refilled
-    setPlainText(text);
+    // Looking for a word boundary in a long run without one costs the layout
+    // time that grows with the square of the run (a megabyte: most of a
+    // minute); such a text is broken anywhere instead, as it would be anyway.
+    qsizetype run = 0, longest = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    // The mode changes while the box holds the shorter-lined text, so that
+    // the long run is never laid out at word boundaries, not even for a moment.
+    if (longest > kLongestWord) {
+        setWordWrapMode(QTextOption::WrapAnywhere);
+        setPlainText(text);
+    } else {
+        setPlainText(text);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
     m_stored = text;
     m_shown = document()->toRawText();
     // Pair each shown character with the stored one(s) it came from; the

@@ -20,5 +20,6 @@ int main(int argc, char *argv[])
     }
     installSessionEndHandlers();
     Main();
+    offerKeptChanges(diary::databasePath());
     return application.exec();
 }

@@ -237,7 +237,10 @@ private:
             // the journal goes); the settings file with the
             // lock file and the temporary copy it is written through, and the
             // folders that hold it.
+            // What an end by signal could not write goes to the recovery
+            // file beside the diary.
             return path == diary || path == diary + QStringLiteral("-journal")
+                || path == diary + QStringLiteral(".unsaved.txt")
                 || path == QFileInfo(diary).absolutePath() || path == settings
                 || path == settings + QStringLiteral(".lock")
                 || (path.startsWith(settings + QLatin1Char('.')) && path.size() == settings.size() + 7)

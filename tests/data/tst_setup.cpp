@@ -165,16 +165,28 @@ private slots:
         QCOMPARE(modeOf(folder), 01777);
     }
 
+    void setup_fillsAWholeCycleOfSampleDays()
+    {
+        // Every day the generator makes over its whole cycle, as the diary
+        // itself checks it (a full cycle is what a million days repeat).
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Records.mdb"));
+        const Run r = run(QStringLiteral(MEALWISE_SETUP_BINARY),
+                          {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("50000")},
+                          QProcessEnvironment::systemEnvironment());
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+    }
+
     void sampleDays_fitTheDiaryAcrossTheWholeRange_data()
     {
         QTest::addColumn<int>("daysAgo");
         QTest::addColumn<QString>("date");
-        // 2026-12-09 is 739958 days after 0001-01-01.
+        // 2026-12-09 is 46363 days after 1900-01-01, where sample days begin.
         QTest::newRow("yesterday") << 1 << QStringLiteral("2026-12-08");
         QTest::newRow("a year") << 365 << QStringLiteral("2025-12-09");
-        QTest::newRow("the first of the year 1") << 739958 << QStringLiteral("0001-01-01");
-        QTest::newRow("round again") << 739959 << QStringLiteral("2026-12-08");
-        QTest::newRow("the most the setup takes") << 1000000 << QStringLiteral("1314-12-20");
+        QTest::newRow("the first of 1900") << 46363 << QStringLiteral("1900-01-01");
+        QTest::newRow("round again") << 46364 << QStringLiteral("2026-12-08");
+        QTest::newRow("the most the setup takes") << 1000000 << QStringLiteral("1954-09-21");
     }
     void sampleDays_fitTheDiaryAcrossTheWholeRange()
     {

@@ -2,6 +2,7 @@
 #include "app/module1.h"
 #include "app/processenv.h"
 #include "app/sessionend.h"
+#include "data/diarynames.h"
 
 #include <QApplication>
 
@@ -27,7 +28,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("MEALWISE"));
     QApplication::setOrganizationName(QStringLiteral("MEALWISE"));
     QApplication::setApplicationVersion(QStringLiteral(MEALWISE_VERSION));
+    if (const QString problem = diary::databasePathProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "MEALWISE: %s\n", qPrintable(problem));
+        return 1;
+    }
     installSessionEndHandlers();
     Main();
+    offerKeptChanges(diary::databasePath());
     return application.exec();
 }

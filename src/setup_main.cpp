@@ -1,5 +1,6 @@
 // mealwise-setup: creates a new, empty diary (and, for trying the program out,
 // fills it with sample days). It never overwrites an existing file.
+#include "data/diaryfolder.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -27,7 +29,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Create the diary at FILE instead of ~/MEALWISE/Records.mdb."),
                                         QStringLiteral("FILE"));
     const QCommandLineOption sampleOption(QStringLiteral("sample-days"),
-                                          QStringLiteral("Fill the new diary with N sample days."),
+                                          QStringLiteral("Fill the new diary with N sample days (0 to 1000000), one a day back "
+                                                         "from yesterday."),
                                           QStringLiteral("N"));
     parser.addOption(pathOption);
     parser.addOption(sampleOption);
@@ -45,7 +48,22 @@ int main(int argc, char *argv[])
 
     QTextStream err(stderr);
     QTextStream out(stdout);
-    const QString path = parser.isSet(pathOption) ? parser.value(pathOption) : diary::databasePath();
+    QString path;
+    if (parser.isSet(pathOption)) {
+        path = parser.value(pathOption);
+        if (path.isEmpty()) {
+            err << "mealwise-setup: the path given with --path is empty; give the file to create, for example "
+                << "--path ~/MEALWISE/Records.mdb.\n";
+            return 2;
+        }
+    } else {
+        const QString problem = diary::databasePathProblem();
+        if (!problem.isEmpty()) {
+            err << "mealwise-setup: " << problem << "\n";
+            return 1;
+        }
+        path = diary::databasePath();
+    }
     int days = 0;
     if (parser.isSet(sampleOption)) {
         bool ok = false;
@@ -60,7 +78,15 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QString failure = diary::createDiary(path);
+    QString notice;
+    QString failure = diary::secureDiaryFolder(QFileInfo(path).absolutePath(), &notice);
+    if (!failure.isEmpty()) {
+        err << "mealwise-setup: " << failure << "\n";
+        return 1;
+    }
+    if (!notice.isEmpty())
+        out << notice << "\n";
+    failure = diary::createDiary(path);
     if (!failure.isEmpty()) {
         err << "mealwise-setup: " << failure << "\n";
         return 1;

@@ -2,12 +2,17 @@
 
 #include "app/frmmain.h"
 #include "app/module1.h"
+#include "data/diarynames.h"
+#include "data/recoveryfile.h"
+#include "entry/boundentrywindow.h"
+#include "platform/msgbox.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,6 +30,14 @@ void onSignal(int signal)
 
 void closeLikeUnload()
 {
+    // Nobody answers a box now: what cannot be written, and anything else
+    // there is to say, is kept for the next start.
+    BoundEntryWindow::setClosingUnattended(true);
+    vb::setMsgBoxSink([](const QString &text, QWidget *) {
+        const QString path = diary::databasePath();
+        if (!diary::keepForNextStart(path, text).isEmpty())
+            std::fprintf(stderr, "MEALWISE: %s\n", qPrintable(text));
+    });
     if (gMainWindow)
         gMainWindow->close();
     QCoreApplication::quit();
@@ -56,4 +69,19 @@ void installSessionEndHandlers()
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+void offerKeptChanges(const QString &diaryPath)
+{
+    QString kept = diary::keptText(diaryPath);
+    if (kept.isEmpty())
+        return;
+    if (kept.size() > 4000)
+        kept = kept.left(4000) + QStringLiteral("\n...");
+    vb::MsgBox(QCoreApplication::translate("MEALWISE",
+                                           "When MEALWISE was last ended by the desktop or a signal, it could not save "
+                                           "what follows. It is kept in %1, which only you can read. Type it in again "
+                                           "(open the file with any text editor to see all of it), then delete the "
+                                           "file; until then this message comes at every start.\n\n%2")
+                   .arg(diary::recoveryPath(diaryPath), kept.trimmed()));
 }

@@ -5,3 +5,8 @@
 // does: the entry windows write their pending changes, the placement is
 // stored, and the program exits normally.
 void installSessionEndHandlers();
+
+// What an unattended end could not write (see BoundEntryWindow), shown with
+// where it is kept, at every start until the user deletes the file.
+class QString;
+void offerKeptChanges(const QString &diaryPath);

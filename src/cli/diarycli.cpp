@@ -74,6 +74,12 @@ std::optional<int> SubcommandParser::parse(const QStringList &arguments, Io &io)
     }
     if (m_parser.isSet(m_path) && m_parser.value(m_path).isEmpty())
         return badUsage(QStringLiteral("--path needs a file name."), io);
+    if (!m_parser.isSet(m_path)) {
+        if (const QString problem = diary::databasePathProblem(); !problem.isEmpty()) {
+            io.err << "mealwise-diary " << m_name << ": " << problem << "\n";
+            return kFailed;
+        }
+    }
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #include "data/diarynames.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace diary {
@@ -19,6 +20,25 @@ QString databasePath()
     return QStringLiteral("C:\\MEALWISE\\Records.mdb");
 #else
     return databaseFolder() + QLatin1Char('/') + QLatin1String(kFileName);
+#endif
+}
+
+QString databasePathProblem()
+{
+#ifdef Q_OS_WIN
+    return {};
+#else
+    // QDir::homePath() falls back to "/" without HOME; never let that stand
+    // for the user's folder.
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home)) {
+        return QCoreApplication::translate("diary", "The diary is kept in the folder MEALWISE of your home folder, but "
+                                                    "the environment variable HOME does not name one (%1). Set HOME "
+                                                    "to your home folder and start again.")
+            .arg(home.isEmpty() ? QCoreApplication::translate("diary", "it is not set")
+                                : QCoreApplication::translate("diary", "it is \"%1\"").arg(home));
+    }
+    return {};
 #endif
 }
 

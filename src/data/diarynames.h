@@ -12,6 +12,10 @@ namespace diary {
 // the user's home folder: ~/MEALWISE/Records.mdb.
 QString databasePath();
 QString databaseFolder();
+// Empty when databasePath() names a file of this user's; otherwise why not
+// (HOME unset, empty or relative would put the diary at the root or wherever
+// the program happens to start), in words a user can act on.
+QString databasePathProblem();
 inline constexpr char kFileName[] = "Records.mdb";
 inline constexpr char kFolderName[] = "MEALWISE";
 

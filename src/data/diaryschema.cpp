@@ -66,10 +66,15 @@ QString createFoodTableSql()
 QString createDiaryQuerySql()
 {
     // Best day first; DESC puts days without a score last. records.DATE names
-    // the stored column, not the formatted one of the same name.
+    // the stored column, not the formatted one of the same name. Only a real
+    // yyyy-MM-dd day is shown as dd/MM/yy; anything else another tool stored
+    // is shown as it stands, never cut into a date it is not.
     return QStringLiteral(R"(CREATE VIEW [Diary Query] AS SELECT
-    CASE WHEN records.DATE IS NULL THEN NULL
-         ELSE substr(records.DATE, 9, 2) || '/' || substr(records.DATE, 6, 2) || '/' || substr(records.DATE, 3, 2)
+    CASE WHEN typeof(records.DATE) = 'text'
+              AND records.DATE GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]'
+              AND date(records.DATE, '+0 days') IS records.DATE
+         THEN substr(records.DATE, 9, 2) || '/' || substr(records.DATE, 6, 2) || '/' || substr(records.DATE, 3, 2)
+         ELSE records.DATE
     END AS DATE,
     [OVERALL SCORE], BMs,
     BREAKFAST, BEVERAGE1, MEDICATION1, MEDICATION4, MEDICATION5, SNACK1,

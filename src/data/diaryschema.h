@@ -17,7 +17,8 @@ inline constexpr int kSchemaVersion = 1;
 QString createDiary(const QString &path);
 
 // Adds `days` plausible days, one per calendar day ending the day before
-// `today`, with varied scores, meals, drinks and medications. The same `seed`
+// `today` (days before 1900 are not made: a longer count goes round
+// again), with varied scores, meals, drinks and medications. The same `seed`
 // and `today` give the same days. Empty string on success.
 QString addSampleDays(const QString &path, int days, const QDate &today, quint32 seed = 20261209);
 

@@ -57,7 +57,13 @@ SampleDay SampleDays::day(int daysAgo)
         d.insert(c, QVariant());
     d.remove(QStringLiteral("ID"));
 
-    d[QStringLiteral("DATE")] = m_today.addDays(-daysAgo).toString(Qt::ISODate);
+    // A million days reach back beyond the year 1, which no yyyy-MM-dd text
+    // can hold, and SQLite's own calendar slips on some early days (it takes
+    // 0300-03-01 for another day): sample days go back to 1900 at most, and
+    // past that start again the day before today.
+    const qint64 span = QDate(1900, 1, 1).daysTo(m_today);
+    const qint64 back = span > 0 && daysAgo > 0 ? 1 + (qint64(daysAgo) - 1) % span : daysAgo;
+    d[QStringLiteral("DATE")] = m_today.addDays(-back).toString(Qt::ISODate);
     // A day now and then is left unscored, as real diaries have them.
     if (m_random.bounded(40u) != 0)
         d[QStringLiteral("OVERALL SCORE")] = int(1 + m_random.bounded(10u));

@@ -1,6 +1,7 @@
 #include "entry/boundentrywindow.h"
 
 #include "platform/accessibility.h"
+#include "data/recoveryfile.h"
 
 #include "entry/adodc.h"
 #include "platform/msgbox.h"
@@ -11,10 +12,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+
+#include <cstdio>
 
 BoundEntryWindow::BoundEntryWindow(QWidget *parent) : QWidget(parent)
 {
@@ -154,12 +158,58 @@ void BoundEntryWindow::closeEvent(QCloseEvent *event)
             const vb::WaitCursor wait;
             failed = !rs->UpdateBatch(RowSet::adAffectAll);
         }
-        if (failed)
-            vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n") + rs->lastError(),
-                       this);
+        if (failed) {
+            if (s_unattended) {
+                const QString text = tr("MEALWISE was ended (%1) before this change could be saved: %2\n%3")
+                                         .arg(QDateTime::currentDateTime().toString(Qt::ISODate), rs->lastError(),
+                                              describePending(*rs));
+                const QString why = diary::keepForNextStart(rs->path(), text);
+                if (!why.isEmpty()) {
+                    // Nowhere else to keep it: the session's log at least.
+                    std::fprintf(stderr, "MEALWISE: %s\n(the recovery file %s could not be written: %s)\n",
+                                 qPrintable(text), qPrintable(diary::recoveryPath(rs->path())), qPrintable(why));
+                }
+            } else {
+                vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n")
+                               + rs->lastError(),
+                           this);
+            }
+        }
         Form_Unload();
     }
     event->accept();
+}
+
+bool BoundEntryWindow::s_unattended = false;
+
+void BoundEntryWindow::setClosingUnattended(bool unattended)
+{
+    s_unattended = unattended;
+}
+
+bool BoundEntryWindow::closingUnattended()
+{
+    return s_unattended;
+}
+
+QString BoundEntryWindow::describePending(const RowSet &rows)
+{
+    QString text;
+    for (int row = 0; row < rows.RecordCount(); ++row) {
+        if (!rows.isPending(row))
+            continue;
+        text += rows.describeRow(row) + QStringLiteral(":\n");
+        for (int c = 0; c < rows.fieldNames().size(); ++c) {
+            const QVariant now = rows.value(row, c);
+            const QVariant before = rows.isNew(row) ? QVariant() : rows.storedValue(row, c);
+            if (now.isNull() && before.isNull())
+                continue;
+            if (!rows.isNew(row) && now == before && now.isNull() == before.isNull())
+                continue;
+            text += QStringLiteral("  %1: %2\n").arg(rows.fieldNames().at(c), now.isNull() ? tr("(emptied)") : now.toString());
+        }
+    }
+    return text;
 }
 
 void BoundEntryWindow::showEvent(QShowEvent *event)

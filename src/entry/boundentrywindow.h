@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class Adodc;
+class RowSet;
 class QLabel;
 class QPushButton;
 
@@ -36,6 +37,15 @@ public:
     void datPrimaryRS_WillChangeRecord(int reason, bool *cancel);
     void datPrimaryRS_Error(const QString &description);
 
+    // While the program is being ended without anyone to answer (the session
+    // ends, a signal), a change that cannot be written on closing is kept in
+    // the diary's recovery file instead of being shown, so nothing waits.
+    static void setClosingUnattended(bool unattended);
+    static bool closingUnattended();
+    // Each pending row's changed fields and their values, for a person to
+    // type in again.
+    static QString describePending(const RowSet &rows);
+
 protected:
     explicit BoundEntryWindow(QWidget *parent = nullptr);
 
@@ -53,6 +63,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    static bool s_unattended;
     bool m_unloaded = false;
     bool m_centred = false;
 };

@@ -272,6 +272,9 @@ void frmrecords::buildControls()
         list->setObjectName(QLatin1String(d.name));
         list->setEditable(true);
         list->setInsertPolicy(QComboBox::NoInsert);
+        // The lists' columns have no limit of their own; the line edit's
+        // default (32767) would cut a longer value on showing and typing.
+        list->lineEdit()->setMaxLength(INT_MAX);
         // Typing keeps exactly what is typed; no completion from the items.
         list->setCompleter(nullptr);
         list->setGeometry(vb::twipsRect(d.left, d.top, d.width, d.height));

@@ -2,6 +2,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/fonts.h"
+#include "platform/textmeasure.h"
 #include "platform/twips.h"
 
 #include <QAccessible>
@@ -824,7 +825,7 @@ void FlexGrid::paintEvent(QPaintEvent *)
                 p.setPen(fore);
                 p.setFont(m_fontIdx[i] < 0 ? font() : cellFont(r, c));
                 p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0),
-                           Qt::AlignLeft | Qt::AlignVCenter, text);
+                           Qt::AlignLeft | Qt::AlignVCenter, withDrawnLineBreaks(text));
             }
             if (m_focusRect != 0 && hasFocus() && r == m_row && c == m_col) {
                 p.setPen(QPen(fore, 1, Qt::DotLine));

@@ -5,19 +5,40 @@
 
 namespace vb {
 
+bool isLineBreak(QChar ch)
+{
+    return ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::LineSeparator
+        || ch == QChar::ParagraphSeparator;
+}
+
+QString withDrawnLineBreaks(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (!isLineBreak(text.at(i)) || text.at(i) == QLatin1Char('\n')))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString drawn = text.left(i);
+    drawn.reserve(text.size());
+    for (; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            continue; // CRLF is one break: its LF makes it
+        drawn += isLineBreak(ch) ? QLatin1Char('\n') : ch;
+    }
+    return drawn;
+}
+
 namespace {
 int lineCount(const QString &text)
 {
     int lines = 1;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text.at(i);
-        if (ch == QLatin1Char('\n')) {
+        if (ch == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            continue;
+        if (isLineBreak(ch))
             ++lines;
-        } else if (ch == QLatin1Char('\r')) {
-            ++lines;
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        }
     }
     return lines;
 }
@@ -81,7 +102,7 @@ double TextMeasurer::TextWidth(const QString &text)
     double widest = 0;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text.at(i) == QLatin1Char('\n') || text.at(i) == QLatin1Char('\r')) {
+        if (i == text.size() || isLineBreak(text.at(i))) {
             const double w = c.metrics.horizontalAdvance(text.mid(start, i - start));
             if (w > widest)
                 widest = w;

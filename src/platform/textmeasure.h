@@ -12,6 +12,12 @@
 // measured once per font; the answers are the same as measuring afresh.
 namespace vb {
 
+// The line breaks text is measured and drawn with: LF, CR, CRLF (one break),
+// U+2028 and U+2029. Painting breaks only at LF (a CR is drawn as a blank),
+// so text is drawn as withDrawnLineBreaks gives it, where every break is LF.
+bool isLineBreak(QChar ch);
+QString withDrawnLineBreaks(const QString &text);
+
 class TextMeasurer
 {
 public:

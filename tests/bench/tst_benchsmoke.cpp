@@ -26,7 +26,8 @@ private slots:
         ops.sort();
         QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("backup"), QStringLiteral("export_csv"),
                                    QStringLiteral("fill"), QStringLiteral("filters_apply"), QStringLiteral("filters_build"),
-                                   QStringLiteral("records_open"), QStringLiteral("startup"), QStringLiteral("startup_fair"),
+                                   QStringLiteral("move_huge_comment"), QStringLiteral("records_open"),
+                                   QStringLiteral("startup"), QStringLiteral("startup_fair"),
                                    QStringLiteral("update_one")}));
         QVERIFY2(output.contains(QRegularExpression(QStringLiteral(R"(^splash_wait days=365 ms=[0-9.]+ )"),
                                                     QRegularExpression::MultilineOption)),

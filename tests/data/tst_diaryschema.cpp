@@ -223,6 +223,43 @@ private slots:
         QCOMPARE(ranked, shown);
     }
 
+    void diaryQuery_showsADateThatIsNoDayAsStored_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a day") << QVariant(QStringLiteral("2026-01-31")) << QStringLiteral("31/01/26");
+        QTest::newRow("day first") << QVariant(QStringLiteral("31/01/26")) << QStringLiteral("31/01/26");
+        QTest::newRow("month 13") << QVariant(QStringLiteral("2026-13-45")) << QStringLiteral("2026-13-45");
+        QTest::newRow("30 February") << QVariant(QStringLiteral("2026-02-30")) << QStringLiteral("2026-02-30");
+        QTest::newRow("with time") << QVariant(QStringLiteral("2026-01-31 10:00")) << QStringLiteral("2026-01-31 10:00");
+        QTest::newRow("blank before") << QVariant(QStringLiteral(" 2026-01-31")) << QStringLiteral(" 2026-01-31");
+        QTest::newRow("a number") << QVariant(20260131) << QStringLiteral("20260131");
+        QTest::newRow("word") << QVariant(QStringLiteral("Tuesday")) << QStringLiteral("Tuesday");
+    }
+    void diaryQuery_showsADateThatIsNoDayAsStored()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        TempDiary d;
+        QVERIFY(d.ok());
+        {
+            // As another tool writes it, past the diary's own check.
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("othertool"));
+            db.setDatabaseName(d.path());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON")));
+            q.prepare(QStringLiteral("INSERT INTO records (DATE) VALUES (?)"));
+            q.addBindValue(stored);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("othertool"));
+        const diary::RecordSourceRows r = diary::readRecordSource(d.path(), diary::mainRecordSource());
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.rowCount(), 1);
+        QCOMPARE(r.cell(0, 0), shown);
+    }
+
     void setupTool_createsRefusesToOverwriteAndFillsSamples()
     {
         QTemporaryDir dir;

@@ -16,6 +16,9 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QtTest>
 
@@ -149,6 +152,10 @@ private slots:
     void datesReadDayFirst();
     void textKeptExactly();
     void lengthLimits();
+    void longValuesNeverCut_data();
+    void longValuesNeverCut();
+    void lineEndsKeptWhereNotEdited_data();
+    void lineEndsKeptWhereNotEdited();
     void noTypingWithoutCurrentRow();
     void pendingWrittenOnEveryClose();
     void failedWriteOnCloseIsReported();
@@ -885,6 +892,100 @@ void tst_frmrecords::lengthLimits()
     QCOMPARE(textOf(w->txtFields(9)).size(), 250);
     QTest::keyClicks(w->txtFields(9), QStringLiteral("more"));
     QCOMPARE(textOf(w->txtFields(9)).size(), 250);
+}
+
+void tst_frmrecords::longValuesNeverCut_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("control"); // object name
+    QTest::newRow("beverage list") << QStringLiteral("BEVERAGE1") << QStringLiteral("Combo7");
+    QTest::newRow("medication list") << QStringLiteral("MEDICATION9") << QStringLiteral("Combo15");
+    QTest::newRow("score list") << QStringLiteral("OVERALL SCORE") << QStringLiteral("Combo2");
+    QTest::newRow("snack box") << QStringLiteral("SNACK1") << QStringLiteral("txtFields_14");
+}
+
+void tst_frmrecords::longValuesNeverCut()
+{
+    // Past the 32767 characters of a line edit's default limit.
+    QFETCH(QString, field);
+    QFETCH(QString, control);
+    TempDiary diary;
+    fillDays(diary, 1);
+    const QString stored = QString(40000, QLatin1Char('s')) + QStringLiteral("end");
+    {
+        // Another tool's long value, past the diary's own checks.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("othertool"));
+        db.setDatabaseName(diary.path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON")));
+        q.prepare(QStringLiteral("UPDATE records SET [%1] = ? WHERE ID = 1").arg(field));
+        q.addBindValue(stored);
+        QVERIFY(q.exec());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("othertool"));
+    MessageLog log;
+    frmrecords *w = open(diary.path());
+    QWidget *box = child<QWidget>(w, qPrintable(control));
+    QCOMPARE(textOf(box), stored);
+    QLineEdit *line = qobject_cast<QLineEdit *>(box);
+    if (auto *list = qobject_cast<QComboBox *>(box))
+        line = list->lineEdit();
+    QVERIFY(line);
+    line->setFocus();
+    line->end(false);
+    QTest::keyClick(line, Qt::Key_X);
+    line->insert(stored); // as a paste does
+    QCOMPARE(textOf(box), stored + QStringLiteral("x") + stored);
+    if (field != QLatin1String("OVERALL SCORE")) {
+        click(w, "cmdUpdate");
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
+        QCOMPARE(fieldOf(diary, field, 1).toString(), stored + QStringLiteral("x") + stored);
+    }
+}
+
+void tst_frmrecords::lineEndsKeptWhereNotEdited_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("at"); // where one character is typed, in the box's own text
+    QTest::addColumn<QString>("written");
+    const QString mixed = QStringLiteral("a\r\nb\rc\u2028d\u2029e\u00a0f\ng");
+    QTest::newRow("typed at the end") << mixed << 13 << mixed + QStringLiteral("x");
+    QTest::newRow("typed at the start") << mixed << 0 << QStringLiteral("x") + mixed;
+    QTest::newRow("typed in the middle")
+        << mixed << 5 << QStringLiteral("a\r\nb\rcx\u2028d\u2029e\u00a0f\ng");
+    QTest::newRow("typed after a CRLF") << QStringLiteral("one\r\ntwo\r\n") << 4
+                                        << QStringLiteral("one\r\nxtwo\r\n");
+}
+
+void tst_frmrecords::lineEndsKeptWhereNotEdited()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, at);
+    QFETCH(QString, written);
+    TempDiary diary;
+    fillDays(diary, 1);
+    QVERIFY(diary.exec(QStringLiteral("UPDATE records SET COMMENTS = ?, TEA = ? WHERE ID = 1"), {stored, stored}));
+    MessageLog log;
+    frmrecords *w = open(diary.path());
+    auto *comments = qobject_cast<MultiLineTextBox *>(w->txtFields(6));
+    auto *tea = qobject_cast<MultiLineTextBox *>(w->txtFields(18));
+    QCOMPARE(comments->text(), stored);
+    comments->setFocus();
+    QTextCursor cursor = comments->textCursor();
+    cursor.setPosition(at);
+    comments->setTextCursor(cursor);
+    QTest::keyClick(comments, Qt::Key_X);
+    // A second edit elsewhere, typed and taken back, changes nothing between.
+    QTest::keyClick(comments, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(comments, Qt::Key_Y);
+    QTest::keyClick(comments, Qt::Key_Backspace);
+    QCOMPARE(comments->text(), written);
+    click(w, "cmdUpdate");
+    QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
+    QCOMPARE(fieldOf(diary, QStringLiteral("COMMENTS"), 1).toString(), written);
+    QCOMPARE(fieldOf(diary, QStringLiteral("TEA"), 1).toString(), stored); // not touched at all
+    QCOMPARE(tea->text(), stored);
 }
 
 void tst_frmrecords::noTypingWithoutCurrentRow()

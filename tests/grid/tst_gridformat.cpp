@@ -230,6 +230,36 @@ private slots:
                                    + halfEven(widthTwips(fresh.font(), QStringLiteral("COMMENTS")))));
     }
 
+    void lineBreaks_measuredAsDrawn_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("lone CR") << QStringLiteral("WIDE\rWg");
+        QTest::newRow("CRLF") << QStringLiteral("WIDE\r\nWg");
+        QTest::newRow("line separator") << QStringLiteral("WIDE\u2028Wg");
+        QTest::newRow("paragraph separator") << QStringLiteral("WIDE\u2029Wg");
+    }
+    void lineBreaks_measuredAsDrawn()
+    {
+        // Each is fitted and painted exactly as the same two lines split by LF.
+        QFETCH(QString, text);
+        auto fittedPicture = [](const QString &cell, int *height, int *width) {
+            vb::FlexGrid g;
+            g.resize(300, 200);
+            fillGrid(g, {QStringLiteral("H")}, {{cell}});
+            vb::TextMeasurer m = windowMeasurer();
+            grid::FG_AlternateRowColors(g, m, kYellow, kWhite, -1, -1, false, -1, -1);
+            *height = g.RowHeight(1);
+            *width = g.ColWidth(0);
+            return g.grab().toImage();
+        };
+        int lfHeight = 0, lfWidth = 0, height = 0, width = 0;
+        const QImage lf = fittedPicture(QStringLiteral("WIDE\nWg"), &lfHeight, &lfWidth);
+        const QImage other = fittedPicture(text, &height, &width);
+        QCOMPARE(height, lfHeight);
+        QCOMPARE(width, lfWidth);
+        QVERIFY2(other == lf, "drawn otherwise than the same lines split by LF");
+    }
+
     void emptyGrid_noBandsHeaderRowAndColumnsFitted()
     {
         vb::FlexGrid g;

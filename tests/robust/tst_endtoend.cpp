@@ -550,7 +550,10 @@ private:
                 return true;
             if (path.startsWith(backups + QLatin1Char('/')))
                 return backupName.match(path.mid(backups.size() + 1)).hasMatch();
+            // What an end by signal could not write goes to the recovery
+            // file beside the diary.
             return path == diary || path == diary + QStringLiteral("-journal")
+                || path == diary + QStringLiteral(".unsaved.txt")
                 || path == QFileInfo(diary).absolutePath() || path == settings
                 || path == settings + QStringLiteral(".lock")
                 || (path.startsWith(settings + QLatin1Char('.')) && path.size() == settings.size() + 7)

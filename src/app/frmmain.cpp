@@ -5,6 +5,7 @@
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
 #include "entry/food.h"
+#include "app/frminsights.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
@@ -78,6 +79,9 @@ void frmMain::buildMenus()
     mnuDatafrmrecords = mnuData->addAction(QStringLiteral("Records"));
     mnuDatafrmrecords->setObjectName(QStringLiteral("mnuDatafrmrecords"));
     connect(mnuDatafrmrecords, &QAction::triggered, this, &frmMain::mnuDatafrmrecords_Click);
+    mnuDatainsights = mnuData->addAction(QStringLiteral("&Insights"));
+    mnuDatainsights->setObjectName(QStringLiteral("mnuDatainsights"));
+    connect(mnuDatainsights, &QAction::triggered, this, &frmMain::mnuDatainsights_Click);
 }
 
 void frmMain::buildControls()
@@ -388,6 +392,12 @@ void frmMain::mnuDatafrmrecords_Click()
 {
     // The new window reads the grid's RowSel while it loads.
     auto *window = new frmrecords(MSFlexGrid1, m_databasePath);
+    window->show();
+}
+
+void frmMain::mnuDatainsights_Click()
+{
+    auto *window = new frmInsights(m_databasePath);
     window->show();
 }
 

@@ -51,6 +51,7 @@ public:
     QMenu *mnuData = nullptr;
     QAction *mnuDatafood = nullptr;
     QAction *mnuDatafrmrecords = nullptr;
+    QAction *mnuDatainsights = nullptr;
     QWidget *clientArea = nullptr;
 
     // Values taken at load for the column filters.
@@ -75,6 +76,7 @@ public:
 
     void mnuDatafood_Click();
     void mnuDatafrmrecords_Click();
+    void mnuDatainsights_Click();
     void mnuFileExit_Click();
     void MSFlexGrid1_Click();
 

@@ -56,6 +56,9 @@ public:
     QPushButton *cmdRefresh = nullptr;
 
     void Form_Load();
+    // Moves to the day with that ID, where it is still in the diary (the
+    // insights window opens a day this way); false when it is not.
+    bool moveToId(qint64 id);
 
     // Where the window learns today's date: typed two-digit years are read in
     // the hundred years around it. The clock unless a caller says otherwise.

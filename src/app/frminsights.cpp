@@ -1,0 +1,277 @@
+#include "app/frminsights.h"
+
+#include "analysis/diaryread.h"
+#include "app/insightsmodel.h"
+#include "data/datetext.h"
+#include "entry/frmrecords.h"
+#include "platform/forms.h"
+#include "platform/msgbox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+
+// Search in the item column; the kind selector in the kind column.
+class ItemFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    QString kind; // empty for all
+    QString search;
+    void refilter() { invalidateFilter(); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
+    {
+        const QAbstractItemModel *m = sourceModel();
+        if (!kind.isEmpty() && m->index(row, InsightsModel::Kind, parent).data().toString() != kind)
+            return false;
+        return search.isEmpty()
+               || m->index(row, InsightsModel::Item, parent).data().toString().contains(search, Qt::CaseInsensitive);
+    }
+    bool lessThan(const QModelIndex &a, const QModelIndex &b) const override
+    {
+        const QVariant x = a.data(InsightsModel::SortRole);
+        const QVariant y = b.data(InsightsModel::SortRole);
+        // Figures that do not exist sort after every figure.
+        if (!x.isValid() || !y.isValid())
+            return x.isValid() && !y.isValid();
+        if (x.typeId() == QMetaType::QString)
+            return QString::localeAwareCompare(x.toString(), y.toString()) < 0;
+        return x.toDouble() < y.toDouble();
+    }
+};
+
+QString howToRead()
+{
+    return QStringLiteral(
+        "<p><b>How to read this.</b> For each item, <i>Days</i> counts the days that held it and have a score "
+        "to compare (the next day's, unless the lag says otherwise). <i>Score with</i> is the mean of those "
+        "scores, <i>Score without</i> the mean over every other day, and <i>Difference</i> the one less the "
+        "other with its 95% interval. <i>Adjusted</i> is the item's difference with the other items held "
+        "equal, since foods eaten together share their good and bad days. <i>q</i> allows for testing many "
+        "items at once: below 0.10 the item \"seems to agree\" or \"seems to disagree\".</p>"
+        "<p>The verdict comes from a rank test and the interval from the means, so a verdict can stand beside "
+        "an interval that just touches zero: both are near the edge. A link is not proof: a food may only "
+        "travel with the one that matters, and chance makes some links. \"Too few days\" says nothing either "
+        "way. Talk to your doctor before you change any medication.</p>");
+}
+
+} // namespace
+
+frmInsights::frmInsights(const QString &databasePath, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
+{
+    setObjectName(QStringLiteral("frmInsights"));
+    setWindowTitle(QStringLiteral("Insights"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    compute();
+    vb::Forms::add(this);
+}
+
+frmInsights::~frmInsights() = default;
+
+void frmInsights::buildControls()
+{
+    auto *top = new QHBoxLayout;
+    auto *lblKind = new QLabel(QStringLiteral("&Kind:"), this);
+    lblKind->setObjectName(QStringLiteral("lblKind"));
+    cboKind = new QComboBox(this);
+    cboKind->setObjectName(QStringLiteral("cboKind"));
+    cboKind->setAccessibleName(QStringLiteral("Kind"));
+    cboKind->addItem(QStringLiteral("All"), QString());
+    cboKind->addItem(QStringLiteral("Foods"), QStringLiteral("food"));
+    cboKind->addItem(QStringLiteral("Drinks"), QStringLiteral("drink"));
+    cboKind->addItem(QStringLiteral("Medications"), QStringLiteral("medication"));
+    lblKind->setBuddy(cboKind);
+    auto *lblLag = new QLabel(QStringLiteral("Score &of:"), this);
+    lblLag->setObjectName(QStringLiteral("lblLag"));
+    cboLag = new QComboBox(this);
+    cboLag->setObjectName(QStringLiteral("cboLag"));
+    cboLag->setAccessibleName(QStringLiteral("Score of"));
+    cboLag->addItem(QStringLiteral("the same day"), 0);
+    cboLag->addItem(QStringLiteral("the next day"), 1);
+    cboLag->addItem(QStringLiteral("two days after"), 2);
+    cboLag->setCurrentIndex(1);
+    lblLag->setBuddy(cboLag);
+    auto *lblSearch = new QLabel(QStringLiteral("&Search:"), this);
+    lblSearch->setObjectName(QStringLiteral("lblSearch"));
+    txtSearch = new QLineEdit(this);
+    txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    txtSearch->setAccessibleName(QStringLiteral("Search"));
+    txtSearch->setClearButtonEnabled(true);
+    lblSearch->setBuddy(txtSearch);
+    cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
+    cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
+    cmdRefresh->setAccessibleName(QStringLiteral("Refresh"));
+    for (QWidget *w : std::initializer_list<QWidget *>{lblKind, cboKind, lblLag, cboLag, lblSearch, txtSearch})
+        top->addWidget(w);
+    top->addStretch();
+    top->addWidget(cmdRefresh);
+
+    m_model = new InsightsModel(this);
+    auto *filter = new ItemFilter(this);
+    m_proxy = filter;
+    m_proxy->setObjectName(QStringLiteral("proxy"));
+    m_proxy->setSourceModel(m_model);
+    tblItems = new QTableView(this);
+    tblItems->setObjectName(QStringLiteral("tblItems"));
+    tblItems->setAccessibleName(QStringLiteral("Items"));
+    tblItems->setModel(m_proxy);
+    tblItems->setSortingEnabled(true);
+    tblItems->sortByColumn(InsightsModel::Difference, Qt::AscendingOrder);
+    tblItems->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblItems->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tblItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblItems->verticalHeader()->hide();
+    tblItems->horizontalHeader()->setStretchLastSection(true);
+    tblItems->installEventFilter(this);
+
+    lstEvidence = new QListWidget(this);
+    lstEvidence->setObjectName(QStringLiteral("lstEvidence"));
+    lstEvidence->setAccessibleName(QStringLiteral("Days of the selected item"));
+    lstEvidence->setToolTip(QStringLiteral("Double-click a day to open it in the daily record window."));
+    lblNote = new QLabel(this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->setWordWrap(true);
+    txtHowToRead = new QTextBrowser(this);
+    txtHowToRead->setObjectName(QStringLiteral("txtHowToRead"));
+    txtHowToRead->setAccessibleName(QStringLiteral("How to read this"));
+    txtHowToRead->setHtml(howToRead());
+
+    auto *bottom = new QSplitter(Qt::Horizontal, this);
+    bottom->setObjectName(QStringLiteral("splBottom"));
+    bottom->addWidget(lstEvidence);
+    bottom->addWidget(txtHowToRead);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("splMain"));
+    split->addWidget(tblItems);
+    split->addWidget(bottom);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(split, 1);
+    layout->addWidget(lblNote);
+    resize(1120, 640);
+    tblItems->verticalHeader()->setDefaultSectionSize(tblItems->fontMetrics().height() + 6);
+
+    connect(cboKind, &QComboBox::currentIndexChanged, this, &frmInsights::applyKind);
+    connect(cboLag, &QComboBox::currentIndexChanged, this, &frmInsights::compute);
+    connect(txtSearch, &QLineEdit::textChanged, this, [filter](const QString &text) {
+        filter->search = text.trimmed();
+        filter->refilter();
+    });
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmInsights::cmdRefresh_Click);
+    connect(tblItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmInsights::showEvidence);
+    connect(lstEvidence, &QListWidget::itemDoubleClicked, this, &frmInsights::openEvidenceDay);
+}
+
+void frmInsights::cmdRefresh_Click()
+{
+    compute();
+}
+
+void frmInsights::compute()
+{
+    const analysis::DiaryContents contents = analysis::readDiaryContents(m_databasePath);
+    if (!contents.error.isEmpty()) {
+        m_model->setInsights({});
+        lblNote->setText(contents.error);
+        vb::MsgBox(contents.error, this);
+        showEvidence();
+        return;
+    }
+    m_model->setInsights(analysis::computeInsights(contents.rows, contents.lists, cboLag->currentData().toInt()));
+    const analysis::Insights &in = m_model->insights();
+    QString note = tr("%n day(s) in the diary.", nullptr, int(in.days.size()));
+    if (in.rowsWithoutValidDate > 0)
+        note += QLatin1Char(' ') + tr("%n day(s) without a valid date were left out.", nullptr, in.rowsWithoutValidDate);
+    lblNote->setText(note);
+    tblItems->resizeColumnsToContents();
+    showEvidence();
+}
+
+void frmInsights::applyKind()
+{
+    static_cast<ItemFilter *>(m_proxy)->kind = cboKind->currentData().toString();
+    static_cast<ItemFilter *>(m_proxy)->refilter();
+}
+
+void frmInsights::showEvidence()
+{
+    lstEvidence->clear();
+    const QModelIndex current = tblItems->selectionModel()->currentIndex();
+    if (!current.isValid())
+        return;
+    const int row = m_proxy->mapToSource(current).row();
+    const analysis::Insights &in = m_model->insights();
+    if (row < 0 || size_t(row) >= in.items.size())
+        return;
+    const analysis::ItemStats &s = in.items[size_t(row)];
+    const auto score = [](const std::optional<double> &v) { return v ? QString::number(*v, 'g', 3) : QStringLiteral("-"); };
+    for (const analysis::Evidence &e : s.evidence) {
+        const analysis::CalendarDay &d = in.days[size_t(e.day)];
+        auto *item = new QListWidgetItem(tr("%1  %2  score %3, then %4 (BMs %5)")
+                                             .arg(diary::showDate(d.date), analysis::fieldNames(e.fields), score(d.score),
+                                                  score(d.outcome), score(d.outcomeBms)),
+                                         lstEvidence);
+        item->setData(Qt::UserRole, e.id);
+    }
+}
+
+void frmInsights::openEvidenceDay()
+{
+    QListWidgetItem *item = lstEvidence->currentItem();
+    if (!item)
+        return;
+    const qint64 id = item->data(Qt::UserRole).toLongLong();
+    auto *window = new frmrecords(nullptr, m_databasePath);
+    if (!window->moveToId(id))
+        vb::MsgBox(tr("That day is no longer in the diary; Refresh reads it again."), window);
+    window->show();
+}
+
+QString frmInsights::selectedRowsText() const
+{
+    QModelIndexList rows = tblItems->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < m_proxy->columnCount(); ++c)
+        header << m_proxy->headerData(c, Qt::Horizontal).toString();
+    lines << header.join(QLatin1Char('\t'));
+    for (const QModelIndex &r : rows) {
+        QStringList cells;
+        for (int c = 0; c < m_proxy->columnCount(); ++c)
+            cells << m_proxy->index(r.row(), c).data().toString();
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+bool frmInsights::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tblItems && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(selectedRowsText());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "data/diarynames.h"
+
+#include <QWidget>
+
+class InsightsModel;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class QTextBrowser;
+
+// Which foods, drinks and medications go with better or worse days, with the
+// days that show it. It reads the diary once when it opens and again on
+// Refresh, and never writes. Controls carry their member names as objectName.
+class frmInsights : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmInsights(const QString &databasePath = diary::databasePath(), QWidget *parent = nullptr);
+    ~frmInsights() override;
+
+    QComboBox *cboKind = nullptr;
+    QComboBox *cboLag = nullptr;
+    QLineEdit *txtSearch = nullptr;
+    QTableView *tblItems = nullptr;
+    QListWidget *lstEvidence = nullptr;
+    QLabel *lblNote = nullptr;
+    QTextBrowser *txtHowToRead = nullptr;
+    QPushButton *cmdRefresh = nullptr;
+
+    InsightsModel *model() const { return m_model; }
+    QSortFilterProxyModel *proxy() const { return m_proxy; }
+
+    void cmdRefresh_Click();
+    // The selected rows as tab-separated text, header first (what Ctrl+C copies).
+    QString selectedRowsText() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void compute();
+    void applyKind();
+    void showEvidence();
+    void openEvidenceDay();
+
+    QString m_databasePath;
+    InsightsModel *m_model = nullptr;
+    QSortFilterProxyModel *m_proxy = nullptr;
+};

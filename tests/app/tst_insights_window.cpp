@@ -1,0 +1,153 @@
+// The Insights window, driven headless.
+#include "app/frminsights.h"
+#include "app/insightsmodel.h"
+#include "entry/adodc.h"
+#include "entry/frmrecords.h"
+#include "data/rowset.h"
+#include "testsupport.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTest>
+
+using testing_support::MessageLog;
+using testing_support::TempDiary;
+
+namespace {
+
+// COFFEE on 1, 3, 5, 7, 9 March, each next day scored low; TOAST every day.
+void fill(const TempDiary &d)
+{
+    const int scores[] = {5, 3, 6, 4, 7, 4, 7, 5, 8, 6, 9};
+    for (int i = 0; i < 11; ++i) {
+        QHash<QString, QVariant> f{{QStringLiteral("DATE"), QStringLiteral("2026-03-%1").arg(i + 1, 2, 10, QLatin1Char('0'))},
+                                   {QStringLiteral("OVERALL SCORE"), scores[i]},
+                                   {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}};
+        if (i % 2 == 0 && i < 9)
+            f.insert(QStringLiteral("BEVERAGE1"), QStringLiteral("COFFEE"));
+        if (i == 4)
+            f.insert(QStringLiteral("MEDICATION1"), QStringLiteral("IMODIUM"));
+        QVERIFY(d.insertDay(f) > 0);
+    }
+}
+
+QStringList column(const QSortFilterProxyModel *m, int col)
+{
+    QStringList out;
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->index(r, col).data().toString();
+    return out;
+}
+
+} // namespace
+
+class tst_insights_window : public QObject
+{
+    Q_OBJECT
+private slots:
+    void filters_data();
+    void filters();
+    void sortByDays_andModelTester();
+    void selectAndCopy_evidenceOpensThatDay();
+    void lag_recomputes();
+};
+
+void tst_insights_window::filters_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("all") << 0 << QString() << QStringList{QStringLiteral("COFFEE"), QStringLiteral("IMODIUM"), QStringLiteral("TOAST")};
+    QTest::newRow("foods") << 1 << QString() << QStringList{QStringLiteral("TOAST")};
+    QTest::newRow("medications") << 3 << QString() << QStringList{QStringLiteral("IMODIUM")};
+    QTest::newRow("search any case") << 0 << QStringLiteral("cof") << QStringList{QStringLiteral("COFFEE")};
+    QTest::newRow("search and kind") << 1 << QStringLiteral("cof") << QStringList{};
+}
+
+void tst_insights_window::filters()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, search);
+    QFETCH(QStringList, items);
+    TempDiary d;
+    fill(d);
+    frmInsights w(d.path());
+    w.findChild<QComboBox *>(QStringLiteral("cboKind"))->setCurrentIndex(kind);
+    QTest::keyClicks(w.findChild<QLineEdit *>(QStringLiteral("txtSearch")), search);
+    QStringList got = column(w.proxy(), InsightsModel::Item);
+    got.sort();
+    QCOMPARE(got, items);
+}
+
+void tst_insights_window::sortByDays_andModelTester()
+{
+    TempDiary d;
+    fill(d);
+    frmInsights w(d.path());
+    QAbstractItemModelTester tester(w.proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
+    table->sortByColumn(InsightsModel::Days, Qt::DescendingOrder);
+    QCOMPARE(column(w.proxy(), InsightsModel::Days), (QStringList{QStringLiteral("10"), QStringLiteral("5"), QStringLiteral("1")}));
+    // By q: the one tested item first, the untested after it whichever way.
+    table->sortByColumn(InsightsModel::Q, Qt::AscendingOrder);
+    QCOMPARE(column(w.proxy(), InsightsModel::Item).first(), QStringLiteral("COFFEE"));
+    QCOMPARE(column(w.proxy(), InsightsModel::Verdict).first(), QStringLiteral("seems to disagree"));
+    w.cmdRefresh_Click();
+    QCOMPARE(w.proxy()->rowCount(), 3);
+}
+
+void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
+{
+    TempDiary d;
+    fill(d);
+    MessageLog log;
+    frmInsights w(d.path());
+    w.show();
+    w.findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("coffee"));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
+    table->selectRow(0);
+    table->setCurrentIndex(w.proxy()->index(0, 0));
+    auto *days = w.findChild<QListWidget *>(QStringLiteral("lstEvidence"));
+    QCOMPARE(days->count(), 5);
+    QCOMPARE(days->item(2)->text(), QStringLiteral("05/03/26  BEVERAGE1  score 7, then 4 (BMs -)"));
+
+    table->setFocus();
+    QTest::keySequence(table, QKeySequence::Copy);
+    const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(copied.size(), 2);
+    QVERIFY(copied.at(0).startsWith(QStringLiteral("Item\tKind\tDays\t")));
+    QVERIFY2(copied.at(1).startsWith(QStringLiteral("COFFEE\tdrink\t5\t4.40\t7.40\t-3.00 (-4.66 to -1.34)\t")), qPrintable(copied.at(1)));
+
+    // The third day holding it is 05/03, the fifth row of the table.
+    days->setCurrentRow(2);
+    emit days->itemDoubleClicked(days->item(2));
+    frmrecords *opened = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *r = qobject_cast<frmrecords *>(top))
+            opened = r;
+    }
+    QVERIFY(opened);
+    QCOMPARE(opened->datPrimaryRS->Recordset()->field(QStringLiteral("DATE")).toString(), QStringLiteral("2026-03-05"));
+    QVERIFY(log.messages.isEmpty());
+    opened->close();
+}
+
+void tst_insights_window::lag_recomputes()
+{
+    TempDiary d;
+    fill(d);
+    frmInsights w(d.path());
+    w.findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("coffee"));
+    // The same day: coffee days scored 5, 6, 7, 7, 8.
+    w.findChild<QComboBox *>(QStringLiteral("cboLag"))->setCurrentIndex(0);
+    QCOMPARE(w.proxy()->index(0, InsightsModel::With).data().toString(), QStringLiteral("6.60"));
+}
+
+QTEST_MAIN(tst_insights_window)
+#include "tst_insights_window.moc"

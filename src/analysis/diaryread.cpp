@@ -9,8 +9,7 @@
 
 namespace analysis {
 
-namespace {
-QString selectDays()
+QString daysSelect()
 {
     // The fixed columns, ID, DATE, OVERALL SCORE, BMs, then itemFields() in order.
     QString sql = QStringLiteral("SELECT ID, DATE, [OVERALL SCORE], BMs");
@@ -18,7 +17,6 @@ QString selectDays()
         sql += QStringLiteral(", ") + f;
     return sql + QStringLiteral(" FROM records");
 }
-} // namespace
 
 DiaryContents readDiaryContents(const QString &path)
 {
@@ -36,7 +34,7 @@ DiaryContents readDiaryContents(const QString &path)
     {
         QSqlQuery q(connection->database());
         q.setForwardOnly(true);
-        if (!q.exec(selectDays())) {
+        if (!q.exec(daysSelect())) {
             result.error = failed(q);
             return result;
         }

@@ -20,4 +20,7 @@ struct DiaryContents
 // score columns of every day and the food and medication row, and closes it.
 DiaryContents readDiaryContents(const QString &path);
 
+// The fixed select of the day columns it reads (for the benchmark's floor).
+QString daysSelect();
+
 } // namespace analysis

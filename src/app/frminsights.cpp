@@ -3,6 +3,8 @@
 #include "analysis/diaryread.h"
 #include "app/insightsmodel.h"
 #include "data/datetext.h"
+#include "data/rowset.h"
+#include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
@@ -165,9 +167,27 @@ void frmInsights::buildControls()
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
 
+    auto *adds = new QHBoxLayout;
+    const char *captions[] = {"Add to adequate foods", "Add to irritating foods", "Add to reliable medications",
+                              "Add to unsatisfactory medications"};
+    const char *names[] = {"cmdAddAdequate", "cmdAddIrritating", "cmdAddReliable", "cmdAddUnsatisfactory"};
+    for (int i = 0; i < 4; ++i) {
+        auto *b = new QPushButton(QLatin1String(captions[i]), this);
+        b->setObjectName(QLatin1String(names[i]));
+        b->setAccessibleName(QLatin1String(captions[i]));
+        connect(b, &QPushButton::clicked, this, [this, i] { addToList(i); });
+        cmdAddTo[size_t(i)] = b;
+        adds->addWidget(b);
+    }
+    lblAddWait = new QLabel(this);
+    lblAddWait->setObjectName(QStringLiteral("lblAddWait"));
+    lblAddWait->setWordWrap(true);
+    adds->addWidget(lblAddWait, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(split, 1);
+    layout->addLayout(adds);
     layout->addWidget(lblNote);
     resize(1120, 640);
     tblItems->verticalHeader()->setDefaultSectionSize(tblItems->fontMetrics().height() + 6);
@@ -214,8 +234,101 @@ void frmInsights::applyKind()
     static_cast<ItemFilter *>(m_proxy)->refilter();
 }
 
+namespace {
+bool foodWindowOpen()
+{
+    for (QWidget *w : vb::Forms::list()) {
+        if (qobject_cast<FOOD *>(w))
+            return true;
+    }
+    return false;
+}
+const analysis::ItemStats *selectedItem(const QTableView *table, const QSortFilterProxyModel *proxy,
+                                        const InsightsModel *model)
+{
+    const QModelIndex current = table->selectionModel()->currentIndex();
+    if (!current.isValid())
+        return nullptr;
+    const int row = proxy->mapToSource(current).row();
+    if (row < 0 || size_t(row) >= model->insights().items.size())
+        return nullptr;
+    return &model->insights().items[size_t(row)];
+}
+} // namespace
+
+void frmInsights::updateAddButtons()
+{
+    const analysis::ItemStats *s = selectedItem(tblItems, m_proxy, m_model);
+    const bool waiting = foodWindowOpen();
+    lblAddWait->setText(waiting ? tr("A food and medication window is open: close it first, so that nothing typed "
+                                     "there is lost, and the buttons will add.")
+                                : QString());
+    for (int i = 0; i < 4; ++i) {
+        const bool medicationList = i >= 2;
+        const bool fits = s && ((s->kind == analysis::Kind::Medication) == medicationList);
+        cmdAddTo[size_t(i)]->setEnabled(fits && !waiting);
+    }
+}
+
+void frmInsights::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && lblAddWait)
+        updateAddButtons();
+    QWidget::changeEvent(event);
+}
+
+bool frmInsights::addToList(int list)
+{
+    const analysis::ItemStats *s = selectedItem(tblItems, m_proxy, m_model);
+    if (!s || list < 0 || list > 3)
+        return false;
+    if (foodWindowOpen()) {
+        updateAddButtons();
+        vb::MsgBox(tr("Close the food and medication window first, so that nothing typed there is lost; then add "
+                      "again."),
+                   this);
+        return false;
+    }
+    const QString field = diary::foodColumns().at(list);
+    RowSet rs;
+    if (!rs.open(m_databasePath, diary::foodRecordSource())) {
+        vb::MsgBox(rs.lastError(), this);
+        return false;
+    }
+    if (rs.RecordCount() == 0) {
+        vb::MsgBox(tr("The diary %1 holds no food and medication list to add to.").arg(m_databasePath), this);
+        return false;
+    }
+    const QString current = rs.field(field).toString();
+    bool already = false;
+    analysis::forEachItem(current, [&](const QString &item) {
+        already = already || analysis::itemKey(item) == analysis::itemKey(s->item);
+    });
+    if (already) {
+        vb::MsgBox(tr("%1 is already in %2.").arg(s->item, field), this);
+        return false;
+    }
+    QString text = current;
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    text += s->item;
+    if (text.size() > 255) {
+        vb::MsgBox(tr("%1 does not fit in %2: a list holds at most 255 characters. Nothing was added.")
+                       .arg(s->item, field),
+                   this);
+        return false;
+    }
+    if (!rs.setField(field, text) || !rs.UpdateBatch()) {
+        vb::MsgBox(rs.lastError(), this);
+        return false;
+    }
+    return true;
+}
+
 void frmInsights::showEvidence()
 {
+    if (lblAddWait)
+        updateAddButtons();
     lstEvidence->clear();
     const QModelIndex current = tblItems->selectionModel()->currentIndex();
     if (!current.isValid())

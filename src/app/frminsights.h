@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class InsightsModel;
 class QComboBox;
 class QLabel;
@@ -32,15 +34,25 @@ public:
     QLabel *lblNote = nullptr;
     QTextBrowser *txtHowToRead = nullptr;
     QPushButton *cmdRefresh = nullptr;
+    // "Add to adequate foods", "... irritating foods", "... reliable
+    // medications", "... unsatisfactory medications", in the order of the
+    // food and medication row's columns; lblAddWait says why they wait.
+    std::array<QPushButton *, 4> cmdAddTo{};
+    QLabel *lblAddWait = nullptr;
 
     InsightsModel *model() const { return m_model; }
     QSortFilterProxyModel *proxy() const { return m_proxy; }
 
     void cmdRefresh_Click();
+    // Appends the selected item to that list (0-3) on a new line; false with
+    // a message when it is there already, would not fit or cannot be written.
+    bool addToList(int list);
+    void updateAddButtons();
     // The selected rows as tab-separated text, header first (what Ctrl+C copies).
     QString selectedRowsText() const;
 
 protected:
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

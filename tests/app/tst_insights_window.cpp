@@ -2,6 +2,7 @@
 #include "app/frminsights.h"
 #include "app/insightsmodel.h"
 #include "entry/adodc.h"
+#include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "data/rowset.h"
 #include "testsupport.h"
@@ -10,7 +11,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QListWidget>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -56,6 +59,8 @@ private slots:
     void sortByDays_andModelTester();
     void selectAndCopy_evidenceOpensThatDay();
     void lag_recomputes();
+    void addToList_appendsOnceAndFits();
+    void addToList_waitsForFoodWindow();
 };
 
 void tst_insights_window::filters_data()
@@ -147,6 +152,68 @@ void tst_insights_window::lag_recomputes()
     // The same day: coffee days scored 5, 6, 7, 7, 8.
     w.findChild<QComboBox *>(QStringLiteral("cboLag"))->setCurrentIndex(0);
     QCOMPARE(w.proxy()->index(0, InsightsModel::With).data().toString(), QStringLiteral("6.60"));
+}
+
+namespace {
+void selectCoffee(frmInsights &w)
+{
+    w.findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("coffee"));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
+    table->selectRow(0);
+    table->setCurrentIndex(w.proxy()->index(0, 0));
+}
+} // namespace
+
+void tst_insights_window::addToList_appendsOnceAndFits()
+{
+    TempDiary d;
+    fill(d);
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'BREAD', [IRRITABLE FOOD] = ?"),
+                   {QString(250, QLatin1Char('A'))}));
+    MessageLog log;
+    frmInsights w(d.path());
+    selectCoffee(w);
+    auto *adequate = w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"));
+    QVERIFY(adequate->isEnabled());
+    QVERIFY(!w.findChild<QPushButton *>(QStringLiteral("cmdAddReliable"))->isEnabled()); // a drink: food lists only
+    QTest::mouseClick(adequate, Qt::LeftButton);
+    QVERIFY(log.messages.isEmpty());
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("BREAD\nCOFFEE"));
+    // Again, in another case: already there.
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'BREAD\ncoffee'")));
+    QVERIFY(!w.addToList(0));
+    QVERIFY2(log.last().contains(QStringLiteral("already")), qPrintable(log.last()));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("BREAD\ncoffee"));
+    // 250 + a line break + 6 would pass 255: refused, nothing written.
+    QVERIFY(!w.addToList(1));
+    QVERIFY2(log.last().contains(QStringLiteral("255")), qPrintable(log.last()));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 250);
+    // 248 leaves exactly room for a line break and six letters: 255 is allowed.
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [IRRITABLE FOOD] = ?"), {QString(248, QLatin1Char('A'))}));
+    QVERIFY(w.addToList(1));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 255);
+}
+
+void tst_insights_window::addToList_waitsForFoodWindow()
+{
+    TempDiary d;
+    fill(d);
+    MessageLog log;
+    frmInsights w(d.path());
+    auto *food = new FOOD(d.path());
+    food->show();
+    selectCoffee(w);
+    QVERIFY(!w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"))->isEnabled());
+    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblAddWait"))->text().contains(QStringLiteral("close it first")));
+    QVERIFY(!w.addToList(0));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QString());
+    food->close();
+    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w.updateAddButtons();
+    QVERIFY(w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"))->isEnabled());
+    QVERIFY(w.addToList(0));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("COFFEE"));
 }
 
 QTEST_MAIN(tst_insights_window)

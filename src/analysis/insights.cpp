@@ -65,6 +65,31 @@ QString fieldNames(quint32 fields)
     return names.join(QStringLiteral(", "));
 }
 
+std::vector<std::optional<double>> rollingMeans(const std::vector<CalendarDay> &days, int window)
+{
+    std::vector<std::optional<double>> means(days.size());
+    double sum = 0;
+    int count = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < days.size(); ++i) {
+        if (days[i].score) {
+            sum += *days[i].score;
+            ++count;
+        }
+        // Drop the days that fell out of the window.
+        while (days[first].date.daysTo(days[i].date) >= window) {
+            if (days[first].score) {
+                sum -= *days[first].score;
+                --count;
+            }
+            ++first;
+        }
+        if (count > 0)
+            means[i] = sum / count;
+    }
+    return means;
+}
+
 namespace {
 
 std::optional<QDate> dayOf(const QVariant &stored)

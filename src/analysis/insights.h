@@ -92,6 +92,10 @@ struct Insights
 // lag 0 (the same day), 1 (the next day, the default) or 2; others are taken as 1.
 Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &lists, int lag = 1);
 
+// For each day, the mean score of the scored days among the `window`
+// calendar days that end with it; nothing where none of them is scored.
+std::vector<std::optional<double>> rollingMeans(const std::vector<CalendarDay> &days, int window);
+
 // The names of the fields an Evidence holds ("BEVERAGE1, BEVERAGE3").
 QString fieldNames(quint32 fields);
 

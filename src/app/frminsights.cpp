@@ -1,6 +1,7 @@
 #include "app/frminsights.h"
 
 #include "analysis/diaryread.h"
+#include "app/insightscharts.h"
 #include "app/insightsmodel.h"
 #include "data/datetext.h"
 #include "data/rowset.h"
@@ -10,6 +11,9 @@
 #include "platform/msgbox.h"
 
 #include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QTabWidget>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -158,8 +162,23 @@ void frmInsights::buildControls()
 
     auto *bottom = new QSplitter(Qt::Horizontal, this);
     bottom->setObjectName(QStringLiteral("splBottom"));
-    bottom->addWidget(lstEvidence);
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabPictures"));
+    tabs->addTab(lstEvidence, QStringLiteral("Days of the item"));
+    chvForest = new QChartView(this);
+    chvForest->setObjectName(QStringLiteral("chvForest"));
+    chvForest->setAccessibleName(QStringLiteral("Largest differences"));
+    chvForest->setRenderHint(QPainter::Antialiasing);
+    tabs->addTab(chvForest, QStringLiteral("Largest differences"));
+    chvScores = new QChartView(this);
+    chvScores->setObjectName(QStringLiteral("chvScores"));
+    chvScores->setAccessibleName(QStringLiteral("Score over time"));
+    chvScores->setRenderHint(QPainter::Antialiasing);
+    tabs->addTab(chvScores, QStringLiteral("Score over time"));
+    bottom->addWidget(tabs);
     bottom->addWidget(txtHowToRead);
+    bottom->setStretchFactor(0, 3);
+    bottom->setStretchFactor(1, 2);
     auto *split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("splMain"));
     split->addWidget(tblItems);
@@ -189,7 +208,7 @@ void frmInsights::buildControls()
     layout->addWidget(split, 1);
     layout->addLayout(adds);
     layout->addWidget(lblNote);
-    resize(1120, 640);
+    resize(1120, 760);
     tblItems->verticalHeader()->setDefaultSectionSize(tblItems->fontMetrics().height() + 6);
 
     connect(cboKind, &QComboBox::currentIndexChanged, this, &frmInsights::applyKind);
@@ -225,6 +244,12 @@ void frmInsights::compute()
         note += QLatin1Char(' ') + tr("%n day(s) without a valid date were left out.", nullptr, in.rowsWithoutValidDate);
     lblNote->setText(note);
     tblItems->resizeColumnsToContents();
+    for (auto [view, chart] : {std::pair{chvForest, insightscharts::forestPlot(in)},
+                               std::pair{chvScores, insightscharts::scoreOverTime(in)}}) {
+        QChart *old = view->chart();
+        view->setChart(chart);
+        delete old;
+    }
     showEvidence();
 }
 

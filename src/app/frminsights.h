@@ -7,6 +7,7 @@
 #include <array>
 
 class InsightsModel;
+class QChartView;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -33,6 +34,8 @@ public:
     QListWidget *lstEvidence = nullptr;
     QLabel *lblNote = nullptr;
     QTextBrowser *txtHowToRead = nullptr;
+    QChartView *chvForest = nullptr;
+    QChartView *chvScores = nullptr;
     QPushButton *cmdRefresh = nullptr;
     // "Add to adequate foods", "... irritating foods", "... reliable
     // medications", "... unsatisfactory medications", in the order of the

@@ -79,6 +79,7 @@ private slots:
     void listedItem_contradictingVerdict_isFlagged();
     void calendarLag_data();
     void calendarLag();
+    void rollingMeans_calendarWindow();
     void benjaminiHochberg_tiesShareQ_data();
     void benjaminiHochberg_tiesShareQ();
     void ridge_noiselessDiary_separatesSharedDays();
@@ -226,6 +227,26 @@ void tst_insights::calendarLag()
     QCOMPARE(soup->evidence[0].id, qint64(2));
     QVERIFY(find(in, QStringLiteral("PIE"), Kind::Food));
     QVERIFY(!find(in, QStringLiteral("GHOST"), Kind::Food));
+}
+
+void tst_insights::rollingMeans_calendarWindow()
+{
+    // 01/03 scored 2, 02/03 scored 4, 03/03 missing, 04/03 unscored, 05/03 scored 9.
+    std::vector<CalendarDay> days(4);
+    days[0].date = QDate(2026, 3, 1);
+    days[0].score = 2;
+    days[1].date = QDate(2026, 3, 2);
+    days[1].score = 4;
+    days[2].date = QDate(2026, 3, 4);
+    days[3].date = QDate(2026, 3, 5);
+    days[3].score = 9;
+    const std::vector<std::optional<double>> three = rollingMeans(days, 3);
+    QCOMPARE(*three[0], 2.0);
+    QCOMPARE(*three[1], 3.0);
+    QCOMPARE(*three[2], 4.0); // 02/03 to 04/03
+    QCOMPARE(*three[3], 9.0); // 03/03 to 05/03
+    const std::vector<std::optional<double>> one = rollingMeans(days, 1);
+    QVERIFY(!one[2]);
 }
 
 void tst_insights::benjaminiHochberg_tiesShareQ_data()

@@ -8,6 +8,10 @@
 #include "testsupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QXYSeries>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -105,6 +109,17 @@ void tst_insights_window::sortByDays_andModelTester()
     QCOMPARE(column(w.proxy(), InsightsModel::Verdict).first(), QStringLiteral("seems to disagree"));
     w.cmdRefresh_Click();
     QCOMPARE(w.proxy()->rowCount(), 3);
+    // The pictures: the one tested item in the forest plot; eleven scored days.
+    auto *forest = w.findChild<QChartView *>(QStringLiteral("chvForest"));
+    auto *axis = qobject_cast<QCategoryAxis *>(forest->chart()->axes(Qt::Vertical).value(0));
+    QVERIFY(axis);
+    QCOMPARE(axis->categoriesLabels(), QStringList{QStringLiteral("COFFEE")});
+    auto *scores = w.findChild<QChartView *>(QStringLiteral("chvScores"));
+    const QList<QAbstractSeries *> series = scores->chart()->series();
+    QCOMPARE(series.size(), 3);
+    QCOMPARE(static_cast<QXYSeries *>(series.at(0))->count(), 11);
+    // The 7-day mean on 07/03 is that of 01/03 to 07/03: 36 / 7.
+    QVERIFY(std::abs(static_cast<QXYSeries *>(series.at(1))->at(6).y() - 36.0 / 7) < 1e-9);
 }
 
 void tst_insights_window::selectAndCopy_evidenceOpensThatDay()

@@ -183,8 +183,8 @@ void frmInsights::buildControls()
     split->setObjectName(QStringLiteral("splMain"));
     split->addWidget(tblItems);
     split->addWidget(bottom);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
 
     auto *adds = new QHBoxLayout;
     const char *captions[] = {"Add to adequate foods", "Add to irritating foods", "Add to reliable medications",

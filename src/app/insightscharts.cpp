@@ -55,10 +55,12 @@ QChart *forestPlot(const analysis::Insights &insights, int count)
         bar->attachAxis(x);
         bar->attachAxis(y);
         points->append(*s.difference, row);
-        y->append(s.item, row);
         low = std::min(low, *s.ciLow);
         high = std::max(high, *s.ciHigh);
     }
+    // The axis takes its categories in rising order: the smallest first.
+    for (int i = n - 1; i >= 0; --i)
+        y->append(shown[size_t(i)]->item, n - i);
     auto *zero = new QLineSeries;
     zero->append(0, 0);
     zero->append(0, n + 1);
@@ -72,6 +74,11 @@ QChart *forestPlot(const analysis::Insights &insights, int count)
     points->attachAxis(x);
     points->attachAxis(y);
     x->setRange(std::floor(low), std::ceil(high));
+    // Whole score points, so that zero is a tick.
+    const int span = int(std::ceil(high) - std::floor(low));
+    if (span <= 12)
+        x->setTickCount(span + 1);
+    x->setLabelFormat(QStringLiteral("%.0f"));
     y->setRange(0, n + 1);
     return chart;
 }
@@ -106,7 +113,7 @@ QChart *scoreOverTime(const analysis::Insights &insights)
     auto *y = new QValueAxis;
     y->setRange(1, 10);
     y->setTickCount(10);
-    y->setLabelFormat(QStringLiteral("%d"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries *s : std::initializer_list<QAbstractSeries *>{daily, week, month}) {

@@ -25,7 +25,8 @@ private slots:
             ops << it.next().captured(1);
         ops.sort();
         QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("fill"), QStringLiteral("filters_apply"),
-                                   QStringLiteral("filters_build"), QStringLiteral("records_open"), QStringLiteral("startup"),
+                                   QStringLiteral("filters_build"), QStringLiteral("insights"), QStringLiteral("insights_open"),
+                                   QStringLiteral("records_open"), QStringLiteral("startup"),
                                    QStringLiteral("update_one")}));
         QVERIFY2(output.contains(QRegularExpression(QStringLiteral(R"(targets met: \d+ of \d+)"))), qPrintable(output));
         QVERIFY2(!output.contains(QLatin1String("messages shown")), qPrintable(output));

@@ -96,15 +96,24 @@ QChart *scoreOverTime(const analysis::Insights &insights)
     month->setName(QStringLiteral("30-day mean"));
     const std::vector<std::optional<double>> w = analysis::rollingMeans(insights.days, 7);
     const std::vector<std::optional<double>> m = analysis::rollingMeans(insights.days, 30);
-    for (size_t i = 0; i < insights.days.size(); ++i) {
+    // A chart a few hundred pixels wide shows no more than about 1,500 points
+    // of a line; beyond that the dots of single days are a blur and are left
+    // out, and the means are drawn at every n-th day.
+    constexpr size_t kMostPoints = 1500;
+    const size_t step = std::max<size_t>(1, insights.days.size() / kMostPoints);
+    QList<QPointF> dots, weekPoints, monthPoints;
+    for (size_t i = 0; i < insights.days.size(); i += step) {
         const qreal t = qreal(insights.days[i].date.startOfDay().toMSecsSinceEpoch());
-        if (insights.days[i].score)
-            daily->append(t, *insights.days[i].score);
+        if (step == 1 && insights.days[i].score)
+            dots.append(QPointF(t, *insights.days[i].score));
         if (w[i])
-            week->append(t, *w[i]);
+            weekPoints.append(QPointF(t, *w[i]));
         if (m[i])
-            month->append(t, *m[i]);
+            monthPoints.append(QPointF(t, *m[i]));
     }
+    daily->replace(dots);
+    week->replace(weekPoints);
+    month->replace(monthPoints);
     QPen thick(QColor(0, 90, 200));
     thick.setWidth(2);
     month->setPen(thick);

@@ -5,6 +5,7 @@
 #include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "data/rowset.h"
+#include "platform/forms.h"
 #include "testsupport.h"
 
 #include <QAbstractItemModelTester>
@@ -99,6 +100,7 @@ void tst_insights_window::sortByDays_andModelTester()
     TempDiary d;
     fill(d);
     frmInsights w(d.path());
+    QVERIFY(vb::Forms::list().contains(&w)); // so that Exit closes it with the others
     QAbstractItemModelTester tester(w.proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
     table->sortByColumn(InsightsModel::Days, Qt::DescendingOrder);

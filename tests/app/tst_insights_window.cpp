@@ -186,7 +186,7 @@ void tst_insights_window::addToList_appendsOnceAndFits()
     TempDiary d;
     fill(d);
     QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'BREAD', [IRRITABLE FOOD] = ?"),
-                   {QString(250, QLatin1Char('A'))}));
+                   {QString(249, QLatin1Char('A'))}));
     MessageLog log;
     frmInsights w(d.path());
     selectCoffee(w);
@@ -201,10 +201,10 @@ void tst_insights_window::addToList_appendsOnceAndFits()
     QVERIFY(!w.addToList(0));
     QVERIFY2(log.last().contains(QStringLiteral("already")), qPrintable(log.last()));
     QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("BREAD\ncoffee"));
-    // 250 + a line break + 6 would pass 255: refused, nothing written.
+    // 249 + a line break + 6 letters would be the 256th character: refused, nothing written.
     QVERIFY(!w.addToList(1));
     QVERIFY2(log.last().contains(QStringLiteral("255")), qPrintable(log.last()));
-    QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 250);
+    QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 249);
     // 248 leaves exactly room for a line break and six letters: 255 is allowed.
     QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [IRRITABLE FOOD] = ?"), {QString(248, QLatin1Char('A'))}));
     QVERIFY(w.addToList(1));

@@ -2,6 +2,9 @@
 // hundred years, each against its floor (the least work the operation cannot
 // avoid, done directly with Qt and SQLite in the same run). The ratio to the
 // floor is the figure that counts; medians of repeated runs after a warm-up.
+#include "analysis/diaryread.h"
+#include "analysis/insights.h"
+#include "app/frminsights.h"
 #include "app/frmmain.h"
 #include "app/module1.h"
 #include "data/datacontrol.h"
@@ -257,6 +260,30 @@ public:
             add("update_one", ms, floorMs);
 
             window->close();
+        }
+
+        // insights: the whole table computed from the diary, against one
+        // forward read of the same columns; insights_open: the window shown
+        // and painted, against insights itself.
+        {
+            const double floorMs = measure(reps, [&] { floorReadAll(path, analysis::daysSelect()); });
+            const double ms = measure(reps, [&] {
+                const analysis::DiaryContents contents = analysis::readDiaryContents(path);
+                const analysis::Insights in = analysis::computeInsights(contents.rows, contents.lists, 1);
+                if (in.items.empty())
+                    out << "insights: no items" << Qt::endl;
+            });
+            add("insights", ms, floorMs);
+            frmInsights *window = nullptr;
+            const double openMs = measure(
+                reps,
+                [&] {
+                    window = new frmInsights(path);
+                    window->show();
+                    window->grab();
+                },
+                {}, [&] { window->close(); settle(); });
+            add("insights_open", openMs, ms);
         }
         if (filters->FiltersShown)
             w.cmdFilter->click();
@@ -662,7 +689,8 @@ int main(int argc, char *argv[])
                                            {QStringLiteral("activate"), 2.0},      {QStringLiteral("filters_build"), 2.0},
                                            {QStringLiteral("filters_apply"), 3.0}, {QStringLiteral("records_open"), 2.0},
                                            {QStringLiteral("update_one"), 2.0},    {QStringLiteral("backup"), 2.0},
-                                           {QStringLiteral("export_csv"), 2.0},    {QStringLiteral("report_pdf"), 3.0}};
+                                           {QStringLiteral("export_csv"), 2.0},    {QStringLiteral("report_pdf"), 3.0},
+                                           {QStringLiteral("insights"), 3.0},      {QStringLiteral("insights_open"), 2.0}};
     auto find = [&](const QString &op, int days) -> const Result * {
         for (const Result &r : bench.results)
             if (r.op == op && r.days == days)

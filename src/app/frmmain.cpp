@@ -9,6 +9,7 @@
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
 #include "entry/food.h"
+#include "app/frminsights.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
@@ -91,6 +92,9 @@ void frmMain::buildMenus()
     mnuDatafrmrecords = mnuData->addAction(QStringLiteral("Records"));
     mnuDatafrmrecords->setObjectName(QStringLiteral("mnuDatafrmrecords"));
     connect(mnuDatafrmrecords, &QAction::triggered, this, &frmMain::mnuDatafrmrecords_Click);
+    mnuDatainsights = mnuData->addAction(QStringLiteral("&Insights"));
+    mnuDatainsights->setObjectName(QStringLiteral("mnuDatainsights"));
+    connect(mnuDatainsights, &QAction::triggered, this, &frmMain::mnuDatainsights_Click);
     mnuDataNewLike = mnuData->addAction(QStringLiteral("&New day like this one"));
     mnuDataNewLike->setObjectName(QStringLiteral("mnuDataNewLike"));
     connect(mnuDataNewLike, &QAction::triggered, this, &frmMain::mnuDataNewLike_Click);
@@ -494,6 +498,12 @@ void frmMain::mnuDatafrmrecords_Click()
     vb::BusyCursor busy;
     auto *window = new frmrecords(MSFlexGrid1, m_databasePath);
     window->setTodayProvider(m_today);
+    window->show();
+}
+
+void frmMain::mnuDatainsights_Click()
+{
+    auto *window = new frmInsights(m_databasePath);
     window->show();
 }
 

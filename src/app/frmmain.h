@@ -71,6 +71,7 @@ public:
     QMenu *mnuView = nullptr;
     QAction *mnuViewRefresh = nullptr;
     QAction *mnuViewFind = nullptr;
+    QAction *mnuDatainsights = nullptr;
     QWidget *clientArea = nullptr;
 
     // Values taken at load for the column filters.
@@ -95,6 +96,7 @@ public:
 
     void mnuDatafood_Click();
     void mnuDatafrmrecords_Click();
+    void mnuDatainsights_Click();
     void mnuFileExit_Click();
     void mnuHelpGuide_Click();
     void mnuHelpAbout_Click();

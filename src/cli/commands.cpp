@@ -3,6 +3,8 @@
 
 namespace cli {
 
+int runInsights(const QStringList &arguments, Io &io);
+
 const std::vector<Command> &commands()
 {
     // Each subcommand lives in a file of its own beside this one.
@@ -13,6 +15,7 @@ const std::vector<Command> &commands()
         {"export", "Write the days as CSV or JSON.", &runExport},
         {"import", "Read days from CSV or JSON, all or none.", &runImport},
         {"report", "Write a PDF report of the days for a doctor.", &runReport},
+        {"insights", "Which foods, drinks and medications go with better or worse days.", runInsights},
     };
     return list;
 }

@@ -5,6 +5,8 @@
 
 #include <QDate>
 
+#include <algorithm>
+
 namespace diary {
 
 namespace {
@@ -42,6 +44,29 @@ const QStringList &comments()
         QStringLiteral("SLEPT BADLY"), QStringLiteral("STRESSFUL DAY AT WORK"), QStringLiteral("NO PROBLEMS"),
     };
     return items;
+}
+// A few items that really do go with a worse next day, so that a new user
+// trying the insights sees what they are for. Whether a day holds one is a
+// function of its date alone, so the day after knows without any state.
+struct Planted
+{
+    const char *column;
+    const char *item;
+    quint32 every; // about one day in this many
+    quint32 salt;
+};
+const Planted kPlanted[] = {
+    {"SNACK4", "CHILLI CHIPS", 9, 0x9e3779b9u},
+    {"BEVERAGE4", "ENERGY DRINK", 11, 0x85ebca6bu},
+    {"MEDICATION9", "IBUPROFEN", 13, 0xc2b2ae35u},
+};
+bool holdsPlanted(const Planted &p, const QDate &date)
+{
+    quint32 h = quint32(date.toJulianDay()) * 2654435761u ^ p.salt;
+    h ^= h >> 15;
+    h *= 0x2c1b3c6du;
+    h ^= h >> 12;
+    return h % p.every == 0;
 }
 } // namespace
 
@@ -90,6 +115,13 @@ SampleDay SampleDays::day(int daysAgo)
     }
     if (m_random.bounded(3u) == 0)
         d[QStringLiteral("COMMENTS")] = pick(comments());
+    const QDate date = m_today.addDays(-daysAgo);
+    for (const Planted &p : kPlanted) {
+        if (holdsPlanted(p, date))
+            d[QLatin1String(p.column)] = QLatin1String(p.item);
+        if (holdsPlanted(p, date.addDays(-1)) && !d.value(QStringLiteral("OVERALL SCORE")).isNull())
+            d[QStringLiteral("OVERALL SCORE")] = std::max(1, d.value(QStringLiteral("OVERALL SCORE")).toInt() - 4);
+    }
     return d;
 }
 

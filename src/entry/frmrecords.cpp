@@ -393,6 +393,21 @@ bool frmrecords::addDayLike(qint64 id)
     return true;
 }
 
+bool frmrecords::moveToId(qint64 id)
+{
+    RowSet *rs = datPrimaryRS->Recordset();
+    if (!rs->isOpen())
+        return false;
+    const int index = rs->indexOf(QStringLiteral("ID"), QVariant::fromValue<qlonglong>(id));
+    if (index < 0)
+        return false;
+    if (!rs->setAbsolutePosition(index + 1)) {
+        trapped(rs->lastError());
+        return false;
+    }
+    return true;
+}
+
 void frmrecords::Form_Load()
 {
     RowSet *rs = datPrimaryRS->Recordset();

@@ -56,6 +56,9 @@ public:
     QPushButton *cmdRefresh = nullptr;
 
     void Form_Load();
+    // Moves to the day with that ID, where it is still in the diary (the
+    // insights window opens a day this way); false when it is not.
+    bool moveToId(qint64 id);
 
     // Adds a day whose meals, snacks, beverages and medications are those of
     // the day with this ID, dated today, with no score, BMs or comments, and

@@ -26,6 +26,7 @@ private slots:
         ops.sort();
         QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("backup"), QStringLiteral("export_csv"),
                                    QStringLiteral("fill"), QStringLiteral("filters_apply"), QStringLiteral("filters_build"),
+                                   QStringLiteral("insights"), QStringLiteral("insights_open"),
                                    QStringLiteral("move_huge_comment"), QStringLiteral("records_open"),
                                    QStringLiteral("startup"), QStringLiteral("startup_fair"),
                                    QStringLiteral("update_one")}));

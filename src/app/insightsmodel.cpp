@@ -1,0 +1,102 @@
+#include "app/insightsmodel.h"
+
+#include <QBrush>
+#include <QColor>
+
+namespace {
+QString figure(const std::optional<double> &v, int decimals = 2)
+{
+    return v ? QString::number(*v, 'f', decimals) : QString();
+}
+QVariant raw(const std::optional<double> &v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+} // namespace
+
+void InsightsModel::setInsights(analysis::Insights insights)
+{
+    beginResetModel();
+    m_insights = std::move(insights);
+    endResetModel();
+}
+
+int InsightsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_insights.items.size());
+}
+
+int InsightsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant InsightsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const analysis::ItemStats &s = m_insights.items[size_t(index.row())];
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case Item:
+            return s.item;
+        case Kind:
+            return analysis::kindName(s.kind);
+        case Days:
+            return s.days;
+        case With:
+            return figure(s.withMean);
+        case Without:
+            return figure(s.withoutMean);
+        case Difference:
+            if (!s.difference)
+                return QString();
+            if (s.ciLow && s.ciHigh)
+                return QStringLiteral("%1 (%2 to %3)").arg(figure(s.difference), figure(s.ciLow), figure(s.ciHigh));
+            return figure(s.difference);
+        case Adjusted:
+            return figure(s.adjusted);
+        case Q:
+            return s.q ? QString::number(*s.q, 'g', 3) : QString();
+        case Verdict:
+            return analysis::verdictText(s.verdict);
+        case List: {
+            QString list = analysis::listNames(s.lists);
+            return s.contradicts ? list + QStringLiteral(" (contradicts)") : list;
+        }
+        default:
+            break;
+        }
+    } else if (role == SortRole) {
+        switch (index.column()) {
+        case Days:
+            return s.days;
+        case With:
+            return raw(s.withMean);
+        case Without:
+            return raw(s.withoutMean);
+        case Difference:
+            return raw(s.difference);
+        case Adjusted:
+            return raw(s.adjusted);
+        case Q:
+            return raw(s.q);
+        default:
+            return data(index, Qt::DisplayRole);
+        }
+    } else if (role == Qt::ForegroundRole && index.column() == List && s.contradicts) {
+        return QBrush(QColor(192, 0, 0));
+    } else if (role == Qt::TextAlignmentRole && index.column() >= Days && index.column() <= Q) {
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant InsightsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char *names[] = {"Item", "Kind", "Days", "Score with", "Score without", "Difference (95% interval)",
+                                  "Adjusted", "q", "Verdict", "List"};
+    return section >= 0 && section < ColumnCount ? QVariant(QLatin1String(names[section])) : QVariant();
+}

@@ -21,7 +21,7 @@
 #include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
-#include "platform/waitcursor.h"
+#include "platform/busycursor.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "entry/textboxes.h"
 #include "platform/fonts.h"
-#include "platform/waitcursor.h"
+#include "platform/busycursor.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -101,7 +101,7 @@ bool Adodc::open(const QString &path, const QString &recordSource)
     m_recordSource = recordSource;
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = m_rs.open(path, recordSource);
     }
     if (!ok) {
@@ -229,7 +229,7 @@ void Adodc::barMove(const std::function<bool()> &move)
 {
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = move();
     }
     if (!ok)

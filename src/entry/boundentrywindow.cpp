@@ -7,7 +7,7 @@
 #include "platform/msgbox.h"
 #include "platform/screenfit.h"
 #include "platform/twips.h"
-#include "platform/waitcursor.h"
+#include "platform/busycursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,7 +65,7 @@ void BoundEntryWindow::cmdAdd_Click()
     RowSet *rs = datPrimaryRS->Recordset();
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = rs->AddNew();
     }
     if (!ok)
@@ -79,7 +79,7 @@ void BoundEntryWindow::cmdDelete_Click()
         return trapped(tr("There is no day to delete: this diary holds no days."));
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = rs->Delete(RowSet::adAffectCurrent);
     }
     if (!ok)
@@ -100,7 +100,7 @@ void BoundEntryWindow::cmdRefresh_Click()
 {
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = datPrimaryRS->Refresh();
     }
     if (!ok)
@@ -112,7 +112,7 @@ void BoundEntryWindow::cmdUpdate_Click()
     RowSet *rs = datPrimaryRS->Recordset();
     bool ok = false;
     {
-        const vb::WaitCursor wait;
+        const vb::BusyCursor wait;
         ok = rs->UpdateBatch(RowSet::adAffectAll);
     }
     if (!ok)
@@ -155,7 +155,7 @@ void BoundEntryWindow::closeEvent(QCloseEvent *event)
         RowSet *rs = datPrimaryRS ? datPrimaryRS->Recordset() : nullptr;
         bool failed = false;
         if (rs && rs->isOpen() && rs->hasPendingChanges()) {
-            const vb::WaitCursor wait;
+            const vb::BusyCursor wait;
             failed = !rs->UpdateBatch(RowSet::adAffectAll);
         }
         if (failed) {

@@ -1,5 +1,7 @@
 #include "keeping/report.h"
 
+#include "analysis/diaryread.h"
+#include "analysis/insights.h"
 #include "data/datetext.h"
 #include "data/diarynames.h"
 #include "keeping/privatefiles.h"
@@ -96,6 +98,35 @@ QImage scoreChart(const QList<ReportDay> &days, const ReportRange &range)
     }
     return image;
 }
+
+// The items whose verdict is a clear link, from the range's days only, at
+// the insights' default lag (the next day's score).
+std::vector<analysis::ItemStats> clearLinks(const QString &diaryPath, const ReportRange &range, QString *error)
+{
+    analysis::DiaryContents contents = analysis::readDiaryContents(diaryPath);
+    if (!contents.error.isEmpty()) {
+        *error = contents.error;
+        return {};
+    }
+    std::vector<analysis::DiaryDay> inRange;
+    for (analysis::DiaryDay &d : contents.rows) {
+        const QDate date = QDate::fromString(d.date.toString(), Qt::ISODate);
+        if (date.isValid() && date >= range.from && date <= range.to)
+            inRange.push_back(std::move(d));
+    }
+    const analysis::Insights insights = analysis::computeInsights(inRange, contents.lists);
+    std::vector<analysis::ItemStats> links;
+    for (const analysis::ItemStats &s : insights.items) {
+        if (s.verdict == analysis::Verdict::SeemsToAgree || s.verdict == analysis::Verdict::SeemsToDisagree)
+            links.push_back(s);
+    }
+    return links;
+}
+
+QString figure(const std::optional<double> &v)
+{
+    return v ? QString::number(*v, 'f', 2) : QString();
+}
 } // namespace
 
 ReportRange defaultReportRange(const QDate &today)
@@ -166,6 +197,9 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
         for (int c = 0; c < 4; ++c)
             lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());
     }
+    const std::vector<analysis::ItemStats> links = clearLinks(diaryPath, range, error);
+    if (!error->isEmpty())
+        return nullptr;
 
     auto makeDoc = [&page] {
         auto d = std::make_unique<QTextDocument>();
@@ -199,7 +233,6 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
                 .arg(chartWidth)
                 .arg(chartWidth * 520 / 1800);
-    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
     auto tableStart = [&](bool breakBefore) {
         return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%8>"
                               "<tr><th width=\"11%\">%1</th><th width=\"8%\">%2</th><th width=\"6%\">%3</th>"
@@ -214,29 +247,78 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
             .arg(esc(d.date.isValid() ? diary::showDate(d.date) : QString()), esc(d.score.toString()), esc(d.bms.toString()),
                  esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
     };
+    auto linkTableStart = [&](bool breakBefore) {
+        return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%6>"
+                              "<tr><th width=\"34%\">%1</th><th width=\"12%\">%2</th><th width=\"8%\">%3</th>"
+                              "<th width=\"28%\">%4</th><th width=\"18%\">%5</th></tr>")
+            .arg(esc(tr("Item")), esc(tr("Kind")), esc(tr("Days")), esc(tr("Difference (95% interval)")),
+                 esc(tr("Verdict")), breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
+    };
+    auto linkRowHtml = [&](const analysis::ItemStats &s) {
+        const QString difference = s.ciLow && s.ciHigh
+                                       ? tr("%1 (%2 to %3)").arg(figure(s.difference), figure(s.ciLow), figure(s.ciHigh))
+                                       : figure(s.difference);
+        return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+            .arg(esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
+                 esc(analysis::verdictText(s.verdict)));
+    };
     const QString tableEnd = QStringLiteral("</table>");
 
-    // Rows are measured one by one and the table is cut between them where
-    // the next row would cross the foot of the page.
+    // Rows are measured one by one and a table is cut between them where the
+    // next row would cross the foot of the page; `used` carries the height
+    // taken on the current page from one part to the next.
     const double margin = makeDoc()->documentMargin();
     const double body = (page.height() - 2 * margin) * 0.97;
-    const double headerOnly = heightOf(tableStart(false) + tableEnd);
-    QString html = head + tableStart(false);
-    double used = heightOf(head) + headerOnly;
-    int rowsOnPage = 0;
-    for (const ReportDay &d : days) {
-        const QString row = rowHtml(d);
-        const double rowHeight = heightOf(tableStart(false) + row + tableEnd) - headerOnly;
-        if (rowsOnPage > 0 && used + rowHeight > body) {
-            html += tableEnd + tableStart(true);
-            used = headerOnly;
-            rowsOnPage = 0;
+    QString html = head;
+    double used = heightOf(head);
+    auto addTable = [&](const auto &start, const auto &rows, const auto &rowOf) {
+        const double headerOnly = heightOf(start(false) + tableEnd);
+        bool open = false;
+        int rowsOnPage = 0;
+        for (const auto &r : rows) {
+            const QString row = rowOf(r);
+            const double rowHeight = heightOf(start(false) + row + tableEnd) - headerOnly;
+            if (!open) {
+                // A table that would not get its header and first row onto
+                // this page starts on the next one.
+                const bool breakBefore = used > 0 && used + headerOnly + rowHeight > body;
+                html += start(breakBefore);
+                used = (breakBefore ? 0 : used) + headerOnly;
+                open = true;
+            } else if (rowsOnPage > 0 && used + rowHeight > body) {
+                html += tableEnd + start(true);
+                used = headerOnly;
+                rowsOnPage = 0;
+            }
+            html += row;
+            used += rowHeight;
+            ++rowsOnPage;
         }
-        html += row;
-        used += rowHeight;
-        ++rowsOnPage;
-    }
-    html += tableEnd;
+        if (open)
+            html += tableEnd;
+    };
+    auto addText = [&](const QString &part) {
+        html += part;
+        used += heightOf(part);
+        // Text runs on over the foot of the page; it goes on from the top.
+        while (used > body)
+            used -= body;
+    };
+
+    // What the diary itself suggests comes before the days it rests on.
+    addText(QStringLiteral("<h2>%1</h2><p>%2</p>")
+                .arg(esc(tr("Items that seem to agree or disagree")),
+                     esc(tr("Each item is compared by the next day's overall score: the difference is the mean on the days "
+                            "after it minus the mean on the other days of the range, with its 95% interval."))));
+    if (links.empty())
+        addText(QStringLiteral("<p>%1</p>").arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
+    else
+        addTable(linkTableStart, links, linkRowHtml);
+    addText(QStringLiteral("<p><i>%1</i></p>")
+                .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
+
+    addText(QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days"))));
+    addTable(tableStart, days, rowHtml);
     html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
     const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
                              tr("Unsatisfactory medication")};

@@ -475,6 +475,61 @@ private slots:
             QFile::copy(pdf, qEnvironmentVariable("MEALWISE_KEEP_REPORT"));
     }
 
+    void report_clearLinks_data()
+    {
+        QTest::addColumn<int>("plantedDays"); // the first days that hold items with an effect
+        QTest::addColumn<int>("fromDay");     // the report's range, as day numbers
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QStringList>("absent");
+        const QString none = QStringLiteral("No item showed a clear link");
+        const QString disagree = QStringLiteral("PICKLED ONIONS\\s+food\\s+15\\s+-\\d+\\.\\d\\d \\(-\\d+\\.\\d\\d to -\\d+\\.\\d\\d\\)\\s+seems to disagree");
+        const QString agree = QStringLiteral("GINGER TEA\\s+drink\\s+15\\s+\\d+\\.\\d\\d \\(\\d+\\.\\d\\d to \\d+\\.\\d\\d\\)\\s+seems to agree");
+        QTest::newRow("planted") << 60 << 0 << QStringList{disagree, agree} << QStringList{none};
+        QTest::newRow("items without effect") << 0 << 0 << QStringList{none} << QStringList{QStringLiteral("seems to")};
+        QTest::newRow("planted before the range") << 60 << 60 << QStringList{none} << QStringList{QStringLiteral("seems to")};
+    }
+
+    // The report names the items with a clear link in its range, or says
+    // there is none, and always that a link is not proof.
+    void report_clearLinks()
+    {
+        QFETCH(int, plantedDays);
+        QFETCH(int, fromDay);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, absent);
+        TempDiary d;
+        const QDate first(2026, 1, 1);
+        for (int i = 0; i < 120; ++i) {
+            // Every item is on the same days whether planted or not; only the
+            // scores of the days after them differ.
+            const bool planted = i < plantedDays;
+            int score = 5 + i % 3;
+            if (planted && i % 4 == 1)
+                score = 2; // the day after PICKLED ONIONS
+            if (planted && i % 4 == 3)
+                score = 10; // the day after GINGER TEA
+            d.insertDay({{QStringLiteral("DATE"), first.addDays(i).toString(Qt::ISODate)},
+                         {QStringLiteral("OVERALL SCORE"), score},
+                         {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")},
+                         {QStringLiteral("SNACK1"), i % 4 == 0 ? QStringLiteral("PICKLED ONIONS") : QString()},
+                         {QStringLiteral("BEVERAGE1"), i % 4 == 2 ? QStringLiteral("GINGER TEA") : QString()}});
+        }
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        const keeping::ReportRange range{first.addDays(fromDay), first.addDays(fromDay + 59), first.addDays(130)};
+        const QString error = keeping::writeReportPdf(d.path(), range, pdf);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString out = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(out.contains(QStringLiteral("A link is not proof")));
+        for (const QString &e : expected)
+            QVERIFY2(out.contains(QRegularExpression(e)), qPrintable(e + QStringLiteral(" not in:\n") + out.left(3000)));
+        for (const QString &a : absent)
+            QVERIFY2(!out.contains(a), qPrintable(a));
+    }
+
     void cli_exitStatuses_data()
     {
         QTest::addColumn<QStringList>("arguments");

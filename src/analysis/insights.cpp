@@ -109,6 +109,19 @@ std::optional<double> numberOf(const QVariant &stored)
 {
     if (stored.isNull())
         return std::nullopt;
+    // Numbers as SQLite gives them need no round trip through text.
+    switch (stored.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double: {
+        const double v = stored.toDouble();
+        if (!std::isfinite(v))
+            return std::nullopt;
+        return v;
+    }
+    default:
+        break;
+    }
     bool ok = false;
     const double v = stored.toString().trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v))
@@ -194,7 +207,10 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
     }
 
     // Items, grouped by kind and key; the first form met is the one shown.
+    // A diary repeats the same texts day after day, so each distinct text of
+    // a kind is split and folded once and its items' places remembered.
     std::array<QHash<QString, int>, kKindCount> index;
+    std::array<QHash<QString, std::vector<int>>, kKindCount> textItems;
     std::array<std::vector<ItemStats>, kKindCount> byKind;
     for (size_t d = 0; d < result.days.size(); ++d) {
         for (size_t k = dayRows[d].first; k < dayRows[d].second; ++k) {
@@ -203,21 +219,30 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
                 const QString &text = r.fields[size_t(f)];
                 if (text.isEmpty())
                     continue;
-                const int kind = int(kindOfField(f));
-                forEachItem(text, [&](const QString &item) {
-                    auto it = index[size_t(kind)].find(itemKey(item));
-                    if (it == index[size_t(kind)].end()) {
-                        it = index[size_t(kind)].insert(itemKey(item), int(byKind[size_t(kind)].size()));
-                        ItemStats s;
-                        s.item = item;
-                        s.kind = Kind(kind);
-                        byKind[size_t(kind)].push_back(std::move(s));
-                    }
-                    std::vector<Evidence> &ev = byKind[size_t(kind)][size_t(*it)].evidence;
+                const size_t kind = size_t(kindOfField(f));
+                auto known = textItems[kind].find(text);
+                if (known == textItems[kind].end()) {
+                    std::vector<int> places;
+                    forEachItem(text, [&](const QString &item) {
+                        const QString key = itemKey(item);
+                        auto it = index[kind].find(key);
+                        if (it == index[kind].end()) {
+                            it = index[kind].insert(key, int(byKind[kind].size()));
+                            ItemStats s;
+                            s.item = item;
+                            s.kind = Kind(kind);
+                            byKind[kind].push_back(std::move(s));
+                        }
+                        places.push_back(*it);
+                    });
+                    known = textItems[kind].insert(text, std::move(places));
+                }
+                for (const int place : *known) {
+                    std::vector<Evidence> &ev = byKind[kind][size_t(place)].evidence;
                     if (ev.empty() || ev.back().day != int(d))
                         ev.push_back({int(d), 0u, r.id});
                     ev.back().fields |= 1u << f;
-                });
+                }
             }
         }
     }

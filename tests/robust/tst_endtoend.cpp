@@ -266,14 +266,10 @@ private slots:
 
         QProcess mealwise;
         mealwise.setWorkingDirectory(cwd.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        mealwise.setProcessEnvironment(env);
+        QProcessEnvironment env = programEnvironment(home.path(), display);
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // as on a machine without a desktop bus
         env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        mealwise.setProcessEnvironment(env);
         if (traced)
             mealwise.start(strace, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), traceLog,
                                     QStringLiteral("-e"),
@@ -382,12 +378,7 @@ private slots:
         };
 
         QProcess mealwise;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        mealwise.setProcessEnvironment(env);
+        mealwise.setProcessEnvironment(programEnvironment(home.path(), display));
         mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
         QVERIFY(mealwise.waitForStarted());
         const QString main = findWindow(QStringLiteral("MEALWISE"));

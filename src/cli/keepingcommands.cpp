@@ -223,12 +223,11 @@ int runImport(const QStringList &arguments, Io &io)
         else
             return p.badUsage(QStringLiteral("--on-duplicate takes skip, replace or add."), io);
     }
-    QFile file(args.first());
-    if (!file.open(QIODevice::ReadOnly)) {
-        io.err << "mealwise-diary import: " << args.first() << " could not be read: " << file.errorString() << "\n";
+    QByteArray bytes;
+    if (const QString unread = keeping::readImportFile(args.first(), &bytes); !unread.isEmpty()) {
+        io.err << "mealwise-diary import: " << unread << "\n";
         return kFailed;
     }
-    const QByteArray bytes = file.readAll();
     keeping::ImportPlan plan = keeping::readImport(bytes, keeping::guessFormat(args.first(), bytes),
                                                    p.parser().isSet(asIs), QDate::currentDate().year());
     if (!plan.ok()) {
@@ -244,7 +243,16 @@ int runImport(const QStringList &arguments, Io &io)
         io.err << "mealwise-diary import: " << dupError << "\n";
         return kFailed;
     }
-    io.out << plan.days.size() << " days to import, " << plan.duplicateDays.size() << " of them on dates the diary has.\n";
+    io.out << plan.preview() << "\n";
+    if (!plan.ok()) {
+        // What the diary's own rules refuse is told before anything is written.
+        io.err << "mealwise-diary import: nothing was written; this diary refuses these days"
+               << (p.parser().isSet(asIs) ? " even with --as-is: this diary checks the ranges itself, so --as-is cannot hold in it" : "")
+               << ".\n";
+        for (const QString &line : plan.describeRefusals())
+            io.err << "  " << line << "\n";
+        return kFailed;
+    }
     if (p.parser().isSet(dryRun))
         return kDone;
     const keeping::ImportResult r = keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists));
@@ -252,7 +260,7 @@ int runImport(const QStringList &arguments, Io &io)
         io.err << "mealwise-diary import: " << r.error << "\n";
         return kFailed;
     }
-    io.out << "Imported: " << r.added << " added, " << r.replaced << " replaced, " << r.skipped << " skipped.\n";
+    io.out << r.summary() << "\n";
     return kDone;
 }
 

@@ -99,7 +99,8 @@ void frmMain::buildMenus()
     mnuDataNewLike->setObjectName(QStringLiteral("mnuDataNewLike"));
     connect(mnuDataNewLike, &QAction::triggered, this, &frmMain::mnuDataNewLike_Click);
 
-    // The program's only shortcut keys belong to these two items.
+    // The program's only shortcut keys: F5 and Ctrl+F here, F1 for the user
+    // guide in the Help menu. The menus of the diary's own design have none.
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuViewRefresh = mnuView->addAction(QStringLiteral("&Refresh ranking"));
@@ -116,6 +117,7 @@ void frmMain::buildMenus()
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpGuide = mnuHelp->addAction(QStringLiteral("User &guide"));
     mnuHelpGuide->setObjectName(QStringLiteral("mnuHelpGuide"));
+    mnuHelpGuide->setShortcut(QKeySequence(Qt::Key_F1));
     connect(mnuHelpGuide, &QAction::triggered, this, &frmMain::mnuHelpGuide_Click);
     mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About MEALWISE"));
     mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));

@@ -280,13 +280,18 @@ bool frmMain::fillFromData2()
     vb::BusyCursor busy; // opening may wait for another program's lock
     diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
     if (!result.error.isEmpty()) {
-        // The grid keeps its header row and no diary rows.
+        // The grid keeps its header row and no diary rows; that is no
+        // empty diary, so the first-day hint stays away.
+        MSFlexGrid1->setEmptyText(QString());
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());
         busy.release();
         vb::MsgBox(result.error, this);
         return false;
     }
     MSFlexGrid1->fill(std::move(result.cells), int(result.header.size()), result.keys);
+    // Painted by the grid while it has no day at all (not while the filters
+    // hide every day: those rows are still there).
+    MSFlexGrid1->setEmptyText(tr("No days yet: Data > Records, then Add"));
     return true;
 }
 

@@ -32,6 +32,8 @@ public:
 
     void cmdFindNext_Click();
     void cmdFindPrevious_Click();
+    // What lblStatus says after a find: "found on 21/08/26 in LUNCH".
+    static QString foundText(const QString &date, const QString &column);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

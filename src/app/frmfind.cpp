@@ -1,11 +1,13 @@
 #include "app/frmfind.h"
 
+#include "data/datetext.h"
 #include "grid/gridfind.h"
 #include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/forms.h"
 
+#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -93,14 +95,17 @@ void frmFind::find(bool forward)
             dateCol = c;
     }
     m_grid->goToFoundCell(row, col, dateCol);
-    lblStatus->setText(foundText(dateCol >= 0 ? m_grid->TextMatrix(row, dateCol) : QString(),
-                                 m_grid->FixedRows() > 0 ? m_grid->TextMatrix(0, col) : QString()));
+    QString date = dateCol >= 0 ? m_grid->TextMatrix(row, dateCol) : QString();
+    const bool shownDay = date.size() == 8 && QDate::fromString(date, QStringLiteral("dd/MM/yy")).isValid();
+    if (!shownDay && m_storedDate) {
+        if (const std::optional<qint64> id = m_grid->RowKey(row))
+            date = diary::showStoredDate(m_storedDate(*id));
+    }
+    lblStatus->setText(foundText(date, m_grid->FixedRows() > 0 ? m_grid->TextMatrix(0, col) : QString()));
 }
 
 QString frmFind::foundText(const QString &date, const QString &column)
 {
-    // The grid's own texts: a DATE the diary holds in another form shows as
-    // the grid shows it.
     if (date.trimmed().isEmpty())
         return tr("found in %1 on a day without a date").arg(column);
     return tr("found on %1 in %2").arg(date, column);

@@ -13,6 +13,7 @@
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
+#include "keeping/sqlitefile.h"
 #include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
@@ -604,6 +605,12 @@ void frmMain::mnuViewFind_Click()
 {
     if (!m_find) {
         m_find = new frmFind(MSFlexGrid1);
+        m_find->setStoredDate([path = m_databasePath](qint64 id) -> QVariant {
+            keeping::SqliteFile file;
+            if (!file.open(path, keeping::SqliteFile::ReadOnly, 2000, true))
+                return {};
+            return file.scalar(QStringLiteral("SELECT DATE FROM records WHERE ID = ?"), {id});
+        });
         // Beside the main window's lower right corner, on the screen, so the
         // grid's rows stay in view.
         m_find->adjustSize();

@@ -284,6 +284,7 @@ bool frmMain::fillFromData2()
         // The grid keeps its header row and no diary rows; that is no
         // empty diary, so the first-day hint stays away.
         MSFlexGrid1->setEmptyText(QString());
+        MSFlexGrid1->setAccessibleDescription(QString());
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());
         busy.release();
         vb::MsgBox(result.error, this);
@@ -293,6 +294,8 @@ bool frmMain::fillFromData2()
     // Painted by the grid while it has no day at all (not while the filters
     // hide every day: those rows are still there).
     MSFlexGrid1->setEmptyText(tr("No days yet: Data > Records, then Add"));
+    // A screen reader hears it too: it is in no cell.
+    MSFlexGrid1->setAccessibleDescription(MSFlexGrid1->showsEmptyText() ? MSFlexGrid1->emptyText() : QString());
     return true;
 }
 

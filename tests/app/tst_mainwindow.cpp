@@ -375,6 +375,7 @@ private slots:
         }
         QCOMPARE(g.emptyText(), text);
         QCOMPARE(g.showsEmptyText(), hint);
+        QCOMPARE(g.accessibleDescription(), hint ? text : QString());
         std::vector<int> widths;
         for (int c = 0; c < g.Cols(); ++c) {
             widths.push_back(g.ColWidth(c));
@@ -399,6 +400,7 @@ private slots:
             w.mnuViewRefresh_Click();
             QCOMPARE(g.Rows(), 2);
             QVERIFY(!g.showsEmptyText());
+            QVERIFY(g.accessibleDescription().isEmpty());
         }
     }
 

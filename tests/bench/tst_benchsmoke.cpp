@@ -27,7 +27,7 @@ private slots:
         QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("backup"), QStringLiteral("export_csv"),
                                    QStringLiteral("fill"), QStringLiteral("filters_apply"), QStringLiteral("filters_build"),
                                    QStringLiteral("insights"), QStringLiteral("insights_open"),
-                                   QStringLiteral("move_huge_comment"), QStringLiteral("records_open"),
+                                   QStringLiteral("move_huge_comment"), QStringLiteral("records_open"), QStringLiteral("report_huge_text"),
                                    QStringLiteral("startup"), QStringLiteral("startup_fair"),
                                    QStringLiteral("update_one")}));
         QVERIFY2(output.contains(QRegularExpression(QStringLiteral(R"(^splash_wait days=365 ms=[0-9.]+ )"),

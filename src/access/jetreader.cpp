@@ -60,6 +60,7 @@ enum Failure : unsigned char {
     FailTable,
     FailRow,
     FailTextTooLong,
+    FailRowCount,
 };
 
 enum Tag : unsigned char { TagNull, TagText, TagInteger, TagDouble, TagDate, TagBool, TagBytes };
@@ -266,9 +267,17 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
     if (!mdb_read_catalog(mdb, MDB_TABLE))
         childFail(w, FailCatalogue);
 
+    // libmdb reads past the end as the end: a table whose definition lies
+    // beyond the file's last page means the file was cut short.
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || mdb->num_catalog == 0)
+        childFail(w, FailCatalogue);
+    const quint64 pages = quint64(st.st_size) / quint64(mdb->fmt->pg_size);
     QList<MdbCatalogEntry *> chosen;
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
         auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type == MDB_TABLE && entry->table_pg >= pages)
+            childFail(w, FailCatalogue);
         if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry))
             continue;
         const QByteArray name(entry->object_name, qsizetype(strnlen(entry->object_name, sizeof entry->object_name)));
@@ -330,6 +339,11 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
             }
             w.frame(FrameRow, row);
         }
+        // Jet keeps each table's row count in its definition; fewer rows
+        // found means pages were lost (libmdb takes a missing page as the end).
+        if (rowNumber != table->num_rows)
+            childFail(w, FailRowCount,
+                      name + ' ' + QByteArray::number(table->num_rows) + ' ' + QByteArray::number(rowNumber));
         mdb_free_tabledef(table);
     }
     w.frame(FrameDone, {});
@@ -427,19 +441,28 @@ QString failureText(const QString &path, unsigned char kind, const QByteArray &d
                   "Security, Unset Database Password), then convert it.")
             .arg(path);
     case FailCatalogue:
-        return tr("%1 is damaged: its list of tables cannot be read.").arg(path);
+        return tr("%1 is damaged or cut short: its list of tables cannot be read.").arg(path);
     case FailTable:
         return tr("%1 is damaged: the table %2 cannot be read.").arg(path, d);
     case FailRow: {
         const qsizetype space = d.lastIndexOf(QLatin1Char(' '));
         return tr("%1 is damaged: row %2 of the table %3 cannot be read.").arg(path, d.mid(space + 1), d.left(space));
     }
+    case FailRowCount: {
+        const QList<QByteArray> parts = detail.split(' ');
+        if (parts.size() < 3)
+            break;
+        return tr("%1 is damaged: the table %2 says it holds %3 rows, but %4 could be read.")
+            .arg(path, QString::fromUtf8(detail.left(detail.size() - parts.last().size() - parts[parts.size() - 2].size() - 2)),
+                 QString::fromLatin1(parts[parts.size() - 2]), QString::fromLatin1(parts.last()));
+    }
     case FailTextTooLong:
         return tr("%1: a text in the table %2 is longer than a million characters, more than a diary field takes.")
             .arg(path, d);
     default:
-        return tr("%1 could not be read.").arg(path);
+        break;
     }
+    return tr("%1 could not be read.").arg(path);
 }
 
 // Takes one whole frame; false when the child's output makes no sense.

@@ -26,10 +26,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("access", text);
 }
 
-QString tr(const char *text, int n)
-{
-    return QCoreApplication::translate("access", text, nullptr, n);
-}
 
 const QString &emptyText()
 {
@@ -107,10 +103,15 @@ QString textOf(const QVariant &v)
 
 } // namespace
 
+QString counted(qint64 n, const char *one, const char *many)
+{
+    return QString::number(n) + QLatin1Char(' ') + tr(n == 1 ? one : many);
+}
+
 QStringList ConversionPlan::summary() const
 {
     QStringList out;
-    out << tr("%n day(s)", int(days.size()));
+    out << counted(days.size(), "day", "days");
     if (first.isValid())
         out.last() += tr(", from %1 to %2").arg(diary::showDate(first), diary::showDate(last));
     if (!missingColumns.isEmpty())
@@ -119,7 +120,7 @@ QStringList ConversionPlan::summary() const
         out << tr("Columns of the file that a diary does not have, not carried: %1")
                    .arg(extraColumns.join(QStringLiteral(", ")));
     if (timesDropped > 0)
-        out << tr("%n date(s) held a time of day as well; only the day is kept", timesDropped);
+        out << tr("%1 held a time of day as well; only the day is kept").arg(counted(timesDropped, "date", "dates"));
     if (!lists)
         out << tr("The file has no FOOD AND MEDICATION table; the four lists are left empty");
     if (!missingListColumns.isEmpty())
@@ -142,7 +143,7 @@ QStringList ConversionPlan::describeRefusals(int atMost) const
     QStringList out;
     for (const RowRefusal &r : refused) {
         if (out.size() >= atMost) {
-            out << tr("and %n more row(s)", int(refused.size()) - atMost);
+            out << tr("and %1 more").arg(counted(refused.size() - atMost, "row", "rows"));
             break;
         }
         out << tr("Row %1: %2").arg(r.row).arg(r.why);
@@ -389,7 +390,7 @@ QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, cons
 {
     const QString nothing = tr("Nothing was written.");
     if (!plan.ok()) {
-        *error = tr("%n row(s) of the file are refused. %1", int(plan.refused.size())).arg(nothing);
+        *error = tr("Rows of the file are refused (%1). %2").arg(counted(plan.refused.size(), "row", "rows"), nothing);
         return {};
     }
     const QFileInfo info(target);

@@ -15,6 +15,10 @@
 // written into a new diary made as mealwise-setup makes one.
 namespace jet {
 
+// "1 day", "3 days": the count with its noun, for messages (no translation
+// catalogue is loaded, so Qt's own plural forms would show "day(s)").
+QString counted(qint64 n, const char *one, const char *many);
+
 // A table as read: column names and rows of values (NULL as an invalid
 // QVariant; QString, qint64, double, bool or QDateTime).
 struct SourceTable

@@ -8,6 +8,7 @@
 
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -191,7 +192,23 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
     } else {
         if ((col->col_type == MDB_REPID && !need(16)))
             return false;
-        text = mdb_col_to_string(mdb, mdb->pg_buf, f.start, col->col_type, f.siz);
+        // libmdb converts into a buffer of the bind size, allocated for every
+        // value: a small one for Text, one fitted to a memo's stored length,
+        // and the largest only where that was not enough.
+        size_t bind = 4096;
+        if (col->col_type == MDB_MEMO && need(4)) {
+            const quint32 stored = quint32(at[0]) | (quint32(at[1]) << 8) | (quint32(at[2]) << 16);
+            bind = std::min(kTextBytes, size_t(stored) * 3 + 64);
+        }
+        for (;;) {
+            mdb_set_bind_size(mdb, bind);
+            text = mdb_col_to_string(mdb, mdb->pg_buf, f.start, col->col_type, f.siz);
+            const size_t got = text ? std::strlen(text) : 0;
+            if (got + 8 < bind || bind >= kTextBytes)
+                break;
+            g_free(text);
+            bind = kTextBytes;
+        }
     }
     const size_t len = text ? std::strlen(text) : 0;
     if (len + 8 >= kTextBytes)
@@ -263,7 +280,6 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
                 childFail(w, FailPassword);
         }
     }
-    mdb_set_bind_size(mdb, kTextBytes);
     if (!mdb_read_catalog(mdb, MDB_TABLE))
         childFail(w, FailCatalogue);
 

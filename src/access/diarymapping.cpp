@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <charconv>
 #include <cmath>
 
 namespace jet {
@@ -91,6 +92,13 @@ QString textOf(const QVariant &v)
         return t.isEmpty() ? emptyText() : t;
     }
     case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QMetaType::Float: {
+        // The shortest text that reads back as the same float: 0.15, not
+        // the 0.15000000596 of its double.
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v.toFloat());
+        return QString::fromLatin1(buf, r.ptr - buf);
+    }
     case QMetaType::Bool: return v.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
     case QMetaType::QDateTime: {
         const QDateTime dt = v.toDateTime();

@@ -540,7 +540,8 @@ bool takeFrame(unsigned char kind, const QByteArray &payload, const QString &pat
                 QByteArray b;
                 if (!r.bytes(&b))
                     return false;
-                row << QVariant(QString::fromUtf8(b.constData(), b.size()));
+                // An empty field stays an empty text, never a null one.
+                row << QVariant(b.isEmpty() ? QStringLiteral("") : QString::fromUtf8(b.constData(), b.size()));
                 break;
             }
             case TagInteger: {
@@ -555,7 +556,12 @@ bool takeFrame(unsigned char kind, const QByteArray &payload, const QString &pat
                 double d = 0;
                 if (!r.raw(&d, 8))
                     return false;
-                row << (tag == TagDate ? QVariant(jetDateTime(d)) : QVariant(d));
+                if (tag == TagDate)
+                    row << QVariant(jetDateTime(d));
+                else if (t.columns[i].type == ColumnType::Single)
+                    row << QVariant(float(d)); // so that 0.15 reads back as 0.15, not as its double
+                else
+                    row << QVariant(d);
                 break;
             }
             case TagBool: {

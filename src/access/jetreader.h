@@ -31,7 +31,7 @@ struct Column
 
 // One table as read. Values by column: an invalid QVariant for NULL; QString
 // for Text and Memo (an empty one when the field is empty, not NULL);
-// qint64 for Byte, Integer and Long; double for Single and Double; bool;
+// qint64 for Byte, Integer and Long; float for Single, double for Double; bool;
 // QDateTime (UTC, so that no clock change moves it) for DateTime, an invalid
 // one for a stored value that is no date; QString for Currency as libmdb
 // writes it; QByteArray for Binary; NULL for OLE objects, which are not read.

@@ -110,6 +110,9 @@ private slots:
         QTest::newRow("numbers in a text column") << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")}
                                                   << Rows{{at(2020, 3, 1), 2.5}} << false << 1
                                                   << Fields{{QStringLiteral("SNACK1"), text("2.5")}} << QString() << 0;
+        QTest::newRow("single in a text column") << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")}
+                                                 << Rows{{at(2020, 3, 1), QVariant(0.15f)}} << false << 1
+                                                 << Fields{{QStringLiteral("SNACK1"), text("0.15")}} << QString() << 0;
     }
     void plan()
     {

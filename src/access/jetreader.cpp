@@ -219,6 +219,35 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
     return true;
 }
 
+// The password field of the header page that mdb_open leaves decrypted in
+// the handle's buffer (nothing else has been read yet): Jet 3 keeps 20 bytes
+// at 0x42, zeros without a password; Jet 4 keeps 40 there, masked further
+// with the whole part of the file's creation date (the double at 0x72).
+// Access 2007 files and later keep their password elsewhere.
+bool headerHasPassword(const MdbHandle *mdb)
+{
+    const unsigned char *h = mdb->pg_buf;
+    if (mdb->f->jet_version == MDB_VER_JET3) {
+        for (int i = 0; i < 20; ++i) {
+            if (h[0x42 + i] != 0)
+                return true;
+        }
+        return false;
+    }
+    if (mdb->f->jet_version != MDB_VER_JET4)
+        return false;
+    double created = 0;
+    std::memcpy(&created, h + 0x72, 8);
+    const qint32 whole = std::isfinite(created) && std::fabs(created) < 2.0e9 ? qint32(created) : 0;
+    unsigned char mask[4];
+    std::memcpy(mask, &whole, 4);
+    for (int i = 0; i < 40; ++i) {
+        if ((h[0x42 + i] ^ mask[i % 4]) != 0)
+            return true;
+    }
+    return false;
+}
+
 [[noreturn]] void runChild(const QByteArray &path, const QByteArray &encoding, const QList<QByteArray> &wanted, int fd,
                            int limitMs)
 {
@@ -247,6 +276,7 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
         Writer::appendU32(p, quint32(mdb->f->jet_version));
         w.frame(FrameVersion, p);
     }
+    const bool password = headerHasPassword(mdb);
     QByteArray used = "UTF-16";
     if (mdb->f->jet_version == MDB_VER_JET3) {
         used = encoding;
@@ -270,16 +300,8 @@ bool appendValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f, QByteArray &
     w.frame(FrameEncoding, used);
     if (mdb->f->db_key != 0)
         childFail(w, FailEncrypted);
-    // libmdb gives a Jet 3 file's password field from the decrypted header:
-    // zeros where there is no password. (Jet 4 masks it further with the
-    // file's creation date, which libmdb does not undo; such a file's pages
-    // are not encrypted, so it reads as any other.)
-    if (mdb->f->jet_version == MDB_VER_JET3) {
-        for (size_t i = 0; i < sizeof mdb->f->db_passwd; ++i) {
-            if (mdb->f->db_passwd[i] != 0)
-                childFail(w, FailPassword);
-        }
-    }
+    if (password)
+        childFail(w, FailPassword);
     if (!mdb_read_catalog(mdb, MDB_TABLE))
         childFail(w, FailCatalogue);
 

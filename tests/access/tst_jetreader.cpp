@@ -207,6 +207,9 @@ private slots:
         QByteArray password = nwind;
         password[0x42] = char(password[0x42] ^ 0x5a);
         QTest::newRow("password") << password << "protected by a password";
+        QByteArray fruitPassword = fixtureBytes("fruit.mdb");
+        fruitPassword[0x42 + 6] = char(fruitPassword[0x42 + 6] ^ 0x41);
+        QTest::newRow("jet4 password") << fruitPassword << "protected by a password";
         QByteArray encrypted = nwind;
         encrypted[0x3e] = char(encrypted[0x3e] ^ 0x01);
         QTest::newRow("encrypted") << encrypted << "encrypted Access database";

@@ -358,7 +358,7 @@ public:
                                         .filePath(QStringLiteral("nwind.mdb"));
             if (QFile::exists(jetFile)) {
                 jet::ReadOptions o;
-                o.tables = {QStringLiteral("Orders")};
+                o.tables = {QStringLiteral("Order Details")};
                 const double readFloor = measure(reps, [&] {
                     QFile f(jetFile);
                     f.open(QIODevice::ReadOnly);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -719,6 +720,19 @@ FileContents readAccessFile(const QString &path, const ReadOptions &options)
         wanted << t.toUtf8();
     const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
 
+    // The child is forked, not started afresh, so that there is no helper
+    // program to find; it then does nothing but libmdb's work. The code page
+    // converters are loaded here first, so that the child finds them loaded
+    // rather than loading them itself while another thread of this process
+    // might hold the loader's lock.
+    static std::once_flag converters;
+    std::call_once(converters, [] {
+        for (const char *from : {"UCS-2LE", "CP1252"}) {
+            const iconv_t cd = iconv_open("UTF-8", from);
+            if (cd != iconv_t(-1))
+                iconv_close(cd);
+        }
+    });
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         out.error = tr("%1 could not be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));

@@ -101,7 +101,17 @@ private slots:
         Preparer preparer(threeGoodDays);
         Answers answers({true});
         MessageLog log;
+        // The work shows its progress dialog while it runs.
+        bool progressShown = false;
+        QTimer look;
+        look.setInterval(5);
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                progressShown = progressShown || (w->objectName() == QLatin1String("dlgAccessConversion") && w->isVisible());
+        });
+        look.start();
         QVERIFY(app::offerAccessConversion(diaryPath, nullptr));
+        QVERIFY(progressShown);
         QCOMPARE(answers.questions.size(), 1);
         QVERIFY2(answers.questions[0].contains(QLatin1String("It holds 3 days, from 01/03/20 to 03/03/20.")),
                  qPrintable(answers.questions[0]));

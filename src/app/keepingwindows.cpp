@@ -82,9 +82,10 @@ void frmRestore::refresh()
 {
     m_model->removeRows(0, m_model->rowCount());
     const QLocale c = QLocale::c();
-    for (const keeping::BackupInfo &b : keeping::listBackups(keeping::backupsFolder(m_diaryPath))) {
+    for (const keeping::BackupInfo &b : keeping::listBackups(m_diaryPath)) {
         QList<QStandardItem *> items{
-            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))),
+            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))
+                              + (b.damaged ? tr(" (the damaged diary, kept)") : QString())),
             new QStandardItem(b.days < 0 ? tr("unreadable") : QString::number(b.days)),
             new QStandardItem(b.first.isValid() ? diary::showDate(b.first) : QString()),
             new QStandardItem(b.last.isValid() ? diary::showDate(b.last) : QString()),

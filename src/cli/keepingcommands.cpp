@@ -88,6 +88,8 @@ int runBackup(const QStringList &arguments, Io &io)
         return *status;
     if (!p.parser().positionalArguments().isEmpty())
         return p.badUsage(QStringLiteral("unexpected argument %1").arg(p.parser().positionalArguments().first()), io);
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const keeping::BackupResult r =
         keeping::backUp(p.diaryPath(), QDateTime::currentDateTime(), p.parser().isSet(to) ? p.parser().value(to) : QString());
     if (!r.ok()) {
@@ -113,7 +115,7 @@ int runRestore(const QStringList &arguments, Io &io)
     if (p.parser().isSet(list)) {
         if (!args.isEmpty())
             return p.badUsage(QStringLiteral("--list takes no file."), io);
-        const QList<keeping::BackupInfo> backups = keeping::listBackups(keeping::backupsFolder(p.diaryPath()));
+        const QList<keeping::BackupInfo> backups = keeping::listBackups(p.diaryPath());
         if (backups.isEmpty())
             io.out << "There are no backups in " << keeping::backupsFolder(p.diaryPath()) << ".\n";
         for (const keeping::BackupInfo &b : backups) {
@@ -165,6 +167,8 @@ int runExport(const QStringList &arguments, Io &io)
     int status = kDone;
     if (!readRange(p, from, to, &options.from, &options.to, io, &status))
         return status;
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const keeping::ExportResult r = keeping::exportDays(p.diaryPath(), options);
     if (!r.ok()) {
         io.err << "mealwise-diary export: " << r.error << "\n";
@@ -233,6 +237,8 @@ int runImport(const QStringList &arguments, Io &io)
             io.err << "  " << line << "\n";
         return kFailed;
     }
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const QString dupError = keeping::findDuplicates(p.diaryPath(), &plan);
     if (!dupError.isEmpty()) {
         io.err << "mealwise-diary import: " << dupError << "\n";
@@ -281,6 +287,8 @@ int runReport(const QStringList &arguments, Io &io)
         io.err << "mealwise-diary report: the report needs the program's fonts, which were not set up.\n";
         return kFailed;
     }
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const QString error = keeping::writeReportPdf(p.diaryPath(), range, p.parser().value(pdf));
     if (!error.isEmpty()) {
         io.err << "mealwise-diary report: " << error << "\n";

@@ -174,7 +174,7 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
 {
     ExportResult r;
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
         r.error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return r;
     }
@@ -624,7 +624,7 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
 {
     plan->duplicateDays.clear();
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true))
         return tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
     std::set<QString> dates;
     Statement s(file, QStringLiteral("SELECT DISTINCT DATE FROM records WHERE DATE IS NOT NULL"));

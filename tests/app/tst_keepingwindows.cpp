@@ -311,7 +311,7 @@ private slots:
         if (yes) {
             QVERIFY(keeping::checkDiary(d.path(), keeping::CheckDepth::Full).ok);
             QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 300);
-            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Damaged-*.mdb")}).isEmpty());
+            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Records-Damaged-*.mdb")}).isEmpty());
         } else {
             QCOMPARE(now, damaged);
             QVERIFY(log.messages.isEmpty());

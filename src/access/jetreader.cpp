@@ -1,5 +1,7 @@
 #include "access/jetreader.h"
 
+#include "keeping/diarycheck.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -32,9 +34,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("access", text);
 }
 
-constexpr qsizetype kSignatureAt = 4;
-constexpr char kJetSignature[] = "Standard Jet DB";
-constexpr char kAceSignature[] = "Standard ACE DB";
 // Longer texts than this (in UTF-8 bytes) are refused rather than cut: the
 // diary takes a million characters at most.
 constexpr size_t kTextBytes = 4 * 1000000 + 16;
@@ -657,8 +656,8 @@ QString precheck(const QString &path, qint64 *size)
 
 bool hasAccessSignature(const QByteArray &firstBytes)
 {
-    const QByteArray at = firstBytes.mid(kSignatureAt, qsizetype(sizeof kJetSignature));
-    return at == QByteArray(kJetSignature, sizeof kJetSignature) || at == QByteArray(kAceSignature, sizeof kAceSignature);
+    // One judgement of the signature, the start check's.
+    return keeping::hasAccessSignature(firstBytes);
 }
 
 bool isAccessFile(const QString &path)

@@ -347,7 +347,19 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
         if (!insert.ok())
             failure = insert.error();
         const qint64 total = plan.days.size();
-        for (qsizetype i = 0; i < plan.days.size() && failure.isEmpty(); ++i) {
+        // Days with their own ID first, so that a day without one is given
+        // a number no later day already holds.
+        const qsizetype idAt = diary::recordsColumns().indexOf(QStringLiteral("ID"));
+        QList<qsizetype> order;
+        order.reserve(plan.days.size());
+        for (const bool withId : {true, false}) {
+            for (qsizetype i = 0; i < plan.days.size(); ++i) {
+                if (plan.days[i][idAt].isValid() == withId)
+                    order << i;
+            }
+        }
+        for (qsizetype n = 0; n < order.size() && failure.isEmpty(); ++n) {
+            const qsizetype i = order[n];
             if (options.cancel && options.cancel->load()) {
                 failure = tr("cancelled");
                 break;
@@ -359,8 +371,8 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
             insert.step();
             if (!insert.error().isEmpty())
                 failure = tr("day %1: %2").arg(i + 1).arg(insert.error());
-            if (options.progress && (i % 500 == 0 || i + 1 == total))
-                options.progress(i + 1, total);
+            if (options.progress && (n % 500 == 0 || n + 1 == total))
+                options.progress(n + 1, total);
         }
         if (failure.isEmpty() && plan.lists) {
             QStringList sets;

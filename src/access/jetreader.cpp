@@ -479,7 +479,9 @@ QString failureText(const QString &path, unsigned char kind, const QByteArray &d
                   "Security, Unset Database Password), then convert it.")
             .arg(path);
     case FailCatalogue:
-        return tr("%1 is damaged or cut short: its list of tables cannot be read.").arg(path);
+        return tr("%1 is damaged or cut short: its list of tables cannot be read. Access's Compact and Repair may "
+                  "mend a copy of it.")
+            .arg(path);
     case FailTable:
         return tr("%1 is damaged: the table %2 cannot be read.").arg(path, d);
     case FailRow: {
@@ -490,7 +492,8 @@ QString failureText(const QString &path, unsigned char kind, const QByteArray &d
         const QList<QByteArray> parts = detail.split(' ');
         if (parts.size() < 3)
             break;
-        return tr("%1 is damaged: the table %2 says it holds %3 rows, but %4 could be read.")
+        return tr("%1 is damaged: the table %2 says it holds %3 rows, but %4 could be read. Access's Compact and "
+                  "Repair may mend a copy of it.")
             .arg(path, QString::fromUtf8(detail.left(detail.size() - parts.last().size() - parts[parts.size() - 2].size() - 2)),
                  QString::fromLatin1(parts[parts.size() - 2]), QString::fromLatin1(parts.last()));
     }

@@ -200,6 +200,21 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Records.mdb")});
     }
 
+    void write_dayWithoutIdNeverTakesALaterDaysId()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("Records.mdb"));
+        const jet::ConversionPlan p = jet::planConversion(
+            SourceTable{QStringLiteral("records"), {QStringLiteral("ID"), QStringLiteral("DATE")},
+                        {{qint64(1), at(2020, 3, 1)}, {QVariant(), at(2020, 3, 2)}, {qint64(2), at(2020, 3, 3)}}},
+            std::nullopt, false, kYear);
+        QCOMPARE(jet::writeNewDiary(p, target), QString());
+        keeping::SqliteFile f;
+        QVERIFY(f.open(target, keeping::SqliteFile::ReadOnly));
+        QCOMPARE(f.column(QStringLiteral("SELECT ID || ' ' || DATE FROM records ORDER BY ID")),
+                 (QStringList{QStringLiteral("1 2020-03-01"), QStringLiteral("2 2020-03-03"), QStringLiteral("3 2020-03-02")}));
+    }
+
     void write_asIsDiaryTakesOldScores()
     {
         QTemporaryDir dir;

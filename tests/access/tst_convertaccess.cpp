@@ -116,6 +116,53 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
+    void jet3Records_convertedEndToEnd_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("into a new diary") << false;
+        QTest::newRow("at the diary's own path") << true;
+    }
+    void jet3Records_convertedEndToEnd()
+    {
+        // The Jet 3 file with one table and two columns renamed in a copy
+        // (names of equal length, so nothing else moves): its Ums\u00e4tze
+        // becomes records, ShipName COMMENTS and ShipAddress MEDICATION1.
+        QFETCH(bool, inPlace);
+        QByteArray bytes = bytesOf(jetfixtures::path("nwind.mdb"));
+        bytes.replace(QByteArray("Ums\xe4tze"), QByteArray("records"));
+        bytes.replace(QByteArray("ShipName"), QByteArray("COMMENTS"));
+        bytes.replace(QByteArray("ShipAddress"), QByteArray("MEDICATION1"));
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("Records.mdb"));
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const QString diaryPath = inPlace ? source : dir.filePath(QStringLiteral("New.mdb"));
+        const Run r = diaryCli({source, QStringLiteral("--path"), diaryPath});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(QLatin1String("texts read as CP1252")));
+        QVERIFY(r.out.contains(QLatin1String("\n830 days.\n")));
+        QVERIFY(r.out.contains(QLatin1String("not carried: OrderID, CustomerID, EmployeeID, OrderDate")));
+        QVERIFY(r.out.contains(QLatin1String("no FOOD AND MEDICATION table")));
+        const keeping::Verdict v = keeping::checkDiary(diaryPath, keeping::CheckDepth::Full);
+        QVERIFY2(v.ok, qPrintable(v.text(diaryPath)));
+        QCOMPARE(v.days, 830);
+        QProcess exporter;
+        exporter.start(QStringLiteral(MEALWISE_DIARY_BINARY), {QStringLiteral("export"), QStringLiteral("--path"), diaryPath});
+        QVERIFY(exporter.waitForFinished(60000));
+        const QString csv = QString::fromUtf8(exporter.readAllStandardOutput());
+        QVERIFY(csv.contains(QStringLiteral(",LILA-Supermercado,,,Carrera 52 con Ave. Bol\u00edvar #65-98 Llano Largo,")));
+        if (inPlace) {
+            const QStringList kept = jet::keptAccessFiles(diaryPath);
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(bytesOf(kept.first()), bytes);
+            QVERIFY(r.out.contains(kept.first()));
+        } else {
+            QCOMPARE(bytesOf(source), bytes);
+        }
+    }
+
     void keptName()
     {
         const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));

@@ -125,7 +125,7 @@ private slots:
     void jet3Records_convertedEndToEnd()
     {
         // The Jet 3 file with one table and two columns renamed in a copy
-        // (names of equal length, so nothing else moves): its Ums\u00e4tze
+        // (names of equal length, so nothing else moves): its Umsätze
         // becomes records, ShipName COMMENTS and ShipAddress MEDICATION1.
         QFETCH(bool, inPlace);
         QByteArray bytes = bytesOf(jetfixtures::path("nwind.mdb"));

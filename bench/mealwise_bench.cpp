@@ -2,7 +2,10 @@
 // hundred years, each against its floor (the least work the operation cannot
 // avoid, done directly with Qt and SQLite in the same run). The ratio to the
 // floor is the figure that counts; medians of repeated runs after a warm-up.
+#include "access/diarymapping.h"
+#include "access/jetreader.h"
 #include "analysis/diaryread.h"
+#include "data/diaryschema.h"
 #include "analysis/insights.h"
 #include "app/frminsights.h"
 #include "app/frmmain.h"
@@ -311,6 +314,59 @@ public:
                 keeping::writePrivateFile(file, r.bytes);
             });
             add("export_csv", ms, floorMs);
+        }
+        // convert_access: the days as rows read from an Access file would be,
+        // through the mapping into a new diary, against importing the same
+        // days from CSV into a new diary (the same inserts, check and sync).
+        if (days == 36500 || m_quick) {
+            QTemporaryDir scratch;
+            const QByteArray csv = keeping::exportDays(path, {}).bytes;
+            const keeping::ImportPlan imported = keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
+            jet::SourceTable source{QStringLiteral("records"), keeping::exchangedColumns(), {}};
+            for (const keeping::ImportDay &d : imported.days)
+                source.rows << d.values;
+            int n = 0;
+            QString target;
+            const auto fresh = [&] { target = scratch.filePath(QStringLiteral("c%1.mdb").arg(++n)); };
+            const auto drop = [&] { QFile::remove(target); };
+            const double floorMs = measure(
+                reps,
+                [&] {
+                    diary::createDiary(target);
+                    const keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
+                    keeping::applyImport(target, plan, keeping::Duplicates::Add, false);
+                    keeping::SqliteFile f;
+                    f.open(target, keeping::SqliteFile::ReadOnly);
+                    f.column(QStringLiteral("PRAGMA integrity_check"));
+                    f.close();
+                    keeping::syncFile(target);
+                },
+                fresh, drop);
+            const double ms = measure(
+                reps,
+                [&] {
+                    const jet::ConversionPlan plan = jet::planConversion(source, std::nullopt, true, QDate::currentDate().year());
+                    jet::writeNewDiary(plan, target);
+                },
+                fresh, drop);
+            add("convert_access", ms, floorMs);
+            // Beside it, the largest table of the Access test files read
+            // whole (its floor: the file's bytes read).
+            const QString jetFile = QDir(qEnvironmentVariableIsSet("MEALWISE_JET_FIXTURES")
+                                             ? qEnvironmentVariable("MEALWISE_JET_FIXTURES")
+                                             : QStringLiteral(MEALWISE_JET_FIXTURES_DEFAULT))
+                                        .filePath(QStringLiteral("nwind.mdb"));
+            if (QFile::exists(jetFile)) {
+                jet::ReadOptions o;
+                o.tables = {QStringLiteral("Order Details")};
+                const double readFloor = measure(reps, [&] {
+                    QFile f(jetFile);
+                    f.open(QIODevice::ReadOnly);
+                    f.readAll();
+                });
+                const double readMs = measure(reps, [&] { jet::readAccessFile(jetFile, o); });
+                add("read_jet_table", readMs, readFloor);
+            }
         }
         // report_pdf: a year of days, against the same table text laid out
         // in a bare QTextDocument and printed to QPdfWriter.
@@ -717,7 +773,8 @@ int main(int argc, char *argv[])
                                            {QStringLiteral("filters_apply"), 3.0}, {QStringLiteral("records_open"), 2.0},
                                            {QStringLiteral("update_one"), 2.0},    {QStringLiteral("backup"), 2.0},
                                            {QStringLiteral("export_csv"), 2.0},    {QStringLiteral("report_pdf"), 3.0},
-                                           {QStringLiteral("insights"), 3.0},      {QStringLiteral("insights_open"), 2.0}};
+                                           {QStringLiteral("insights"), 3.0},      {QStringLiteral("insights_open"), 2.0},
+                                           {QStringLiteral("convert_access"), 1.5}};
     auto find = [&](const QString &op, int days) -> const Result * {
         for (const Result &r : bench.results)
             if (r.op == op && r.days == days)

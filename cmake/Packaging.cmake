@@ -57,11 +57,12 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The Qt libraries, the two plugins found only at run time (the SQLite
-# driver and the X11/Wayland platform plugins) and Liberation Sans, the face
-# every window is drawn in. dpkg-shlibdeps adds the C and
+# driver and the X11/Wayland platform plugins), Liberation Sans, the face
+# every window is drawn in, and libmdb (mdbtools, LGPL), which reads diaries
+# kept in Access files. dpkg-shlibdeps adds the C and
 # C++ run-time libraries from the programs themselves.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, fonts-liberation2")
+    "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, fonts-liberation2, libmdb3 (>= 1.0)")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_GENERATOR "DEB")
 include(CPack)

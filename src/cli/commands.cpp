@@ -4,6 +4,7 @@
 namespace cli {
 
 int runInsights(const QStringList &arguments, Io &io);
+int runConvertAccess(const QStringList &arguments, Io &io);
 
 const std::vector<Command> &commands()
 {
@@ -15,6 +16,7 @@ const std::vector<Command> &commands()
         {"export", "Write the days as CSV or JSON.", &runExport},
         {"import", "Read days from CSV or JSON, all or none.", &runImport},
         {"report", "Write a PDF report of the days for a doctor.", &runReport},
+        {"convert-access", "Convert a diary kept in an Access (.mdb) file into a new diary.", &runConvertAccess},
         {"insights", "Which foods, drinks and medications go with better or worse days.", runInsights},
     };
     return list;

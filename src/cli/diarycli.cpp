@@ -16,7 +16,7 @@ QString usage()
     QString text = QStringLiteral("Usage: mealwise-diary COMMAND [OPTIONS]\n\n"
                                   "The command-line companion of MEALWISE; it needs no display.\n\nCommands:\n");
     for (const Command &c : commands())
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(c.name), -10).arg(QLatin1String(c.summary));
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(c.name), -14).arg(QLatin1String(c.summary));
     text += QStringLiteral("\nOptions:\n  -h, --help     Show this help.\n  -v, --version  Show the version.\n\n"
                            "Every command takes --path FILE (the diary; by default ~/MEALWISE/Records.mdb)\n"
                            "and --help. \"mealwise-diary COMMAND --help\" says more.\n"

@@ -18,8 +18,16 @@
 
 namespace diary {
 
-QString createRecordsTableSql()
+QString createRecordsTableSql(RangeChecks ranges)
 {
+    if (ranges == RangeChecks::Off) {
+        QString sql = createRecordsTableSql(RangeChecks::On);
+        sql.replace(QStringLiteral(R"("BMs must be a whole number from 0 up" CHECK (BMs IS NULL OR (typeof(BMs) = 'integer' AND BMs >= 0)))"),
+                    QStringLiteral(R"("BMs must be a whole number" CHECK (BMs IS NULL OR typeof(BMs) = 'integer'))"));
+        sql.replace(QStringLiteral(R"("OVERALL SCORE must be a whole number from 1 to 10" CHECK ([OVERALL SCORE] IS NULL OR (typeof([OVERALL SCORE]) = 'integer' AND [OVERALL SCORE] BETWEEN 1 AND 10)))"),
+                    QStringLiteral(R"("OVERALL SCORE must be a whole number" CHECK ([OVERALL SCORE] IS NULL OR typeof([OVERALL SCORE]) = 'integer'))"));
+        return sql;
+    }
     // Whole numbers are held as INTEGER; text that does not read as one keeps
     // another type and the named check refuses it, so the message says why.
     // DATE holds yyyy-MM-dd: date(x, '+0 days') normalises anything else (31/02 becomes
@@ -129,7 +137,7 @@ private:
 
 } // namespace
 
-QString createDiary(const QString &path)
+QString createDiary(const QString &path, RangeChecks ranges)
 {
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink())
@@ -166,7 +174,7 @@ QString createDiary(const QString &path)
             const QStringList statements{
                 QStringLiteral("PRAGMA journal_mode = DELETE"),
                 QStringLiteral("BEGIN"),
-                createRecordsTableSql(),
+                createRecordsTableSql(ranges),
                 createFoodTableSql(),
                 QStringLiteral("INSERT INTO [FOOD AND MEDICATION] VALUES ('', '', '', '')"),
                 // Serves the ranking: score, then date, both descending, then ID.

@@ -10,11 +10,17 @@ namespace diary {
 // misread. Diaries made before the number was kept hold 0.
 inline constexpr int kSchemaVersion = 1;
 
+// Whether `records` refuses scores outside 1 to 10 and BMs below 0. Diaries
+// kept before the checks took stored values as they came; a diary converted
+// from one of them "as is" is made the same way (the whole-number and
+// calendar-date checks stay).
+enum class RangeChecks { On, Off };
+
 // Creates a new, empty diary at `path`: the folder (mode 0700) where missing,
 // the file (mode 0600), both tables, the one empty food and medication row and
 // the ranking query. Never touches an existing file. Returns an empty string on
 // success, else a message a user can read.
-QString createDiary(const QString &path);
+QString createDiary(const QString &path, RangeChecks ranges = RangeChecks::On);
 
 // Adds `days` plausible days, one per calendar day ending the day before
 // `today` (days before 1900 are not made: a longer count goes round
@@ -23,7 +29,7 @@ QString createDiary(const QString &path);
 QString addSampleDays(const QString &path, int days, const QDate &today, quint32 seed = 20261209);
 
 // The statements that make the schema, for tests that build odd diaries.
-QString createRecordsTableSql();
+QString createRecordsTableSql(RangeChecks ranges = RangeChecks::On);
 QString createFoodTableSql();
 QString createDiaryQuerySql();
 

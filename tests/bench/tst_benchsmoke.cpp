@@ -24,7 +24,9 @@ private slots:
         for (auto it = line.globalMatch(output); it.hasNext();)
             ops << it.next().captured(1);
         ops.sort();
-        QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("backup"), QStringLiteral("export_csv"),
+        // Timed only where the Access test files are beside the checkout.
+        ops.removeAll(QStringLiteral("read_jet_table"));
+        QCOMPARE(ops, (QStringList{QStringLiteral("activate"), QStringLiteral("backup"), QStringLiteral("convert_access"), QStringLiteral("export_csv"),
                                    QStringLiteral("fill"), QStringLiteral("filters_apply"), QStringLiteral("filters_build"),
                                    QStringLiteral("insights"), QStringLiteral("insights_open"),
                                    QStringLiteral("move_huge_comment"), QStringLiteral("records_open"), QStringLiteral("report_huge_text"),

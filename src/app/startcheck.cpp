@@ -1,5 +1,7 @@
 #include "app/startcheck.h"
 
+#include "access/conversion.h"
+#include "app/accessconversion.h"
 #include "app/autobackup.h"
 #include "app/choosers.h"
 #include "data/datetext.h"
@@ -72,9 +74,15 @@ bool checkAtStart(const QString &diaryPath, QWidget *parent)
         verdict = keeping::checkDiary(diaryPath, keeping::CheckDepth::Quick);
     }
     switch (verdict.state) {
+    case keeping::DiaryState::Missing:
+        // A conversion cut short between its renames left the Access file
+        // aside and no diary; else the data control says so, with the advice
+        // to run setup.
+        if (!jet::keptAccessFiles(diaryPath).isEmpty())
+            offerToFinishConversion(diaryPath, parent);
+        return true;
     case keeping::DiaryState::Sound:
-    case keeping::DiaryState::Missing:   // the data control says so, with the advice to run setup
-    case keeping::DiaryState::NotAFile:  // and this
+    case keeping::DiaryState::NotAFile:  // the data control says so
     case keeping::DiaryState::Unreadable:
         return true;
     case keeping::DiaryState::NotADiary:
@@ -93,8 +101,7 @@ bool checkAtStart(const QString &diaryPath, QWidget *parent)
                    parent);
         return false;
     case keeping::DiaryState::Access:
-        vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)), parent);
-        return false;
+        return offerAccessConversion(diaryPath, parent);
     }
     return true;
 }

@@ -2,10 +2,13 @@
 
 #include "data/textpool.h"
 
+#include "data/daybin.h"
 #include "data/diaryconnection.h"
+#include "data/diarynames.h"
 #include "data/writehooks.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -66,7 +69,10 @@ const QRegularExpression &leadingSelect()
 
 } // namespace
 
-RowSet::RowSet(QObject *parent) : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")) {}
+RowSet::RowSet(QObject *parent)
+    : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")), m_deletedBy(diary::binByDelete())
+{
+}
 
 QString RowSet::conflictReason() const
 {
@@ -505,6 +511,18 @@ bool RowSet::Delete(AffectEnum affect)
         qint64 rowid = 0;
         QString reason;
         bool ok = findRowid(m_rows[size_t(index)], &rowid, &reason);
+        if (ok && m_table.compare(QLatin1String(diary::kRecordsTable), Qt::CaseInsensitive) == 0) {
+            // The day goes to the bin in the same transaction as it leaves
+            // the table: whatever happens, it is in one of the two.
+            diary::QtSqlRunner sql(db);
+            const int binned = diary::binRecords(sql, QStringLiteral("rowid = ?"), {rowid}, m_deletedBy,
+                                                 QDateTime::currentDateTime(), &reason);
+            if (binned != 1) {
+                ok = false;
+                if (binned >= 0)
+                    reason = conflictReason();
+            }
+        }
         if (ok) {
             QSqlQuery del(db);
             del.prepare(QStringLiteral("DELETE FROM ") + quoted(m_table) + QStringLiteral(" WHERE rowid = ?"));

@@ -1,8 +1,11 @@
 #include "keeping/exchange.h"
 
 #include "data/datetext.h"
+#include "data/daybin.h"
 #include "data/diarynames.h"
+#include "keeping/backups.h"
 #include "keeping/sqlitefile.h"
+#include "keeping/sqliterunner.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -641,7 +644,8 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
     return {};
 }
 
-ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists)
+ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
+                         const QDateTime &now)
 {
     ImportResult r;
     const QString nothing = tr("Nothing was written.");
@@ -698,6 +702,9 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                     const QString date = day.values[dateAt].toString();
                     if (!cleared.contains(date)) {
                         cleared.insert(date);
+                        SqliteRunner bin(file);
+                        if (diary::binRecords(bin, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now, &failure) < 0)
+                            break;
                         remove.reset();
                         remove.bind(1, date);
                         remove.step();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -87,12 +88,16 @@ struct ImportResult
 {
     QString error;
     int added = 0, replaced = 0, skipped = 0;
+    QString backupPath; // the backup made before days or lists were replaced
     bool ok() const { return error.isEmpty(); }
 };
 
 // Writes every day in one transaction, all or none, with new IDs; the lists
 // too when `replaceLists` and the plan has them. Refuses a plan that is not
-// ok(), and one with duplicates under Duplicates::Refuse.
-ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists);
+// ok(), and one with duplicates under Duplicates::Refuse. Before it replaces
+// days or lists it backs the diary up (at `now`), and writes nothing when
+// that fails; each day it replaces goes to the bin of deleted days.
+ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
+                         const QDateTime &now = QDateTime::currentDateTime());
 
 } // namespace keeping

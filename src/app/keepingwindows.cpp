@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -203,13 +205,20 @@ void frmImport::cmdImport_Click()
 {
     const auto policy = m_plan.duplicateDays.isEmpty() ? keeping::Duplicates::Add
                                                        : keeping::Duplicates(cboDuplicates->currentData().toInt());
-    const keeping::ImportResult r = keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked());
+    const keeping::ImportResult r =
+        keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked(), QDateTime::currentDateTime());
     if (!r.ok()) {
         vb::MsgBox(r.error, this);
         return;
     }
     app::AutoBackup::noteChanged();
-    vb::MsgBox(tr("Imported %1 days (%2 replaced, %3 skipped).").arg(r.added + r.replaced).arg(r.replaced).arg(r.skipped), this);
+    QString text = tr("Imported %1 days (%2 replaced, %3 skipped).").arg(r.added + r.replaced).arg(r.replaced).arg(r.skipped);
+    if (!r.backupPath.isEmpty())
+        text += QLatin1Char(' ')
+            + (r.replaced > 0 ? tr("The diary as it was is kept in %1, and the replaced days are in File > Deleted days.")
+                              : tr("The diary as it was is kept in %1."))
+                  .arg(QDir::toNativeSeparators(r.backupPath));
+    vb::MsgBox(text, this);
     emit imported();
     close();
 }

@@ -241,12 +241,16 @@ int runImport(const QStringList &arguments, Io &io)
     io.out << plan.days.size() << " days to import, " << plan.duplicateDays.size() << " of them on dates the diary has.\n";
     if (p.parser().isSet(dryRun))
         return kDone;
-    const keeping::ImportResult r = keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists));
+    const keeping::ImportResult r =
+        keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists), QDateTime::currentDateTime());
     if (!r.ok()) {
         io.err << "mealwise-diary import: " << r.error << "\n";
         return kFailed;
     }
     io.out << "Imported: " << r.added << " added, " << r.replaced << " replaced, " << r.skipped << " skipped.\n";
+    if (!r.backupPath.isEmpty())
+        io.out << "The diary as it was is kept in " << r.backupPath
+               << (r.replaced > 0 ? "; the replaced days are also in its bin (mealwise-diary bin --list).\n" : ".\n");
     return kDone;
 }
 

@@ -667,6 +667,16 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                       .arg(dates.join(QStringLiteral(", ")), nothing);
         return r;
     }
+    // What is replaced is kept twice: the whole diary in a backup first, and
+    // each replaced day in the bin as it goes.
+    if ((duplicates == Duplicates::Replace && !plan.duplicateDays.isEmpty()) || (replaceLists && plan.lists)) {
+        const BackupResult copy = backUp(diaryPath, now);
+        if (!copy.ok()) {
+            r.error = tr("The diary could not be backed up before its days or lists were replaced: %1 %2").arg(copy.error, nothing);
+            return r;
+        }
+        r.backupPath = copy.path;
+    }
     SqliteFile file;
     if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
         r.error = tr("The diary %1 could not be opened: %2 %3").arg(diaryPath, file.lastError(), nothing);

@@ -52,8 +52,13 @@ QString databaseText(const QSqlQuery &q, const QString &path)
 
 // A text whose stored bytes may not be the UTF-8 of what was read: the
 // engine turns bytes that are no UTF-8 into U+FFFD or into U+0080..U+00BF.
+// A text that begins with U+FEFF reads whole, but bound again as UTF-16 the
+// engine takes that character for a byte-order mark and drops it, so such a
+// row would never be found by its value.
 bool mayHideBytes(const QString &text)
 {
+    if (text.startsWith(QChar(0xFEFF)))
+        return true;
     for (const QChar c : text) {
         if (c.unicode() == 0xFFFD || (c.unicode() >= 0x80 && c.unicode() <= 0xBF))
             return true;
@@ -225,7 +230,8 @@ void RowSet::readRaw(Row *row)
         if (!q.exec() || !q.next())
             continue;
         const QByteArray bytes = q.value(0).toByteArray();
-        if (bytes != row->values[size_t(column)].toString().toUtf8()) {
+        const QString read = row->values[size_t(column)].toString();
+        if (bytes != read.toUtf8() || read.startsWith(QChar(0xFEFF))) {
             row->rawColumns.push_back(column);
             row->raw.push_back(bytes);
         }

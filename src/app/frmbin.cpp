@@ -93,9 +93,9 @@ void frmBin::refresh()
     else if (bin.entries.isEmpty())
         lblSummary->setText(tr("The bin is empty: no day was deleted since it was last emptied."));
     else
-        lblSummary->setText(tr("%n deleted day(s), newest first. Select the days to put back into the diary; each "
-                               "keeps its ID where no day has it now.",
-                               nullptr, int(bin.entries.size())));
+        lblSummary->setText((bin.entries.size() == 1 ? tr("1 deleted day.") : tr("%1 deleted days, newest first.").arg(bin.entries.size()))
+                            + QLatin1Char(' ')
+                            + tr("Select the days to put back into the diary; each keeps its ID where no day has it now."));
     updateButtons();
 }
 
@@ -134,9 +134,10 @@ void frmBin::cmdEmpty_Click()
     const int n = m_model->rowCount();
     if (n == 0)
         return;
-    if (!app::choosers().askYesNo(this, tr("Remove the %n day(s) in the bin for good? They cannot be put back "
-                                           "afterwards (only a backup made before still holds them).",
-                                           nullptr, n)))
+    const QString what = n == 1 ? tr("the 1 day") : tr("the %1 days").arg(n);
+    if (!app::choosers().askYesNo(this, tr("Remove %1 in the bin for good? They cannot be put back afterwards (only "
+                                           "a backup made before still holds them).")
+                                            .arg(what)))
         return;
     QString error;
     int removed = 0;

@@ -191,7 +191,9 @@ int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values,
 {
     QStringList columns;
     QString why;
-    if (!prepareBin(sql, &columns, &why)) {
+    // The rows leave `records` without their bytes lingering in its pages:
+    // once the bin is emptied, they are gone from the file.
+    if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why) || !prepareBin(sql, &columns, &why)) {
         *error = tr("the bin of deleted days in the diary could not be written (%1)").arg(why);
         return -1;
     }

@@ -150,18 +150,17 @@ QString binByImportReplace()
 bool QtSqlRunner::run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error)
 {
     QSqlQuery q(m_db);
-    if (!q.prepare(sql)) {
+    auto failed = [&] {
         const QSqlError e = q.lastError();
-        *error = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
+        *error = m_describe ? m_describe(q) : (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
         return false;
-    }
+    };
+    if (!q.prepare(sql))
+        return failed();
     for (const QVariant &v : values)
         q.addBindValue(v);
-    if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        *error = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
-        return false;
-    }
+    if (!q.exec())
+        return failed();
     if (rows) {
         const int columns = q.record().count();
         while (q.next()) {
@@ -194,7 +193,7 @@ int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values,
     // The rows leave `records` without their bytes lingering in its pages:
     // once the bin is emptied, they are gone from the file.
     if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why) || !prepareBin(sql, &columns, &why)) {
-        *error = tr("the bin of deleted days in the diary could not be written (%1)").arg(why);
+        *error = tr("the bin of deleted days in the diary could not be written: %1").arg(why);
         return -1;
     }
     QStringList names;
@@ -210,7 +209,7 @@ int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values,
                      + quoted(QLatin1String(kRecordsTable)) + QStringLiteral(" WHERE ") + where,
                  binds, nullptr, &why)
         || !sql.run(QStringLiteral("SELECT changes()"), {}, &changed, &why)) {
-        *error = tr("the bin of deleted days in the diary could not be written (%1)").arg(why);
+        *error = tr("the bin of deleted days in the diary could not be written: %1").arg(why);
         return -1;
     }
     return int(changed.value(0).value(0).toLongLong());

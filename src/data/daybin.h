@@ -3,8 +3,11 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+
+#include <functional>
 
 // The bin of deleted days: every row that leaves `records` by any path (the
 // records window's Delete, an import that replaces days) is first copied into
@@ -57,11 +60,18 @@ public:
 class QtSqlRunner final : public SqlRunner
 {
 public:
-    explicit QtSqlRunner(QSqlDatabase db) : m_db(std::move(db)) {}
+    // `describe` turns a failed query into words for the user; by default
+    // the engine's own.
+    using Describe = std::function<QString(const QSqlQuery &failed)>;
+    explicit QtSqlRunner(QSqlDatabase db, Describe describe = {})
+        : m_db(std::move(db)), m_describe(std::move(describe))
+    {
+    }
     bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) override;
 
 private:
     QSqlDatabase m_db;
+    Describe m_describe;
 };
 
 // Inside the caller's write transaction, before the rows are deleted in that

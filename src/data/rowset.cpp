@@ -520,7 +520,7 @@ bool RowSet::Delete(AffectEnum affect)
         if (ok && m_table.compare(QLatin1String(diary::kRecordsTable), Qt::CaseInsensitive) == 0) {
             // The day goes to the bin in the same transaction as it leaves
             // the table: whatever happens, it is in one of the two.
-            diary::QtSqlRunner sql(db);
+            diary::QtSqlRunner sql(db, [this](const QSqlQuery &failed) { return databaseText(failed, m_path); });
             const int binned = diary::binRecords(sql, QStringLiteral("rowid = ?"), {rowid}, m_deletedBy,
                                                  QDateTime::currentDateTime(), &reason);
             if (binned != 1) {

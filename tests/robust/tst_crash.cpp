@@ -167,12 +167,12 @@ private slots:
             : 40;
         TempDiary d;
         QVERIFY2(d.ok(), qPrintable(d.error()));
-        QVERIFY(diary::addSampleDays(d.path(), 60, QDate(2026, 6, 15), 3).isEmpty());
+        QVERIFY(diary::addSampleDays(d.path(), 30, QDate(2026, 6, 15), 3).isEmpty());
         QTemporaryDir dir;
         const QString fresh = dir.filePath(QStringLiteral("fresh.mdb"));
         QVERIFY(QFile::copy(d.path(), fresh));
         const QMap<qint64, QVariantList> before = daysIn(d, QStringLiteral("records"));
-        QCOMPARE(before.size(), 60);
+        QCOMPARE(before.size(), 30);
 
         QRandomGenerator rng(20261211);
         qint64 windowUs = 0;
@@ -207,7 +207,7 @@ private slots:
                 QCOMPARE(kept.size(), 0);
             split += !kept.isEmpty() && !binned.isEmpty() ? 1 : 0;
         }
-        qInfo("delete: %d rounds (1 timed, %lld us for 60 days), %d killed part way, %d acknowledged", rounds, windowUs,
+        qInfo("delete: %d rounds (1 timed, %lld us for 30 days), %d killed part way, %d acknowledged", rounds, windowUs,
               split, acknowledged);
         if (rounds >= 20)
             QVERIFY2(split > 0, "no kill landed among the deletes");

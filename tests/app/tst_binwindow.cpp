@@ -5,13 +5,17 @@
 #include "app/choosers.h"
 #include "app/frmbin.h"
 #include "app/frmmain.h"
+#include "app/keepingwindows.h"
 #include "data/daybin.h"
 #include "entry/adodc.h"
 #include "entry/frmrecords.h"
+#include "keeping/backups.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
 #include "testsupport.h"
 
+#include <QComboBox>
+#include <QCryptographicHash>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -211,6 +215,30 @@ private slots:
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 3);
         QCOMPARE(storedDay(d, 2), day2);
         QCOMPARE(w.datPrimaryRS->Caption(), QStringLiteral("Record: 2")); // still on the day
+    }
+
+    void importWindowReplace_noBackupPossible_writesNothing()
+    {
+        TempDiary d;
+        fill(d, 2);
+        QFile blocker(keeping::backupsFolder(d.path()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("a file, not a folder") > 0);
+        blocker.close();
+        auto hash = [&] {
+            QFile f(d.path());
+            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+        };
+        const QByteArray before = hash();
+        MessageLog log;
+        frmImport window(d.path(), QStringLiteral("days.csv"), "DATE,BREAKFAST\r\n2026-03-01,eggs\r\n");
+        window.cboDuplicates->setCurrentIndex(1); // replace
+        click(&window, "cmdImport");
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.last().startsWith(QStringLiteral("The diary could not be backed up before its days or lists were "
+                                                      "replaced: No backup was made: ")),
+                 qPrintable(log.last()));
+        QVERIFY(log.last().endsWith(QStringLiteral("Nothing was written.")));
+        QCOMPARE(hash(), before);
     }
 
     void emptyTheBin_asksFirst_andLeavesNoTraceInTheFile_data()

@@ -13,6 +13,7 @@
 #include "keeping/restore.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
+#include "platform/busycursor.h"
 #include "platform/msgbox.h"
 
 #include <QDateTime>
@@ -145,12 +146,16 @@ void frmMain::mnuFileImport_Click()
     const QString path = app::choosers().openFile(this, tr("Import days"), tr("CSV or JSON (*.csv *.json);;All files (*)"));
     if (path.isEmpty())
         return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        vb::MsgBox(tr("%1 could not be read: %2").arg(QDir::toNativeSeparators(path), f.errorString()), this);
-        return;
+    QByteArray bytes;
+    {
+        vb::BusyCursor busy;
+        if (const QString unread = keeping::readImportFile(path, &bytes); !unread.isEmpty()) {
+            busy.release();
+            vb::MsgBox(unread, this);
+            return;
+        }
     }
-    auto *window = new frmImport(m_databasePath, path, f.readAll());
+    auto *window = new frmImport(m_databasePath, path, bytes);
     connect(window, &frmImport::imported, this, &frmMain::readRankingAgain);
     window->show();
 }

@@ -146,7 +146,7 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
                                            QString *error)
 {
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
         *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return nullptr;
     }

@@ -200,24 +200,25 @@ private slots:
         frmImport window(d.path(), QStringLiteral("days.csv"),
                          "DATE,OVERALL SCORE,COMMENTS\r\n2026-03-01,5,again\r\n2026-03-02,12,old scale\r\n");
         QCOMPARE(window.lstRefused->count(), 1);
-        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, 1 of them on dates the diary already "
-                                                           "has. Nothing can be imported while a line is refused (listed below)."));
+        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, of which 1 date is already in the diary (1 row "
+                                                           "there). Nothing can be imported while a line is refused (listed below)."));
         QCOMPARE(window.lstRefused->item(0)->text(), QStringLiteral("Line 3: OVERALL SCORE 12 is not from 1 to 10"));
         QVERIFY(!window.cmdImport->isEnabled());
         window.chkAsIs->setChecked(true);
         QCOMPARE(window.lstRefused->count(), 0);
         QVERIFY(window.cmdImport->isEnabled());
-        QVERIFY(window.lblSummary->text().contains(QStringLiteral("2 days to import, 1 of them on dates the diary already has")));
+        QVERIFY(window.lblSummary->text().contains(QStringLiteral("2 days to import, of which 1 date is already in the diary (1 row there).")));
         QVERIFY(window.cboDuplicates->isEnabled());
         window.cboDuplicates->setCurrentIndex(1); // replace
         QTest::mouseClick(window.cmdImport, Qt::LeftButton);
         // Replacing kept a copy first, named in the summary, and the replaced day went to the bin.
-        const QString prefix = QStringLiteral("Imported 2 days (1 replaced, 0 skipped). The diary as it was is kept in ");
+        const QString prefix = QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file). "
+                                              "The diary as it was is kept in ");
         QVERIFY2(log.last().startsWith(prefix), qPrintable(log.last()));
-        const QString backup = log.last().mid(prefix.size()).section(QStringLiteral(", and"), 0, 0);
+        const QString backup = log.last().mid(prefix.size()).section(QLatin1Char(';'), 0, 0);
         QCOMPARE(QFileInfo(backup).absolutePath(), keeping::backupsFolder(d.path()));
         QCOMPARE(keeping::describeBackup(backup).days, qint64(1));
-        QVERIFY(log.last().endsWith(QStringLiteral("the replaced days are in File > Deleted days.")));
+        QVERIFY(log.last().endsWith(QStringLiteral("; the rows replaced are in the bin of deleted days.")));
         QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM [deleted days]")).toString(), QStringLiteral("old"));
         QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS || ':' || [OVERALL SCORE], ',') FROM records")).toString(),
                  QStringLiteral("again:5,old scale:12"));
@@ -318,7 +319,7 @@ private slots:
         if (yes) {
             QVERIFY(keeping::checkDiary(d.path(), keeping::CheckDepth::Full).ok);
             QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 300);
-            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Damaged-*.mdb")}).isEmpty());
+            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Records-Damaged-*.mdb")}).isEmpty());
         } else {
             QCOMPARE(now, damaged);
             QVERIFY(log.messages.isEmpty());

@@ -225,7 +225,7 @@ private slots:
             QCOMPARE(stored(d, QLatin1String(diary::kBinTable), QStringLiteral("ID = 2")), day2);
             QCOMPARE(d.scalar(QStringLiteral("SELECT [DELETED BY] FROM [deleted days]")).toString(),
                      QStringLiteral("Import, replacing the day"));
-            QVERIFY2(r.out.contains(QStringLiteral("the replaced days are also in its bin")), qPrintable(r.out));
+            QVERIFY2(r.out.contains(QStringLiteral("the rows replaced are in the bin of deleted days")), qPrintable(r.out));
         }
     }
 

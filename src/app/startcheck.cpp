@@ -89,7 +89,7 @@ bool checkAtStart(const QString &diaryPath, QWidget *parent)
     case keeping::DiaryState::NewerFormat:
         // Opening it now would only wait again, or fail, behind the same cause.
         vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)) + QLatin1Char('\n')
-                       + tr("MEALWISE ends now; start it again when that is done."),
+                       + tr("MEALWISE ends now."),
                    parent);
         return false;
     case keeping::DiaryState::Access:

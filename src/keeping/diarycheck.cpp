@@ -177,12 +177,21 @@ Verdict checkDiary(const QString &path, CheckDepth depth, int lockWaitMs)
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
     if (!file.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
-    const QStringList report =
+    QStringList report =
         file.column(depth == CheckDepth::Quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check"));
     if (report.isEmpty())
         return failed(v, stateOfCode(file.lastCode(), false), file.lastError());
     if (report != QStringList{QStringLiteral("ok")}) {
         v.state = DiaryState::Damaged;
+        QStringList said;
+        for (const QString &line : report) {
+            // "*** in database main ***" heads SQLite's list; the pages follow.
+            for (const QString &part : line.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (!part.startsWith(QLatin1String("*** in database")))
+                    said << part.trimmed();
+            }
+        }
+        report = said;
         v.problems << report.mid(0, kProblemsShown);
         if (report.size() > kProblemsShown)
             v.problems << tr("%1 more problems").arg(report.size() - kProblemsShown);

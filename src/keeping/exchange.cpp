@@ -192,6 +192,31 @@ const QStringList &exchangedColumns()
     return columns;
 }
 
+std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath, const ExportOptions &options)
+{
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+        return std::nullopt;
+    Statement s(file, QStringLiteral("SELECT ID, DATE FROM records WHERE typeof(DATE) = 'text'"));
+    if (!s.ok())
+        return std::nullopt;
+    QDate first, last;
+    while (s.step()) {
+        if (options.ids && !options.ids->contains(s.integer(0)))
+            continue;
+        const QDate day = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
+        if (!day.isValid() || (options.from.isValid() && day < options.from) || (options.to.isValid() && day > options.to))
+            continue;
+        if (!first.isValid() || day < first)
+            first = day;
+        if (!last.isValid() || day > last)
+            last = day;
+    }
+    if (!first.isValid())
+        return std::nullopt;
+    return std::pair{first, last};
+}
+
 ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
 {
     ExportResult r;

@@ -42,6 +42,11 @@ struct ExportResult
 // In date order, then by ID.
 ExportResult exportDays(const QString &diaryPath, const ExportOptions &options);
 
+// The first and the last calendar day among the days an export with these
+// options would write (days whose DATE is no yyyy-MM-dd day do not count);
+// nothing when there is none or the diary cannot be read.
+std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath, const ExportOptions &options);
+
 // ---- import ----
 
 enum class Duplicates { Refuse, Skip, Replace, Add };

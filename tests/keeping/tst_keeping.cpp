@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -629,6 +630,57 @@ private slots:
         QVERIFY2(pngs.size() >= 3, qPrintable(pngs.join(QLatin1Char(' '))));
         if (qEnvironmentVariableIsSet("MEALWISE_KEEP_REPORT"))
             QFile::copy(pdf, qEnvironmentVariable("MEALWISE_KEEP_REPORT"));
+    }
+
+    // Rows of 1 to 60 lines are never split across pages; a text of a
+    // million characters shows a page of itself and says how much is left
+    // out; a range across a century shows four-digit years.
+    void report_rowsNeverSplit_hugeTextCut_centuriesTold()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils) is needed");
+        TempDiary d;
+        QRandomGenerator rng(20261209);
+        QHash<QString, int> linesOf;
+        for (int day = 1; day <= 45; ++day) {
+            const int lines = day == 45 ? 60 : 1 + int(rng.bounded(60));
+            QStringList comment;
+            for (int l = 1; l <= lines; ++l)
+                comment << QStringLiteral("D%1L%2").arg(day).arg(l);
+            const QString date = QDate(2099, 11, 1).addDays(day).toString(Qt::ISODate);
+            d.insertDay({{QStringLiteral("DATE"), date}, {QStringLiteral("OVERALL SCORE"), 5},
+                         {QStringLiteral("COMMENTS"), comment.join(QLatin1Char('\n'))}});
+            linesOf.insert(QStringLiteral("D%1L").arg(day), lines);
+        }
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2100-01-05")},
+                     {QStringLiteral("COMMENTS"), QString(1000000, QLatin1Char('x'))}});
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        const QString error = keeping::writeReportPdf(d.path(), {QDate(2099, 11, 1), QDate(2100, 1, 31), QDate(2100, 2, 1)}, pdf);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QProcess all;
+        all.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(all.waitForFinished(30000));
+        const QString text = QString::fromUtf8(all.readAllStandardOutput());
+        QVERIFY2(text.contains(QStringLiteral("Days from 01/11/2099 to 31/01/2100")), qPrintable(text.left(300)));
+        QVERIFY(text.contains(QStringLiteral("05/01/2100")));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\(998000\\s+more\\s+characters\\)"))));
+        const QStringList pages = text.split(QLatin1Char('\f'));
+        QVERIFY2(pages.size() < 80, qPrintable(QString::number(pages.size())));
+        // Each day's lines all stand on one page, every one of them there.
+        for (auto it = linesOf.begin(); it != linesOf.end(); ++it) {
+            const QRegularExpression line(QStringLiteral("\\b%1\\d+\\b").arg(it.key()));
+            QList<int> on;
+            int found = 0;
+            for (int p = 0; p < pages.size(); ++p) {
+                const int n = int(pages[p].count(line));
+                if (n > 0)
+                    on << p;
+                found += n;
+            }
+            QCOMPARE(found, it.value());
+            QVERIFY2(on.size() == 1, qPrintable(QStringLiteral("%1 is split over pages %2").arg(it.key()).arg(on.size())));
+        }
     }
 
     void report_clearLinks_data()

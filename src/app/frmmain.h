@@ -56,6 +56,7 @@ public:
     // Keeping the diary, above E&xit.
     QAction *mnuFileBackup = nullptr;
     QAction *mnuFileRestore = nullptr;
+    QAction *mnuFileDeletedDays = nullptr;
     QAction *mnuFileExport = nullptr;
     QAction *mnuFileImport = nullptr;
     QAction *mnuFilePrintReport = nullptr;
@@ -105,6 +106,7 @@ public:
     // Keeping the diary (frmmainkeeping.cpp).
     void mnuFileBackup_Click();
     void mnuFileRestore_Click();
+    void mnuFileDeletedDays_Click();
     void mnuFileExport_Click();
     void mnuFileImport_Click();
     void mnuFilePrintReport_Click();

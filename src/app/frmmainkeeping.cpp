@@ -2,6 +2,7 @@
 // export, import and the report.
 #include "app/autobackup.h"
 #include "app/choosers.h"
+#include "app/frmbin.h"
 #include "app/frmmain.h"
 #include "app/keepingwindows.h"
 #include "app/savenames.h"
@@ -27,7 +28,7 @@
 
 void frmMain::buildKeepingMenu()
 {
-    // Access keys B, R, E, I, P and D: none is E&xit's x.
+    // Access keys B, R, L, E, I, P and D: none is E&xit's x.
     auto add = [this](QAction *&action, const QString &text, const char *name, void (frmMain::*slot)()) {
         action = mnuFile->addAction(text);
         action->setObjectName(QLatin1String(name));
@@ -35,6 +36,7 @@ void frmMain::buildKeepingMenu()
     };
     add(mnuFileBackup, tr("&Back up now"), "mnuFileBackup", &frmMain::mnuFileBackup_Click);
     add(mnuFileRestore, tr("&Restore from backup\u2026"), "mnuFileRestore", &frmMain::mnuFileRestore_Click);
+    add(mnuFileDeletedDays, tr("De&leted days\u2026"), "mnuFileDeletedDays", &frmMain::mnuFileDeletedDays_Click);
     mnuFile->addSeparator();
     add(mnuFileExport, tr("&Export days\u2026"), "mnuFileExport", &frmMain::mnuFileExport_Click);
     add(mnuFileImport, tr("&Import days\u2026"), "mnuFileImport", &frmMain::mnuFileImport_Click);
@@ -62,6 +64,13 @@ void frmMain::mnuFileRestore_Click()
         else
             window->refresh();
     });
+    window->show();
+}
+
+void frmMain::mnuFileDeletedDays_Click()
+{
+    auto *window = new frmBin(m_databasePath);
+    connect(window, &frmBin::daysPutBack, this, &frmMain::readRankingAgain);
     window->show();
 }
 

@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -204,7 +206,8 @@ void frmImport::cmdImport_Click()
 {
     const auto policy = m_plan.duplicateDays.isEmpty() ? keeping::Duplicates::Add
                                                        : keeping::Duplicates(cboDuplicates->currentData().toInt());
-    const keeping::ImportResult r = keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked());
+    const keeping::ImportResult r =
+        keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked(), QDateTime::currentDateTime());
     if (!r.ok()) {
         vb::MsgBox(r.error, this);
         return;

@@ -255,7 +255,8 @@ int runImport(const QStringList &arguments, Io &io)
     }
     if (p.parser().isSet(dryRun))
         return kDone;
-    const keeping::ImportResult r = keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists));
+    const keeping::ImportResult r =
+        keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists), QDateTime::currentDateTime());
     if (!r.ok()) {
         io.err << "mealwise-diary import: " << r.error << "\n";
         return kFailed;

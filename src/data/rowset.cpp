@@ -2,10 +2,13 @@
 
 #include "data/textpool.h"
 
+#include "data/daybin.h"
 #include "data/diaryconnection.h"
+#include "data/diarynames.h"
 #include "data/writehooks.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -49,8 +52,13 @@ QString databaseText(const QSqlQuery &q, const QString &path)
 
 // A text whose stored bytes may not be the UTF-8 of what was read: the
 // engine turns bytes that are no UTF-8 into U+FFFD or into U+0080..U+00BF.
+// A text that begins with U+FEFF reads whole, but bound again as UTF-16 the
+// engine takes that character for a byte-order mark and drops it, so such a
+// row would never be found by its value.
 bool mayHideBytes(const QString &text)
 {
+    if (text.startsWith(QChar(0xFEFF)))
+        return true;
     for (const QChar c : text) {
         if (c.unicode() == 0xFFFD || (c.unicode() >= 0x80 && c.unicode() <= 0xBF))
             return true;
@@ -66,7 +74,10 @@ const QRegularExpression &leadingSelect()
 
 } // namespace
 
-RowSet::RowSet(QObject *parent) : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")) {}
+RowSet::RowSet(QObject *parent)
+    : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")), m_deletedBy(diary::binByDelete())
+{
+}
 
 QString RowSet::conflictReason() const
 {
@@ -219,7 +230,8 @@ void RowSet::readRaw(Row *row)
         if (!q.exec() || !q.next())
             continue;
         const QByteArray bytes = q.value(0).toByteArray();
-        if (bytes != row->values[size_t(column)].toString().toUtf8()) {
+        const QString read = row->values[size_t(column)].toString();
+        if (bytes != read.toUtf8() || read.startsWith(QChar(0xFEFF))) {
             row->rawColumns.push_back(column);
             row->raw.push_back(bytes);
         }
@@ -505,6 +517,18 @@ bool RowSet::Delete(AffectEnum affect)
         qint64 rowid = 0;
         QString reason;
         bool ok = findRowid(m_rows[size_t(index)], &rowid, &reason);
+        if (ok && m_table.compare(QLatin1String(diary::kRecordsTable), Qt::CaseInsensitive) == 0) {
+            // The day goes to the bin in the same transaction as it leaves
+            // the table: whatever happens, it is in one of the two.
+            diary::QtSqlRunner sql(db, [this](const QSqlQuery &failed) { return databaseText(failed, m_path); });
+            const int binned = diary::binRecords(sql, QStringLiteral("rowid = ?"), {rowid}, m_deletedBy,
+                                                 QDateTime::currentDateTime(), &reason);
+            if (binned != 1) {
+                ok = false;
+                if (binned >= 0)
+                    reason = conflictReason();
+            }
+        }
         if (ok) {
             QSqlQuery del(db);
             del.prepare(QStringLiteral("DELETE FROM ") + quoted(m_table) + QStringLiteral(" WHERE rowid = ?"));

@@ -116,7 +116,9 @@ public:
     // leaves, as a move does).
     bool AddNew();
     // Deletes the current row from the file and from this copy at once. The
-    // deleted row stays current (position unknown) until the next move.
+    // deleted row stays current (position unknown) until the next move. A row
+    // of `records` goes to the bin of deleted days in the same transaction;
+    // when the bin cannot take it, nothing is deleted.
     bool Delete(AffectEnum affect = adAffectCurrent);
     // Writes pending changes in one transaction: all of them, or none (all stay
     // pending). adAffectCurrent writes only the current row's change.
@@ -139,6 +141,9 @@ public:
     // How the user of this row set sees the file again, ending the message of
     // a refused write; by default "Refresh shows the other change.", and
     // "Refresh reads the diary that is there now." for a replaced file.
+    // What the bin records as having deleted a day; the records window's
+    // Delete by default.
+    void setDeletedBy(const QString &by) { m_deletedBy = by; }
     void setRereadHints(const QString &conflict, const QString &replaced)
     {
         m_rereadHint = conflict;
@@ -219,4 +224,5 @@ private:
     RowDescriber m_describer;
     QString m_rereadHint;
     QString m_replacedHint;
+    QString m_deletedBy;
 };

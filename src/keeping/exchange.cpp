@@ -1,8 +1,11 @@
 #include "keeping/exchange.h"
 
 #include "data/datetext.h"
+#include "data/daybin.h"
 #include "data/diarynames.h"
+#include "keeping/backups.h"
 #include "keeping/sqlitefile.h"
+#include "keeping/sqliterunner.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -881,10 +884,16 @@ QString ImportResult::summary() const
     text += QLatin1Char('.');
     if (!listsReplaced.isEmpty())
         text += QLatin1Char(' ') + tr("Lists replaced: %1.").arg(listsReplaced.join(QStringLiteral(", ")));
+    if (!backupPath.isEmpty())
+        text += QLatin1Char(' ')
+            + (replacedDates > 0 ? tr("The diary as it was is kept in %1; the rows replaced are in the bin of deleted days.")
+                                 : tr("The diary as it was is kept in %1."))
+                  .arg(backupPath);
     return text;
 }
 
-ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists)
+ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
+                         const QDateTime &now)
 {
     ImportResult r;
     const QString nothing = tr("Nothing was written.");
@@ -905,6 +914,16 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                      int(dates.size()))
                       .arg(dates.join(QStringLiteral(", ")), nothing);
         return r;
+    }
+    // What is replaced is kept twice: the whole diary in a backup first, and
+    // each replaced day in the bin as it goes.
+    if ((duplicates == Duplicates::Replace && !plan.duplicateDays.isEmpty()) || (replaceLists && !plan.listsGiven().isEmpty())) {
+        const BackupResult copy = backUp(diaryPath, now);
+        if (!copy.ok()) {
+            r.error = tr("The diary could not be backed up before its days or lists were replaced: %1 %2").arg(copy.error, nothing);
+            return r;
+        }
+        r.backupPath = copy.path;
     }
     SqliteFile file;
     if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
@@ -946,6 +965,9 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 }
                 if (first) {
                     ++r.replacedDates;
+                    SqliteRunner bin(file);
+                    if (diary::binRecords(bin, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now, &failure) < 0)
+                        break;
                     remove.reset();
                     remove.bind(1, date);
                     remove.step();

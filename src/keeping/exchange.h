@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -123,6 +124,7 @@ struct ImportResult
     int skippedDates = 0;     // dates skipped as a whole
     int skipped = 0;          // the file's rows on them
     QStringList listsReplaced; // the names of the lists written
+    QString backupPath;        // the backup made before days or lists were replaced
     bool ok() const { return error.isEmpty(); }
     // One sentence for the user.
     QString summary() const;
@@ -132,7 +134,10 @@ struct ImportResult
 // the file gives too when `replaceLists`. The rows a file holds for one date
 // replace that date's rows in the diary as a whole (Replace) or are skipped as
 // a whole (Skip). Refuses a plan that is not ok(), and one with duplicates
-// under Duplicates::Refuse.
-ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists);
+// under Duplicates::Refuse. Before it replaces days or lists it backs the
+// diary up (at `now`), and writes nothing when that fails; each row it
+// replaces goes to the bin of deleted days.
+ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
+                         const QDateTime &now = QDateTime::currentDateTime());
 
 } // namespace keeping

@@ -3,6 +3,7 @@
 // itself, so a key added to the guide without a check here fails.
 #include "app/choosers.h"
 #include "app/frmabout.h"
+#include "app/frmbin.h"
 #include "app/frmfind.h"
 #include "app/frmguide.h"
 #include "app/frminsights.h"
@@ -223,6 +224,9 @@ private slots:
             } else if (k == QLatin1String("Alt+F, R")) {
                 press(keys, w);
                 QTRY_VERIFY(openWindow<frmRestore>());
+            } else if (k == QLatin1String("Alt+F, L")) {
+                press(keys, w);
+                QTRY_VERIFY(openWindow<frmBin>());
             } else if (k == QLatin1String("Alt+F, E")) {
                 press(keys, w);
                 QTRY_COMPARE(asked.what, QStringList{QStringLiteral("save: Export days")});

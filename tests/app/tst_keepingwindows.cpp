@@ -93,7 +93,7 @@ private slots:
                 texts << a->text();
         }
         QCOMPARE(texts, (QStringList{QStringLiteral("&Back up now"), QStringLiteral("&Restore from backup\u2026"),
-                                     QStringLiteral("&Export days\u2026"), QStringLiteral("&Import days\u2026"),
+                                     QStringLiteral("De&leted days\u2026"), QStringLiteral("&Export days\u2026"), QStringLiteral("&Import days\u2026"),
                                      QStringLiteral("&Print report\u2026"), QStringLiteral("Export report as P&DF\u2026"),
                                      QStringLiteral("E&xit")}));
         QSet<QChar> keys;
@@ -215,7 +215,15 @@ private slots:
         QVERIFY(window.cboDuplicates->isEnabled());
         window.cboDuplicates->setCurrentIndex(1); // replace
         QTest::mouseClick(window.cmdImport, Qt::LeftButton);
-        QCOMPARE(log.last(), QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file)."));
+        // Replacing kept a copy first, named in the summary, and the replaced day went to the bin.
+        const QString prefix = QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file). "
+                                              "The diary as it was is kept in ");
+        QVERIFY2(log.last().startsWith(prefix), qPrintable(log.last()));
+        const QString backup = log.last().mid(prefix.size()).section(QLatin1Char(';'), 0, 0);
+        QCOMPARE(QFileInfo(backup).absolutePath(), keeping::backupsFolder(d.path()));
+        QCOMPARE(keeping::describeBackup(backup).days, qint64(1));
+        QVERIFY(log.last().endsWith(QStringLiteral("; the rows replaced are in the bin of deleted days.")));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM [deleted days]")).toString(), QStringLiteral("old"));
         QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS || ':' || [OVERALL SCORE], ',') FROM records")).toString(),
                  QStringLiteral("again:5,old scale:12"));
     }

@@ -8,6 +8,8 @@
 //   crashwriter --backup FILE
 //   crashwriter --restore FILE BACKUP
 //   crashwriter --import FILE CSV
+// Or every day deleted one by one as the records window's Delete does:
+//   crashwriter --delete FILE
 #include "data/diarynames.h"
 #include "data/rowset.h"
 #include "keeping/backups.h"
@@ -25,6 +27,24 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--delete") {
+        RowSet rs;
+        if (!rs.open(QString::fromLocal8Bit(argv[2]), diary::recordsRecordSource())) {
+            std::fprintf(stderr, "open: %s\n", qPrintable(rs.lastError()));
+            return 1;
+        }
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+        while (rs.RecordCount() > 0) {
+            if (!rs.MoveFirst() || !rs.Delete()) {
+                std::fprintf(stderr, "delete: %s\n", qPrintable(rs.lastError()));
+                return 1;
+            }
+        }
+        std::fputs("done\n", stdout);
+        std::fflush(stdout);
+        return 0;
+    }
     if (argc >= 3 && argv[1][0] == '-') {
         const QString job = QString::fromLocal8Bit(argv[1]);
         const QString path = QString::fromLocal8Bit(argv[2]);

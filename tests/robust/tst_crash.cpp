@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -48,6 +49,21 @@ qint64 runAndMaybeKill(const QStringList &arguments, qint64 delayUs, bool *done)
     out += child.readAllStandardOutput();
     *done = out.contains("done\n");
     return took;
+}
+
+// Every day of `table` by its ID, each with the columns of records in one order.
+QMap<qint64, QVariantList> daysIn(const TempDiary &d, const QString &table)
+{
+    QMap<qint64, QVariantList> out;
+    if (d.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?"), {table}).toInt() == 0)
+        return out;
+    QStringList columns;
+    for (const QVariantList &c : d.rows(QStringLiteral("SELECT name FROM pragma_table_info('records')")))
+        columns << QStringLiteral("quote([%1])").arg(c.value(0).toString());
+    for (const QVariantList &row :
+         d.rows(QStringLiteral("SELECT ID, %1 FROM [%2]").arg(columns.join(QLatin1Char(',')), table)))
+        out.insert(row.first().toLongLong(), row);
+    return out;
 }
 
 QMap<qint64, QVariantList> allRows(const TempDiary &d)
@@ -140,6 +156,61 @@ private slots:
         // The kills must have hit the writing itself, not only its edges.
         if (rounds >= 20)
             QVERIFY2(killedMidWrite > 0, "no kill landed inside a transaction");
+    }
+
+    // Deletes killed at any moment: each day is in the diary or in the bin,
+    // whole, and never in both.
+    void killedDelete_leavesEachDayInDiaryOrBin()
+    {
+        const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
+            ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+            : 40;
+        TempDiary d;
+        QVERIFY2(d.ok(), qPrintable(d.error()));
+        QVERIFY(diary::addSampleDays(d.path(), 30, QDate(2026, 6, 15), 3).isEmpty());
+        QTemporaryDir dir;
+        const QString fresh = dir.filePath(QStringLiteral("fresh.mdb"));
+        QVERIFY(QFile::copy(d.path(), fresh));
+        const QMap<qint64, QVariantList> before = daysIn(d, QStringLiteral("records"));
+        QCOMPARE(before.size(), 30);
+
+        QRandomGenerator rng(20261211);
+        qint64 windowUs = 0;
+        int split = 0, acknowledged = 0;
+        for (int round = 0; round < rounds; ++round) {
+            QFile::remove(d.path() + QStringLiteral("-journal"));
+            QVERIFY(QFile::remove(d.path()) && QFile::copy(fresh, d.path()));
+            bool done = false;
+            const qint64 delay = round == 0 ? -1 : qint64(rng.bounded(quint32(windowUs * 5 / 4)));
+            const qint64 took = runAndMaybeKill({QStringLiteral("--delete"), d.path()}, delay, &done);
+            QVERIFY(took >= 0);
+            if (round == 0) {
+                QVERIFY(done);
+                windowUs = std::max<qint64>(took, 1000);
+            }
+            acknowledged += done ? 1 : 0;
+            // Opening rolls a hot journal back; then every day is in exactly one place.
+            QCOMPARE(d.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            const QMap<qint64, QVariantList> kept = daysIn(d, QStringLiteral("records"));
+            const QMap<qint64, QVariantList> binned = daysIn(d, QStringLiteral("deleted days"));
+            for (auto it = before.begin(); it != before.end(); ++it) {
+                const bool inDiary = kept.contains(it.key());
+                const bool inBin = binned.contains(it.key());
+                QVERIFY2(inDiary != inBin, qPrintable(QStringLiteral("round %1: day %2 is %3")
+                                                          .arg(round)
+                                                          .arg(it.key())
+                                                          .arg(inDiary ? QStringLiteral("in both") : QStringLiteral("in neither"))));
+                QCOMPARE(inDiary ? kept.value(it.key()) : binned.value(it.key()), it.value());
+            }
+            QCOMPARE(kept.size() + binned.size(), before.size());
+            if (done)
+                QCOMPARE(kept.size(), 0);
+            split += !kept.isEmpty() && !binned.isEmpty() ? 1 : 0;
+        }
+        qInfo("delete: %d rounds (1 timed, %lld us for 30 days), %d killed part way, %d acknowledged", rounds, windowUs,
+              split, acknowledged);
+        if (rounds >= 20)
+            QVERIFY2(split > 0, "no kill landed among the deletes");
     }
 
     // Backups, restores and imports killed at any moment: the diary passes

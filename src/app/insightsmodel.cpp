@@ -6,13 +6,37 @@
 namespace {
 QString figure(const std::optional<double> &v, int decimals = 2)
 {
-    return v ? QString::number(*v, 'f', decimals) : QString();
+    if (!v)
+        return QString();
+    const QString text = QString::number(*v, 'f', decimals);
+    // A figure that rounds to zero is not shown signed.
+    return text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2 ? text.mid(1) : text;
 }
 QVariant raw(const std::optional<double> &v)
 {
     return v ? QVariant(*v) : QVariant();
 }
 } // namespace
+
+QString fieldPlaces(quint32 fields)
+{
+    // In itemFields() order.
+    static const char *places[analysis::kItemFieldCount] = {
+        "Breakfast",           "Lunch",               "Tea",
+        "Breakfast: snack",    "Lunch: snack",        "Tea: snack",
+        "Extras: snack",       "Breakfast: beverage", "Lunch: beverage",
+        "Tea: beverage",       "Extras: beverage",    "Breakfast: medication 1",
+        "Lunch: medication 1", "Tea: medication 1",   "Breakfast: medication 2",
+        "Breakfast: medication 3", "Lunch: medication 2", "Lunch: medication 3",
+        "Tea: medication 2",   "Tea: medication 3",
+    };
+    QStringList names;
+    for (int f = 0; f < analysis::kItemFieldCount; ++f) {
+        if (fields & (1u << f))
+            names << QLatin1String(places[f]);
+    }
+    return names.join(QStringLiteral(", "));
+}
 
 void InsightsModel::setInsights(analysis::Insights insights)
 {
@@ -55,10 +79,16 @@ QVariant InsightsModel::data(const QModelIndex &index, int role) const
                 return QStringLiteral("%1 (%2 to %3)").arg(figure(s.difference), figure(s.ciLow), figure(s.ciHigh));
             return figure(s.difference);
         case Adjusted:
+            if (s.adjusted && s.adjLow && s.adjHigh)
+                return QStringLiteral("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh));
             return figure(s.adjusted);
         case Q:
-            return s.q ? QString::number(*s.q, 'g', 3) : QString();
+            if (!s.q)
+                return QString();
+            return *s.q < 0.001 ? QStringLiteral("< 0.001") : QString::number(*s.q, 'g', 3);
         case Verdict:
+            if (s.verdict == analysis::Verdict::Aliased && !s.aliasedWith.isEmpty())
+                return tr("cannot be told apart from %1").arg(s.aliasedWith);
             return analysis::verdictText(s.verdict);
         case List: {
             QString list = analysis::listNames(s.lists);
@@ -97,6 +127,6 @@ QVariant InsightsModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char *names[] = {"Item", "Kind", "Days", "Score with", "Score without", "Difference (95% interval)",
-                                  "Adjusted", "q", "Verdict", "List"};
+                                  "Adjusted (95% interval)", "q", "Verdict", "List"};
     return section >= 0 && section < ColumnCount ? QVariant(QLatin1String(names[section])) : QVariant();
 }

@@ -11,6 +11,7 @@ namespace {
 constexpr int kKnotSpacingDays = 90;
 constexpr double kTinyRidge = 1e-9;
 constexpr double kMaxCarryOver = 0.95;
+constexpr int kIterativeFromColumns = 400;
 } // namespace
 
 TimeSplines::TimeSplines(int span)
@@ -142,6 +143,66 @@ LeastSquares leastSquares(const Design &design)
     return out;
 }
 
+LeastSquares leastSquaresIterative(const Design &design, int maxIterations)
+{
+    LeastSquares out;
+    const Eigen::Index k = design.columns;
+    const size_t n = design.x.size();
+    // Column scales: 1 / the column's length.
+    Eigen::VectorXd scale = Eigen::VectorXd::Zero(k);
+    for (const SparseRow &r : design.x) {
+        for (const Entry &e : r)
+            scale[e.column] += e.value * e.value;
+    }
+    for (Eigen::Index j = 0; j < k; ++j)
+        scale[j] = scale[j] > 0 ? 1 / std::sqrt(scale[j]) : 0;
+    const auto times = [&](const Eigen::VectorXd &v, std::vector<double> &into) {
+        for (size_t i = 0; i < n; ++i) {
+            double sum = 0;
+            for (const Entry &e : design.x[i])
+                sum += e.value * scale[e.column] * v[e.column];
+            into[i] = sum;
+        }
+    };
+    const auto transposeTimes = [&](const std::vector<double> &r) {
+        Eigen::VectorXd s = Eigen::VectorXd::Zero(k);
+        for (size_t i = 0; i < n; ++i) {
+            for (const Entry &e : design.x[i])
+                s[e.column] += e.value * r[i];
+        }
+        return Eigen::VectorXd(s.cwiseProduct(scale));
+    };
+    Eigen::VectorXd b = Eigen::VectorXd::Zero(k);
+    std::vector<double> r = design.y;
+    std::vector<double> q(n);
+    Eigen::VectorXd s = transposeTimes(r);
+    Eigen::VectorXd p = s;
+    double gamma = s.squaredNorm();
+    const double target = 1e-20 * gamma;
+    bool converged = gamma == 0;
+    for (int it = 0; it < maxIterations && !converged; ++it) {
+        times(p, q);
+        double qq = 0;
+        for (const double v : q)
+            qq += v * v;
+        if (!(qq > 0))
+            break;
+        const double alpha = gamma / qq;
+        b += alpha * p;
+        for (size_t i = 0; i < n; ++i)
+            r[i] -= alpha * q[i];
+        s = transposeTimes(r);
+        const double next = s.squaredNorm();
+        converged = next <= target;
+        p = s + (next / gamma) * p;
+        gamma = next;
+    }
+    out.beta = b.cwiseProduct(scale);
+    out.residuals = std::move(r);
+    out.ok = converged && out.beta.allFinite();
+    return out;
+}
+
 double carryOver(const std::vector<double> &residuals, const std::vector<int> &previous)
 {
     double cross = 0;
@@ -224,19 +285,30 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
     Eigen::MatrixXd a;
     Eigen::VectorXd b;
     bool stopped = false;
-    accumulate(design, a, b, nullptr, keepGoing, 0, 15, &stopped);
-    if (stopped || stop(15)) {
-        fit.cancelled = true;
+    // The OLS residuals, for the carry-over: iteratively where the design is
+    // wide (a dense factor would cost as much as the whitened one), by the
+    // factor where that fails or the design is narrow.
+    LeastSquares ols;
+    if (design.columns > kIterativeFromColumns)
+        ols = leastSquaresIterative(design);
+    if (stop(15))
         return fit;
+    if (!ols.ok) {
+        accumulate(design, a, b, nullptr, keepGoing, 0, 15, &stopped);
+        if (stopped || stop(15)) {
+            fit.cancelled = true;
+            return fit;
+        }
+        if (!factor(a))
+            return fit;
+        ols.beta = solveFactored(a, b);
+        if (!ols.beta.allFinite())
+            return fit;
+        ols.residuals = residualsOf(design, ols.beta);
     }
-    if (!factor(a))
-        return fit;
     if (stop(35))
         return fit;
-    const Eigen::VectorXd ols = solveFactored(a, b);
-    if (!ols.allFinite())
-        return fit;
-    fit.phi = carryOver(residualsOf(design, ols), design.previous);
+    fit.phi = carryOver(ols.residuals, design.previous);
 
     const Design w = whitened(design, fit.phi);
     Eigen::VectorXd sums;
@@ -258,10 +330,20 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
         fit.residualSquares += e * e;
     fit.s2 = fit.residualSquares / fit.df;
 
-    // L^-1 in place of L: the diagonal of A^-1 is its columns' squared norms.
-    a.triangularView<Eigen::StrictlyUpper>().setZero();
-    fit.inverseFactor = Eigen::MatrixXd::Identity(a.rows(), a.cols());
-    a.triangularView<Eigen::Lower>().solveInPlace(fit.inverseFactor);
+    // L^-1: the diagonal of A^-1 is its columns' squared norms. Column j of
+    // L^-1 is zero above row j, so each block of columns is solved with the
+    // trailing part of L only (a third of the work of one full solve).
+    const Eigen::Index k = a.rows();
+    fit.inverseFactor = Eigen::MatrixXd::Zero(k, k);
+    constexpr Eigen::Index kBlock = 128;
+    for (Eigen::Index j0 = 0; j0 < k; j0 += kBlock) {
+        if (stop(70 + int(25 * double(j0) / double(k))))
+            return fit;
+        const Eigen::Index b = std::min(kBlock, k - j0);
+        auto block = fit.inverseFactor.block(j0, j0, k - j0, b);
+        block.topRows(b).setIdentity();
+        a.block(j0, j0, k - j0, k - j0).triangularView<Eigen::Lower>().solveInPlace(block);
+    }
     a.resize(0, 0);
     if (stop(95))
         return fit;

@@ -56,6 +56,10 @@ struct LeastSquares
     std::vector<double> residuals;
 };
 LeastSquares leastSquares(const Design &design);
+// The same by conjugate gradients on the normal equations (CGLS, columns
+// scaled to unit length), touching only the sparse rows: for wide designs,
+// where a dense factor costs k^3 / 3. Not ok when it has not converged.
+LeastSquares leastSquaresIterative(const Design &design, int maxIterations = 2000);
 
 // The day-to-day carry-over of the residuals: sum e_i e_prev / sum e_i^2,
 // the numerator over rows whose previous day is a row; clipped to [0, 0.95].
@@ -67,7 +71,8 @@ Design whitened(const Design &design, double phi);
 SparseRow whitenedRow(const SparseRow &row, const SparseRow *previous, double phi);
 
 // The fit the verdicts read: OLS, the carry-over, the whitened refit with its
-// pooled variance on N - k degrees of freedom.
+// pooled variance on N - k degrees of freedom. The OLS serves only the
+// carry-over's estimate; wide designs get it by CGLS.
 struct ModelFit
 {
     bool ok = false;

@@ -89,6 +89,7 @@ private slots:
     void benjaminiHochberg_tiesShareQ();
     void timeSplines_values_data();
     void timeSplines_values();
+    void leastSquares_twoItemsAndTrend_data();
     void leastSquares_twoItemsAndTrend();
     void carryOver_clipped_data();
     void carryOver_clipped();
@@ -380,9 +381,17 @@ Design twoItemsAndTrend()
 
 } // namespace
 
+void tst_insights::leastSquares_twoItemsAndTrend_data()
+{
+    QTest::addColumn<bool>("iterative");
+    QTest::newRow("factor") << false;
+    QTest::newRow("conjugate gradients") << true;
+}
+
 void tst_insights::leastSquares_twoItemsAndTrend()
 {
-    const LeastSquares fit = leastSquares(twoItemsAndTrend());
+    QFETCH(bool, iterative);
+    const LeastSquares fit = iterative ? leastSquaresIterative(twoItemsAndTrend()) : leastSquares(twoItemsAndTrend());
     QVERIFY(fit.ok);
     const double expected[] = {7.993333333, -0.08666666667, -3.38, -1.75};
     for (int j = 0; j < 4; ++j)

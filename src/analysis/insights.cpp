@@ -294,13 +294,23 @@ int dayAfter(const std::vector<CalendarDay> &days, int d, int lag)
     return int(at);
 }
 
-// Each item's most frequent companion, over the days holding it.
+// Each item's most frequent companion, over the days holding it, among the
+// items on fewer than 70% of the diary's days.
 void findPartners(Insights &in)
 {
-    std::vector<std::vector<int>> dayItems(in.days.size());
+    // Each day's items, in one array with each day's start (no vector per day).
+    std::vector<int> start(in.days.size() + 1, 0);
+    for (const ItemStats &s : in.items) {
+        for (const Evidence &e : s.evidence)
+            ++start[size_t(e.day) + 1];
+    }
+    for (size_t d = 0; d < in.days.size(); ++d)
+        start[d + 1] += start[d];
+    std::vector<int> dayItems(size_t(start.back()));
+    std::vector<int> fill(start.begin(), start.end() - 1);
     for (size_t i = 0; i < in.items.size(); ++i) {
         for (const Evidence &e : in.items[i].evidence)
-            dayItems[size_t(e.day)].push_back(int(i));
+            dayItems[size_t(fill[size_t(e.day)]++)] = int(i);
     }
     std::vector<int> count(in.items.size(), 0);
     std::vector<int> touched;
@@ -308,13 +318,18 @@ void findPartners(Insights &in)
         ItemStats &s = in.items[i];
         touched.clear();
         for (const Evidence &e : s.evidence) {
-            for (const int j : dayItems[size_t(e.day)]) {
+            for (int k = start[size_t(e.day)]; k < start[size_t(e.day) + 1]; ++k) {
+                const int j = dayItems[size_t(k)];
                 if (j != int(i) && count[size_t(j)]++ == 0)
                     touched.push_back(j);
             }
         }
         int best = -1;
         for (const int j : touched) {
+            // An item on most days shares most of every item's days by
+            // itself: telling it would say nothing.
+            if (double(in.items[size_t(j)].evidence.size()) >= kTellPartnerShare * double(in.days.size()))
+                continue;
             if (best < 0 || count[size_t(j)] > count[size_t(best)] || (count[size_t(j)] == count[size_t(best)] && j < best))
                 best = j;
         }

@@ -108,7 +108,8 @@ struct ItemStats
     QString notJudged;   // why it has no verdict, in words, for not-judged
     QString aliasedWith; // what it cannot be told apart from, for aliased
     // The item it most often shares its days with, and the share (0-1) of its
-    // days that hold both; empty when it shares none.
+    // days that hold both; empty when it shares none. Items on 70% of the
+    // diary's days or more are never partners: they share every item's days.
     QString partner;
     Kind partnerKind = Kind::Food;
     double partnerShare = 0;

@@ -11,7 +11,7 @@ namespace {
 constexpr int kKnotSpacingDays = 90;
 constexpr double kTinyRidge = 1e-9;
 constexpr double kMaxCarryOver = 0.95;
-constexpr int kIterativeFromColumns = 400;
+constexpr int kIterativeFromColumns = 1200;
 } // namespace
 
 TimeSplines::TimeSplines(int span)
@@ -67,22 +67,24 @@ std::vector<double> TimeSplines::values(double u) const
 
 namespace {
 
-// The lower triangle of X'X and X'y, from each row's few non-zeros.
-void accumulate(const Design &d, Eigen::MatrixXd &a, Eigen::VectorXd &b, Eigen::VectorXd *sums,
-                const std::function<bool(int)> &keepGoing, int from, int to, bool *stopped)
+// The lower triangle of X'X and X'y, from each row's few non-zeros; `row(i,
+// scratch, y)` gives row i (built in scratch where it must be) and its y.
+template <typename Row>
+void accumulateRows(size_t n, int columns, Row &&row, Eigen::MatrixXd &a, Eigen::VectorXd &b, Eigen::VectorXd *sums,
+                    const std::function<bool(int)> &keepGoing, int from, int to, bool *stopped)
 {
-    a.setZero(d.columns, d.columns);
-    b.setZero(d.columns);
+    a.setZero(columns, columns);
+    b.setZero(columns);
     if (sums)
-        sums->setZero(d.columns);
-    const size_t n = d.x.size();
+        sums->setZero(columns);
+    SparseRow scratch;
     for (size_t i = 0; i < n; ++i) {
         if (keepGoing && (i & 4095) == 4095 && !keepGoing(from + int((to - from) * double(i) / double(n)))) {
             *stopped = true;
             return;
         }
-        const SparseRow &r = d.x[i];
-        const double y = d.y[i];
+        double y = 0;
+        const SparseRow &r = row(i, scratch, y);
         for (size_t p = 0; p < r.size(); ++p) {
             const int c = r[p].column;
             const double v = r[p].value;
@@ -94,6 +96,30 @@ void accumulate(const Design &d, Eigen::MatrixXd &a, Eigen::VectorXd &b, Eigen::
                 column[r[q].column] += v * r[q].value;
         }
     }
+}
+
+void accumulate(const Design &d, Eigen::MatrixXd &a, Eigen::VectorXd &b, Eigen::VectorXd *sums,
+                const std::function<bool(int)> &keepGoing, int from, int to, bool *stopped)
+{
+    accumulateRows(
+        d.x.size(), d.columns,
+        [&](size_t i, SparseRow &, double &y) -> const SparseRow & {
+            y = d.y[i];
+            return d.x[i];
+        },
+        a, b, sums, keepGoing, from, to, stopped);
+}
+
+// Row i of the whitened design, built in `scratch`, without a copy of the
+// whole design.
+const SparseRow &whitenedAt(const Design &d, double phi, size_t i, SparseRow &scratch, double &y)
+{
+    const int p = d.previous[i];
+    y = p >= 0 ? d.y[i] - phi * d.y[size_t(p)] : std::sqrt(1 - phi * phi) * d.y[i];
+    if (phi == 0)
+        return d.x[i];
+    scratch = whitenedRow(d.x[i], p >= 0 ? &d.x[size_t(p)] : nullptr, phi);
+    return scratch;
 }
 
 // Factors the lower triangle of `a` in place, with the tiny ridge.
@@ -234,7 +260,8 @@ SparseRow whitenedRow(const SparseRow &row, const SparseRow *previous, double ph
         if (j == previous->size() || (i < row.size() && row[i].column < (*previous)[j].column)) {
             out.push_back(row[i++]);
         } else if (i == row.size() || (*previous)[j].column < row[i].column) {
-            out.push_back({(*previous)[j].column, -phi * (*previous)[j].value});
+            if (phi != 0)
+                out.push_back({(*previous)[j].column, -phi * (*previous)[j].value});
             ++j;
         } else {
             const double v = row[i].value - phi * (*previous)[j].value;
@@ -289,8 +316,16 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
     // wide (a dense factor would cost as much as the whitened one), by the
     // factor where that fails or the design is narrow.
     LeastSquares ols;
-    if (design.columns > kIterativeFromColumns)
-        ols = leastSquaresIterative(design);
+    if (design.columns > kIterativeFromColumns) {
+        // No more iterations than the factor would cost (k^3 / 3 against
+        // four passes over the non-zeros each).
+        double nonZeros = 0;
+        for (const SparseRow &r : design.x)
+            nonZeros += double(r.size());
+        const double k = design.columns;
+        const double affordable = k * k * k / 3 / std::max(1.0, 4 * nonZeros);
+        ols = leastSquaresIterative(design, int(std::min(2000.0, affordable)));
+    }
     if (stop(15))
         return fit;
     if (!ols.ok) {
@@ -310,9 +345,14 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
         return fit;
     fit.phi = carryOver(ols.residuals, design.previous);
 
-    const Design w = whitened(design, fit.phi);
+    const double phi = fit.phi;
     Eigen::VectorXd sums;
-    accumulate(w, a, b, &sums, keepGoing, 35, 50, &stopped);
+    accumulateRows(
+        design.x.size(), design.columns,
+        [&](size_t i, SparseRow &scratch, double &y) -> const SparseRow & {
+            return whitenedAt(design, phi, i, scratch, y);
+        },
+        a, b, &sums, keepGoing, 35, 50, &stopped);
     if (stopped || stop(50)) {
         fit.cancelled = true;
         return fit;
@@ -325,7 +365,18 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
     fit.beta = solveFactored(a, b);
     if (!fit.beta.allFinite())
         return fit;
-    fit.residuals = residualsOf(w, fit.beta);
+    fit.residuals.resize(design.x.size());
+    {
+        SparseRow scratch;
+        for (size_t i = 0; i < design.x.size(); ++i) {
+            double y = 0;
+            const SparseRow &r = whitenedAt(design, phi, i, scratch, y);
+            double fitted = 0;
+            for (const Entry &en : r)
+                fitted += en.value * fit.beta[en.column];
+            fit.residuals[i] = y - fitted;
+        }
+    }
     for (const double e : fit.residuals)
         fit.residualSquares += e * e;
     fit.s2 = fit.residualSquares / fit.df;

@@ -321,9 +321,14 @@ void tst_insights::handDiary_tooShort_saysHowManyDays()
     // On every row: nothing to compare with.
     QCOMPARE(find(in, QStringLiteral("TOAST"), Kind::Food)->verdict, Verdict::CannotCompare);
     QCOMPARE(find(in, QStringLiteral("MILK"), Kind::Drink)->verdict, Verdict::TooFewDays);
-    // COFFEE's days all hold TOAST.
-    QCOMPARE(coffee->partner, QStringLiteral("TOAST"));
-    QCOMPARE(coffee->partnerShare, 1.0);
+    // COFFEE's days all hold TOAST, but TOAST is on every day and says
+    // nothing; MILK the drink shares one of COFFEE's five days, and COFFEE
+    // MILK's only day.
+    QCOMPARE(coffee->partner, QStringLiteral("MILK"));
+    QCOMPARE(coffee->partnerKind, Kind::Drink);
+    QCOMPARE(coffee->partnerShare, 0.2);
+    QCOMPARE(partnerText(*coffee), QString());
+    QCOMPARE(partnerText(*find(in, QStringLiteral("MILK"), Kind::Drink)), QStringLiteral("COFFEE 100%"));
 }
 
 void tst_insights::timeSplines_values_data()

@@ -565,7 +565,11 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             s.judged = Judged::Model;
             ++result.inModel;
             for (int l = 0; l < 3; ++l) {
+                // A column that cannot be told apart from others has no
+                // effect of its own to show.
                 const int j = fixedColumns + 3 * c + l;
+                if (fit.inflation(j) > kAliasInflation)
+                    continue;
                 const CoefficientTest t = tTest(fit.beta[j], fit.s2 * fit.inverseDiagonal[j], fit.df);
                 s.lagEffects[size_t(l)] = LagEffect{t.estimate, t.se, t.low, t.high, t.p};
             }

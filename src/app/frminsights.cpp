@@ -73,8 +73,9 @@ QString howToRead()
 {
     return QStringLiteral(
         "<p><b>How to read this.</b> <i>Days</i> counts the days that held the item and have a score to "
-        "compare (the next day's, unless <i>Score of</i> says otherwise). <i>Score with</i> and <i>Score "
-        "without</i> are plain means, and <i>Difference</i> the one less the other: a first look only.</p>"
+        "compare (the next day's, unless <i>Score of</i> says otherwise). <i>With</i> and <i>Without</i> are "
+        "the plain mean scores of the days with it and of the others, and <i>Difference</i> the one less the "
+        "other: a first look only.</p>"
         "<p><i>Adjusted</i> is what the verdict reads: how many score points the day gains or loses after the "
         "item, compared with otherwise similar days: the same other items that day and the two before, the "
         "same time of year and stretch of the diary, and with good and bad days that come in runs taken into "
@@ -279,7 +280,7 @@ void frmInsights::buildControls()
     layout->addWidget(split, 1);
     layout->addLayout(adds);
     layout->addWidget(lblNote);
-    resize(1120, 760);
+    resize(1180, 760);
     tblItems->verticalHeader()->setDefaultSectionSize(tblItems->fontMetrics().height() + 6);
 
     connect(cboKind, &QComboBox::currentIndexChanged, this, &frmInsights::applyKind);
@@ -399,6 +400,11 @@ void frmInsights::jobFinished()
                       .arg(in.secondStage);
     lblNote->setText(note);
     tblItems->resizeColumnsToContents();
+    // A long item name is elided rather than pushing the verdict and the
+    // list out of sight; its tooltip and the evidence pane show it whole.
+    const int widest = tblItems->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14;
+    if (tblItems->columnWidth(InsightsModel::Item) > widest)
+        tblItems->setColumnWidth(InsightsModel::Item, widest);
     for (auto [view, chart] : {std::pair{chvForest, insightscharts::forestPlot(in)},
                                std::pair{chvScores, insightscharts::scoreOverTime(in)}}) {
         QChart *old = view->chart();
@@ -538,6 +544,8 @@ void frmInsights::showEvidence()
         QString text = lagTitles[l] + QStringLiteral("<br/>");
         if (e)
             text += tr("%1 points<br/>(%2 to %3)").arg(signedFigure(e->effect), signedFigure(e->low), signedFigure(e->high));
+        else if (s.verdict == analysis::Verdict::Aliased)
+            text += tr("cannot be told apart");
         else
             text += tr("not estimated");
         if (l == in.lag)
@@ -570,6 +578,8 @@ void frmInsights::showEvidence()
                                                                : tr("Taken with %1 on %2% of its days.");
         lblPartner->setText(line.arg(s.partner).arg(share));
     }
+    lblJudged->setVisible(!lblJudged->text().isEmpty());
+    lblPartner->setVisible(!lblPartner->text().isEmpty());
     const auto score = [](const std::optional<double> &v) { return v ? QString::number(*v, 'g', 3) : QStringLiteral("-"); };
     for (const analysis::Evidence &e : s.evidence) {
         const analysis::CalendarDay &d = in.days[size_t(e.day)];

@@ -87,8 +87,6 @@ QVariant InsightsModel::data(const QModelIndex &index, int role) const
                 return QString();
             return *s.q < 0.001 ? QStringLiteral("< 0.001") : QString::number(*s.q, 'g', 3);
         case Verdict:
-            if (s.verdict == analysis::Verdict::Aliased && !s.aliasedWith.isEmpty())
-                return tr("cannot be told apart from %1").arg(s.aliasedWith);
             return analysis::verdictText(s.verdict);
         case List: {
             QString list = analysis::listNames(s.lists);
@@ -114,6 +112,10 @@ QVariant InsightsModel::data(const QModelIndex &index, int role) const
         default:
             return data(index, Qt::DisplayRole);
         }
+    } else if (role == Qt::ToolTipRole && index.column() == Item) {
+        return s.item;
+    } else if (role == Qt::ToolTipRole && index.column() == Verdict && s.verdict == analysis::Verdict::Aliased) {
+        return tr("cannot be told apart from %1").arg(s.aliasedWith);
     } else if (role == Qt::ForegroundRole && index.column() == List && s.contradicts) {
         return QBrush(QColor(192, 0, 0));
     } else if (role == Qt::TextAlignmentRole && index.column() >= Days && index.column() <= Q) {
@@ -124,9 +126,27 @@ QVariant InsightsModel::data(const QModelIndex &index, int role) const
 
 QVariant InsightsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
-    static const char *names[] = {"Item", "Kind", "Days", "Score with", "Score without", "Difference (95% interval)",
+    // Short headers, so that every column fits at the window's own size; the
+    // tooltip says the rest.
+    static const char *names[] = {"Item", "Kind", "Days", "With", "Without", "Difference (95% interval)",
                                   "Adjusted (95% interval)", "q", "Verdict", "List"};
-    return section >= 0 && section < ColumnCount ? QVariant(QLatin1String(names[section])) : QVariant();
+    static const char *tips[] = {
+        nullptr,
+        nullptr,
+        "Days that held the item and have a score to compare",
+        "Mean score of those days",
+        "Mean score of every other day",
+        "With less without, a plain first look, with Welch's 95% interval",
+        "The model's effect in score points, other things equal, with its 95% interval: what the verdict reads",
+        "Allows for testing many items at once; a verdict needs q below 0.10",
+        nullptr,
+        "Your own lists that hold the item; (contradicts) where the verdict goes against one",
+    };
+    if (role == Qt::DisplayRole)
+        return QLatin1String(names[section]);
+    if (role == Qt::ToolTipRole && tips[section])
+        return QLatin1String(tips[section]);
+    return {};
 }

@@ -318,7 +318,10 @@ void tst_insights_window::longDiary_evidencePaneAndLegend()
     // BUTTER always with RYE: named, and no verdict.
     w.txtSearch->setText(QStringLiteral("butter"));
     w.tblItems->setCurrentIndex(w.proxy()->index(0, 0));
-    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data().toString(), QStringLiteral("cannot be told apart from RYE"));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data().toString(), QStringLiteral("cannot be told apart"));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("cannot be told apart from RYE"));
+    QVERIFY(w.proxy()->index(0, InsightsModel::Adjusted).data().toString().isEmpty());
     QCOMPARE(w.lblPartner->text(), QStringLiteral("Eaten with RYE on 100% of its days."));
     QVERIFY(w.lblJudged->text().startsWith(QStringLiteral("Cannot be told apart from RYE")));
     // The legend names the dot, each colour of line that is drawn, and zero.

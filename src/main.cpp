@@ -34,6 +34,8 @@ int main(int argc, char *argv[])
     }
     installSessionEndHandlers();
     Main();
+    if (!gMainWindow)
+        return 1;
     offerKeptChanges(diary::databasePath());
     return application.exec();
 }

@@ -63,6 +63,11 @@ Choosers platformChoosers()
     c.askYesNo = [](QWidget *parent, const QString &question) {
         return QMessageBox::question(parent, QLatin1String(vb::kProgramTitle), question) == QMessageBox::Yes;
     };
+    c.askYesNoDefaultNo = [](QWidget *parent, const QString &question) {
+        return QMessageBox::question(parent, QLatin1String(vb::kProgramTitle), question,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+    };
     c.reportRange = askRange;
     c.print = [](QWidget *parent, const std::function<void(QPagedPaintDevice &)> &print) {
         QPrinter printer(QPrinter::HighResolution);
@@ -80,6 +85,9 @@ Choosers setChoosers(Choosers choosers)
 {
     Choosers previous = std::move(current());
     current() = choosers.openFile ? std::move(choosers) : platformChoosers();
+    // A set that answers only askYesNo answers both kinds of question.
+    if (!current().askYesNoDefaultNo)
+        current().askYesNoDefaultNo = current().askYesNo;
     return previous;
 }
 

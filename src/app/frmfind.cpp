@@ -1,11 +1,13 @@
 #include "app/frmfind.h"
 
+#include "data/datetext.h"
 #include "grid/gridfind.h"
 #include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/forms.h"
 
+#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -85,9 +87,28 @@ void frmFind::find(bool forward)
         lblStatus->setText(tr("\"%1\" not found in the days shown.").arg(text));
         return;
     }
-    lblStatus->clear();
-    // The cell that holds the text is scrolled into view.
-    m_grid->goToCell(row, col);
+    // The cell that holds the text is selected and brought into view with
+    // the day's date, and the window says where it is.
+    int dateCol = -1;
+    for (int c = 0; c < m_grid->Cols() && dateCol < 0; ++c) {
+        if (m_grid->TextMatrix(0, c) == QLatin1String("DATE"))
+            dateCol = c;
+    }
+    m_grid->goToFoundCell(row, col, dateCol);
+    QString date = dateCol >= 0 ? m_grid->TextMatrix(row, dateCol) : QString();
+    const bool shownDay = date.size() == 8 && QDate::fromString(date, QStringLiteral("dd/MM/yy")).isValid();
+    if (!shownDay && m_storedDate) {
+        if (const std::optional<qint64> id = m_grid->RowKey(row))
+            date = diary::showStoredDate(m_storedDate(*id));
+    }
+    lblStatus->setText(foundText(date, m_grid->FixedRows() > 0 ? m_grid->TextMatrix(0, col) : QString()));
+}
+
+QString frmFind::foundText(const QString &date, const QString &column)
+{
+    if (date.trimmed().isEmpty())
+        return tr("found in %1 on a day without a date").arg(column);
+    return tr("found on %1 in %2").arg(date, column);
 }
 
 void frmFind::keyPressEvent(QKeyEvent *event)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QPointer>
+#include <QVariant>
 #include <QWidget>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -32,6 +35,12 @@ public:
 
     void cmdFindNext_Click();
     void cmdFindPrevious_Click();
+    // What lblStatus says after a find: "found on 21/08/26 in LUNCH".
+    static QString foundText(const QString &date, const QString &column);
+    // The DATE a day holds in the diary, by its ID; asked where the grid
+    // shows no dd/MM/yy day (a ranking query of an earlier version cuts
+    // other texts into pieces), so that the window says it as stored.
+    void setStoredDate(std::function<QVariant(qint64 id)> lookup) { m_storedDate = std::move(lookup); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -40,4 +49,5 @@ private:
     void find(bool forward);
 
     QPointer<vb::FlexGrid> m_grid;
+    std::function<QVariant(qint64 id)> m_storedDate;
 };

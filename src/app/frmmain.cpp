@@ -13,6 +13,7 @@
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
+#include "keeping/sqlitefile.h"
 #include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
@@ -99,7 +100,8 @@ void frmMain::buildMenus()
     mnuDataNewLike->setObjectName(QStringLiteral("mnuDataNewLike"));
     connect(mnuDataNewLike, &QAction::triggered, this, &frmMain::mnuDataNewLike_Click);
 
-    // The program's only shortcut keys belong to these two items.
+    // The program's only shortcut keys: F5 and Ctrl+F here, F1 for the user
+    // guide in the Help menu. The menus of the diary's own design have none.
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuViewRefresh = mnuView->addAction(QStringLiteral("&Refresh ranking"));
@@ -116,6 +118,7 @@ void frmMain::buildMenus()
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelpGuide = mnuHelp->addAction(QStringLiteral("User &guide"));
     mnuHelpGuide->setObjectName(QStringLiteral("mnuHelpGuide"));
+    mnuHelpGuide->setShortcut(QKeySequence(Qt::Key_F1));
     connect(mnuHelpGuide, &QAction::triggered, this, &frmMain::mnuHelpGuide_Click);
     mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About MEALWISE"));
     mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
@@ -278,13 +281,21 @@ bool frmMain::fillFromData2()
     vb::BusyCursor busy; // opening may wait for another program's lock
     diary::RecordSourceRows result = diary::readRecordSource(Data2.DatabaseName, Data2.RecordSource);
     if (!result.error.isEmpty()) {
-        // The grid keeps its header row and no diary rows.
+        // The grid keeps its header row and no diary rows; that is no
+        // empty diary, so the first-day hint stays away.
+        MSFlexGrid1->setEmptyText(QString());
+        MSFlexGrid1->setAccessibleDescription(QString());
         MSFlexGrid1->setRows(MSFlexGrid1->FixedRows());
         busy.release();
         vb::MsgBox(result.error, this);
         return false;
     }
     MSFlexGrid1->fill(std::move(result.cells), int(result.header.size()), result.keys);
+    // Painted by the grid while it has no day at all (not while the filters
+    // hide every day: those rows are still there).
+    MSFlexGrid1->setEmptyText(tr("No days yet: Data > Records, then Add"));
+    // A screen reader hears it too: it is in no cell.
+    MSFlexGrid1->setAccessibleDescription(MSFlexGrid1->showsEmptyText() ? MSFlexGrid1->emptyText() : QString());
     return true;
 }
 
@@ -597,6 +608,12 @@ void frmMain::mnuViewFind_Click()
 {
     if (!m_find) {
         m_find = new frmFind(MSFlexGrid1);
+        m_find->setStoredDate([path = m_databasePath](qint64 id) -> QVariant {
+            keeping::SqliteFile file;
+            if (!file.open(path, keeping::SqliteFile::ReadOnly, 2000, true))
+                return {};
+            return file.scalar(QStringLiteral("SELECT DATE FROM records WHERE ID = ?"), {id});
+        });
         // Beside the main window's lower right corner, on the screen, so the
         // grid's rows stay in view.
         m_find->adjustSize();

@@ -4,6 +4,7 @@
 #include "app/choosers.h"
 #include "app/frmmain.h"
 #include "app/keepingwindows.h"
+#include "app/savenames.h"
 #include "grid/columnfilters.h"
 #include "keeping/backups.h"
 #include "keeping/exchange.h"
@@ -12,6 +13,7 @@
 #include "keeping/restore.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
+#include "platform/busycursor.h"
 #include "platform/msgbox.h"
 
 #include <QDateTime>
@@ -112,7 +114,11 @@ void frmMain::mnuFileExport_Click()
             && app::choosers().askYesNo(this, tr("Export only the %1 days the filters show? No exports every day.").arg(shown.size())))
             options.ids = shown;
     }
-    const QString path = app::choosers().saveFile(this, tr("Export days"), QStringLiteral("MEALWISE-days.csv"),
+    // Proposed in the documents folder, named after the days it will hold.
+    const auto range = keeping::exportedDayRange(m_databasePath, options);
+    const QString name = range ? app::rangedFileName(range->first, range->second, QStringLiteral("csv"), QStringLiteral("days"))
+                               : app::rangedFileName({}, {}, QStringLiteral("csv"), QStringLiteral("days"));
+    const QString path = app::choosers().saveFile(this, tr("Export days"), QDir(app::documentsFolder()).filePath(name),
                                                   tr("CSV (*.csv);;JSON (*.json)"));
     if (path.isEmpty())
         return;
@@ -136,20 +142,23 @@ void frmMain::mnuFileImport_Click()
     const QString path = app::choosers().openFile(this, tr("Import days"), tr("CSV or JSON (*.csv *.json);;All files (*)"));
     if (path.isEmpty())
         return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        vb::MsgBox(tr("%1 could not be read: %2").arg(QDir::toNativeSeparators(path), f.errorString()), this);
-        return;
+    QByteArray bytes;
+    {
+        vb::BusyCursor busy;
+        if (const QString unread = keeping::readImportFile(path, &bytes); !unread.isEmpty()) {
+            busy.release();
+            vb::MsgBox(unread, this);
+            return;
+        }
     }
-    auto *window = new frmImport(m_databasePath, path, f.readAll());
+    auto *window = new frmImport(m_databasePath, path, bytes);
     connect(window, &frmImport::imported, this, &frmMain::readRankingAgain);
     window->show();
 }
 
 namespace {
-std::optional<keeping::ReportRange> askReportRange(QWidget *parent)
+std::optional<keeping::ReportRange> askReportRange(QWidget *parent, const QDate &today)
 {
-    const QDate today = QDate::currentDate();
     const keeping::ReportRange fallback = keeping::defaultReportRange(today);
     const auto picked = app::choosers().reportRange(parent, fallback.from, fallback.to);
     if (!picked)
@@ -160,7 +169,7 @@ std::optional<keeping::ReportRange> askReportRange(QWidget *parent)
 
 void frmMain::mnuFilePrintReport_Click()
 {
-    const auto range = askReportRange(this);
+    const auto range = askReportRange(this, m_today());
     if (!range)
         return;
     QString error;
@@ -171,10 +180,11 @@ void frmMain::mnuFilePrintReport_Click()
 
 void frmMain::mnuFileReportPdf_Click()
 {
-    const auto range = askReportRange(this);
+    const auto range = askReportRange(this, m_today());
     if (!range)
         return;
-    const QString path = app::choosers().saveFile(this, tr("Export report as PDF"), QStringLiteral("MEALWISE-report.pdf"),
+    const QString name = app::rangedFileName(range->from, range->to, QStringLiteral("pdf"), QStringLiteral("report"));
+    const QString path = app::choosers().saveFile(this, tr("Export report as PDF"), QDir(app::documentsFolder()).filePath(name),
                                                   tr("PDF (*.pdf)"));
     if (path.isEmpty())
         return;

@@ -82,9 +82,10 @@ void frmRestore::refresh()
 {
     m_model->removeRows(0, m_model->rowCount());
     const QLocale c = QLocale::c();
-    for (const keeping::BackupInfo &b : keeping::listBackups(keeping::backupsFolder(m_diaryPath))) {
+    for (const keeping::BackupInfo &b : keeping::listBackups(m_diaryPath)) {
         QList<QStandardItem *> items{
-            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))),
+            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))
+                              + (b.damaged ? tr(" (the damaged diary, kept)") : QString())),
             new QStandardItem(b.days < 0 ? tr("unreadable") : QString::number(b.days)),
             new QStandardItem(b.first.isValid() ? diary::showDate(b.first) : QString()),
             new QStandardItem(b.last.isValid() ? diary::showDate(b.last) : QString()),
@@ -187,15 +188,15 @@ void frmImport::readAgain()
     if (!dupError.isEmpty())
         lstRefused->addItem(dupError);
     const bool ok = m_plan.ok() && dupError.isEmpty();
-    const qsizetype n = m_plan.days.size();
     const QString name = QFileInfo(m_filePath).fileName();
-    QString summary = (n == 1 ? tr("%1: 1 day to import").arg(name) : tr("%1: %2 days to import").arg(name).arg(n))
-        + tr(", %1 of them on dates the diary already has.").arg(m_plan.duplicateDays.size());
+    QString summary = name + QStringLiteral(": ") + m_plan.preview();
+    if (!ok && chkAsIs->isChecked() && m_plan.fileError.isEmpty())
+        summary += QLatin1Char(' ') + tr("This diary checks the ranges itself, so \"as is\" cannot hold in it.");
     if (!ok)
         summary += QLatin1Char(' ') + tr("Nothing can be imported while a line is refused (listed below).");
     lblSummary->setText(summary);
     cboDuplicates->setEnabled(!m_plan.duplicateDays.isEmpty());
-    chkLists->setEnabled(m_plan.lists.has_value());
+    chkLists->setEnabled(!m_plan.listsGiven().isEmpty());
     cmdImport->setEnabled(ok && !m_plan.days.isEmpty());
 }
 
@@ -209,7 +210,7 @@ void frmImport::cmdImport_Click()
         return;
     }
     app::AutoBackup::noteChanged();
-    vb::MsgBox(tr("Imported %1 days (%2 replaced, %3 skipped).").arg(r.added + r.replaced).arg(r.replaced).arg(r.skipped), this);
+    vb::MsgBox(r.summary(), this);
     emit imported();
     close();
 }

@@ -42,7 +42,11 @@ void Main()
 
     // The diary is checked before it is read, and the run's own backups
     // watch its writes from here on.
-    app::checkAtStart(diary::databasePath());
+    if (!app::checkAtStart(diary::databasePath())) {
+        // The user was told why; gMainWindow stays empty and the program ends.
+        splash->unload();
+        return;
+    }
     app::AutoBackup::install(diary::databasePath());
 
     gMainWindow = new frmMain;

@@ -2,9 +2,12 @@
 
 #include "app/autobackup.h"
 #include "app/choosers.h"
+#include "data/datetext.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
 #include "keeping/restore.h"
+#include "keeping/sqlitefile.h"
+#include "platform/busycursor.h"
 #include "platform/msgbox.h"
 
 #include <QCoreApplication>
@@ -19,35 +22,81 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("app", text);
 }
+
+// What can still be counted in a damaged diary: often its table reads even
+// where some page is broken.
+QString countedInDiary(const QString &diaryPath)
+{
+    keeping::SqliteFile file;
+    if (!file.open(diaryPath, keeping::SqliteFile::ReadOnly, 2000, true))
+        return {};
+    keeping::Statement s(file, QStringLiteral("SELECT count(*), max(DATE) FROM records"));
+    if (!s.ok() || !s.step())
+        return {};
+    const QDate last = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
+    return last.isValid() ? tr(" The damaged diary still shows %1 days, the newest of %2.").arg(s.integer(0)).arg(diary::showDate(last))
+                          : tr(" The damaged diary still shows %1 days.").arg(s.integer(0));
+}
+
+void offerRestore(const QString &diaryPath, const keeping::Verdict &verdict, QWidget *parent)
+{
+    const QString damage = verdict.text(QDir::toNativeSeparators(diaryPath));
+    for (const keeping::BackupInfo &b : keeping::listBackups(diaryPath)) {
+        if (b.damaged || !keeping::checkDiary(b.path, keeping::CheckDepth::Full).ok)
+            continue;
+        const QString made = b.time.toString(QStringLiteral("dd/MM/yy HH:mm"));
+        const QString holds = b.last.isValid() ? tr("%1 days, the newest of %2").arg(b.days).arg(diary::showDate(b.last))
+                                               : tr("%1 days").arg(b.days);
+        const QString question =
+            tr("%1%2\n\nRestore the newest sound backup, made %3 with %4? Days written after it would be lost from "
+               "the diary; the damaged diary is kept beside the backups. No leaves everything as it is.")
+                .arg(damage, countedInDiary(diaryPath), made, holds);
+        if (!choosers().askYesNoDefaultNo(parent, question))
+            return;
+        const keeping::RestoreResult r = keeping::restoreDiary(diaryPath, b.path, QDateTime::currentDateTime());
+        vb::MsgBox(r.ok() ? tr("The backup of %1 was restored.").arg(made) : r.error, parent);
+        return;
+    }
+    vb::MsgBox(tr("%1\n\nThere is no sound backup to restore. Nothing was changed.").arg(damage), parent);
+}
 } // namespace
 
-void checkAtStart(const QString &diaryPath, QWidget *parent)
+bool checkAtStart(const QString &diaryPath, QWidget *parent)
 {
     const QString failed = AutoBackup::takeFailureOfLastRun();
     if (!failed.isEmpty())
         vb::MsgBox(failed, parent);
-    if (!QFileInfo::exists(diaryPath))
-        return; // the data control says so, with the advice to run setup
-    const keeping::Verdict verdict = keeping::checkDiary(diaryPath, keeping::CheckDepth::Quick);
-    if (verdict.ok)
-        return;
-    const QString damage = verdict.text(QDir::toNativeSeparators(diaryPath));
-    for (const keeping::BackupInfo &b : keeping::listBackups(keeping::backupsFolder(diaryPath))) {
-        if (!keeping::checkDiary(b.path, keeping::CheckDepth::Full).ok)
-            continue;
-        const QString question = tr("%1\n\nRestore the newest sound backup, made %2 with %3 days? The damaged diary is "
-                                    "kept beside the backups. No leaves everything as it is.")
-                                     .arg(damage, b.time.toString(QStringLiteral("dd/MM/yy HH:mm")))
-                                     .arg(b.days);
-        if (!choosers().askYesNo(parent, question))
-            return;
-        const keeping::RestoreResult r = keeping::restoreDiary(diaryPath, b.path, QDateTime::currentDateTime());
-        vb::MsgBox(r.ok() ? tr("The backup of %1 was restored.").arg(b.time.toString(QStringLiteral("dd/MM/yy HH:mm")))
-                          : r.error,
-                   parent);
-        return;
+    keeping::Verdict verdict;
+    {
+        vb::BusyCursor busy;
+        verdict = keeping::checkDiary(diaryPath, keeping::CheckDepth::Quick);
     }
-    vb::MsgBox(tr("%1\n\nThere is no sound backup to restore. Nothing was changed.").arg(damage), parent);
+    switch (verdict.state) {
+    case keeping::DiaryState::Sound:
+    case keeping::DiaryState::Missing:   // the data control says so, with the advice to run setup
+    case keeping::DiaryState::NotAFile:  // and this
+    case keeping::DiaryState::Unreadable:
+        return true;
+    case keeping::DiaryState::NotADiary:
+        if (verdict.restorable())
+            offerRestore(diaryPath, verdict, parent);
+        return true;
+    case keeping::DiaryState::Damaged:
+        offerRestore(diaryPath, verdict, parent);
+        return true;
+    case keeping::DiaryState::Busy:
+    case keeping::DiaryState::UndoWaits:
+    case keeping::DiaryState::NewerFormat:
+        // Opening it now would only wait again, or fail, behind the same cause.
+        vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)) + QLatin1Char('\n')
+                       + tr("MEALWISE ends now."),
+                   parent);
+        return false;
+    case keeping::DiaryState::Access:
+        vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)), parent);
+        return false;
+    }
+    return true;
 }
 
 } // namespace app

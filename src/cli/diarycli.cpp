@@ -1,5 +1,7 @@
 #include "cli/diarycli.h"
 
+#include "keeping/diarycheck.h"
+
 #include "data/diarynames.h"
 
 #include <QCoreApplication>
@@ -98,6 +100,15 @@ QString SubcommandParser::helpText() const
     if (text.startsWith(usage) && end > 0)
         text.replace(usage.size(), end - usage.size(), QStringLiteral("mealwise-diary ") + m_name);
     return text;
+}
+
+bool SubcommandParser::diaryIsUsable(Io &io) const
+{
+    const keeping::Verdict v = keeping::checkDiary(diaryPath(), keeping::CheckDepth::Quick);
+    if (v.ok)
+        return true;
+    io.err << "mealwise-diary " << m_name << ": " << v.text(diaryPath()) << "\n";
+    return false;
 }
 
 int SubcommandParser::badUsage(const QString &message, Io &io) const

@@ -54,6 +54,9 @@ public:
     std::optional<int> parse(const QStringList &arguments, Io &io);
     // --path's value, or the diary's own path.
     QString diaryPath() const;
+    // The diary's state, judged as the start check judges it: false, with the
+    // one message every program gives for that state, unless it can be used.
+    bool diaryIsUsable(Io &io) const;
     // For a subcommand's own checks of its arguments: prints the message and
     // the usage, returns kBadUsage.
     int badUsage(const QString &message, Io &io) const;

@@ -88,6 +88,8 @@ int runBackup(const QStringList &arguments, Io &io)
         return *status;
     if (!p.parser().positionalArguments().isEmpty())
         return p.badUsage(QStringLiteral("unexpected argument %1").arg(p.parser().positionalArguments().first()), io);
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const keeping::BackupResult r =
         keeping::backUp(p.diaryPath(), QDateTime::currentDateTime(), p.parser().isSet(to) ? p.parser().value(to) : QString());
     if (!r.ok()) {
@@ -113,7 +115,7 @@ int runRestore(const QStringList &arguments, Io &io)
     if (p.parser().isSet(list)) {
         if (!args.isEmpty())
             return p.badUsage(QStringLiteral("--list takes no file."), io);
-        const QList<keeping::BackupInfo> backups = keeping::listBackups(keeping::backupsFolder(p.diaryPath()));
+        const QList<keeping::BackupInfo> backups = keeping::listBackups(p.diaryPath());
         if (backups.isEmpty())
             io.out << "There are no backups in " << keeping::backupsFolder(p.diaryPath()) << ".\n";
         for (const keeping::BackupInfo &b : backups) {
@@ -165,6 +167,8 @@ int runExport(const QStringList &arguments, Io &io)
     int status = kDone;
     if (!readRange(p, from, to, &options.from, &options.to, io, &status))
         return status;
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const keeping::ExportResult r = keeping::exportDays(p.diaryPath(), options);
     if (!r.ok()) {
         io.err << "mealwise-diary export: " << r.error << "\n";
@@ -219,12 +223,11 @@ int runImport(const QStringList &arguments, Io &io)
         else
             return p.badUsage(QStringLiteral("--on-duplicate takes skip, replace or add."), io);
     }
-    QFile file(args.first());
-    if (!file.open(QIODevice::ReadOnly)) {
-        io.err << "mealwise-diary import: " << args.first() << " could not be read: " << file.errorString() << "\n";
+    QByteArray bytes;
+    if (const QString unread = keeping::readImportFile(args.first(), &bytes); !unread.isEmpty()) {
+        io.err << "mealwise-diary import: " << unread << "\n";
         return kFailed;
     }
-    const QByteArray bytes = file.readAll();
     keeping::ImportPlan plan = keeping::readImport(bytes, keeping::guessFormat(args.first(), bytes),
                                                    p.parser().isSet(asIs), QDate::currentDate().year());
     if (!plan.ok()) {
@@ -233,12 +236,23 @@ int runImport(const QStringList &arguments, Io &io)
             io.err << "  " << line << "\n";
         return kFailed;
     }
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const QString dupError = keeping::findDuplicates(p.diaryPath(), &plan);
     if (!dupError.isEmpty()) {
         io.err << "mealwise-diary import: " << dupError << "\n";
         return kFailed;
     }
-    io.out << plan.days.size() << " days to import, " << plan.duplicateDays.size() << " of them on dates the diary has.\n";
+    io.out << plan.preview() << "\n";
+    if (!plan.ok()) {
+        // What the diary's own rules refuse is told before anything is written.
+        io.err << "mealwise-diary import: nothing was written; this diary refuses these days"
+               << (p.parser().isSet(asIs) ? " even with --as-is: this diary checks the ranges itself, so --as-is cannot hold in it" : "")
+               << ".\n";
+        for (const QString &line : plan.describeRefusals())
+            io.err << "  " << line << "\n";
+        return kFailed;
+    }
     if (p.parser().isSet(dryRun))
         return kDone;
     const keeping::ImportResult r = keeping::applyImport(p.diaryPath(), plan, policy, p.parser().isSet(lists));
@@ -246,7 +260,7 @@ int runImport(const QStringList &arguments, Io &io)
         io.err << "mealwise-diary import: " << r.error << "\n";
         return kFailed;
     }
-    io.out << "Imported: " << r.added << " added, " << r.replaced << " replaced, " << r.skipped << " skipped.\n";
+    io.out << r.summary() << "\n";
     return kDone;
 }
 
@@ -281,6 +295,8 @@ int runReport(const QStringList &arguments, Io &io)
         io.err << "mealwise-diary report: the report needs the program's fonts, which were not set up.\n";
         return kFailed;
     }
+    if (!p.diaryIsUsable(io))
+        return kFailed;
     const QString error = keeping::writeReportPdf(p.diaryPath(), range, p.parser().value(pdf));
     if (!error.isEmpty()) {
         io.err << "mealwise-diary report: " << error << "\n";

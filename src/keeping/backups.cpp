@@ -1,5 +1,6 @@
 #include "keeping/backups.h"
 
+#include "keeping/diarycheck.h"
 #include "keeping/privatefiles.h"
 #include "keeping/sqlitefile.h"
 
@@ -27,14 +28,50 @@ QString tr(const char *text)
 constexpr int kKeepLast = 10;
 constexpr int kKeepDays = 30;
 constexpr int kKeepMonths = 24;
-constexpr qint64 kStaleTempSecs = 3600;
+// A temporary file written this recently may belong to a backup under way in another program.
+constexpr qint64 kStaleTempSecs = 60;
 
 QString stemOf(const QString &diaryPath)
+{
+    return diaryStem(diaryPath);
+}
+
+const QRegularExpression &timedName()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.+)-(\\d{4})-(\\d{2})-(\\d{2})-(\\d{2})(\\d{2})(\\d{2})(?:-\\d{1,3})?\\.mdb$"));
+    return pattern;
+}
+
+// The moment in a name made by backupFileName or damagedFileName, and the
+// part before it.
+QDateTime timeInName(const QString &fileName, QString *prefix)
+{
+    const QRegularExpressionMatch m = timedName().match(fileName);
+    if (!m.hasMatch())
+        return {};
+    const QDate date(m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    const QTime time(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt());
+    if (!date.isValid() || !time.isValid())
+        return {};
+    *prefix = m.captured(1);
+    return QDateTime(date, time);
+}
+
+const QLatin1String kDamaged("Damaged");
+} // namespace
+
+QString diaryStem(const QString &diaryPath)
 {
     const QString base = QFileInfo(diaryPath).completeBaseName();
     return base.isEmpty() ? QStringLiteral("Records") : base;
 }
-} // namespace
+
+QString damagedFileName(const QString &diaryPath, const QDateTime &when)
+{
+    return stemOf(diaryPath) + QLatin1Char('-') + kDamaged + QLatin1Char('-')
+        + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".mdb");
+}
 
 QString backupsFolder(const QString &diaryPath)
 {
@@ -49,16 +86,9 @@ QString backupFileName(const QString &diaryPath, const QDateTime &when)
 
 QDateTime backupTime(const QString &fileName, const QString &stem)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(.+)-(\\d{4})-(\\d{2})-(\\d{2})-(\\d{2})(\\d{2})(\\d{2})(?:-\\d{1,3})?\\.mdb$"));
-    const QRegularExpressionMatch m = pattern.match(fileName);
-    if (!m.hasMatch() || m.captured(1) != stem)
-        return {};
-    const QDate date(m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-    const QTime time(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt());
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
+    QString prefix;
+    const QDateTime t = timeInName(fileName, &prefix);
+    return prefix == stem ? t : QDateTime();
 }
 
 QString snapshotInto(const QString &source, const QString &folder, const QString &stem, QString *error)
@@ -76,7 +106,9 @@ QString snapshotInto(const QString &source, const QString &folder, const QString
     };
     {
         SqliteFile src;
-        if (!src.open(source, SqliteFile::ReadOnly, 30000, true))
+        // Read-write where it may be written, as the windows open it: a
+        // change a crash left half done is rolled back before the copy.
+        if (!src.open(source, SqliteFile::ReadWrite, 30000, true))
             return failed(tr("%1 could not be opened: %2").arg(source, src.lastError()));
         // The first real read: a file that is no database fails here.
         if (!src.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
@@ -145,6 +177,8 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
         folder = info.absolutePath();
         finalPath = info.absoluteFilePath();
     }
+    // A restore killed in an earlier run leaves its copy beside the diary.
+    removeLeftovers(QFileInfo(diaryPath).absolutePath(), stemOf(diaryPath), std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
     QString why;
     const QString temp = snapshotInto(diaryPath, folder, stemOf(diaryPath), &why);
     if (temp.isEmpty()) {
@@ -203,7 +237,8 @@ QList<bool> backupsToKeep(const QList<QDateTime> &times, const QDateTime &now)
 
 QStringList rotateBackups(const QString &folder, const QDateTime &now, const QString &stem)
 {
-    QStringList removed;
+    // What backups killed in an earlier run left.
+    QStringList removed = removeLeftovers(folder, stem, std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
     QDir dir(folder);
     QStringList names;
     QList<QDateTime> times;
@@ -212,13 +247,6 @@ QStringList rotateBackups(const QString &folder, const QDateTime &now, const QSt
         const QString path = dir.filePath(name);
         if (isLink(path))
             continue;
-        if (name.startsWith(QLatin1Char('.') + stem + QLatin1Char('-')) && name.endsWith(QLatin1String(".tmp"))) {
-            // A backup that died before its rename; an hour leaves any that
-            // is being written alone.
-            if (QFileInfo(path).lastModified().secsTo(now) > kStaleTempSecs && QFile::remove(path))
-                removed << name;
-            continue;
-        }
         const QDateTime t = backupTime(name, stem);
         if (t.isValid()) {
             names << name;
@@ -241,28 +269,82 @@ BackupInfo describeBackup(const QString &path)
     info.path = path;
     const QFileInfo fi(path);
     info.size = fi.size();
-    info.time = backupTime(fi.fileName(), fi.fileName().section(QLatin1Char('-'), 0, 0));
+    QString prefix;
+    info.time = timeInName(fi.fileName(), &prefix);
+    info.damaged = prefix == kDamaged || prefix.endsWith(QLatin1Char('-') + kDamaged);
     if (!info.time.isValid())
         info.time = fi.lastModified();
-    SqliteFile file;
-    if (!file.open(path, SqliteFile::ReadOnly, 2000, true))
-        return info;
-    Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
-    if (s.ok() && s.step()) {
-        info.days = s.integer(0);
-        info.first = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
-        info.last = QDate::fromString(QString::fromUtf8(s.bytes(2)), Qt::ISODate);
+    // A damaged diary kept with its journal is counted as it will be
+    // restored: in a copy with the interrupted change undone.
+    QString counted = path;
+    QString rolled;
+    if (hasHotJournal(path)) {
+        QString why;
+        rolled = rolledBackCopy(path, fi.absolutePath(), prefix.isEmpty() ? QStringLiteral("Records") : prefix, &why);
+        if (rolled.isEmpty())
+            return info;
+        counted = rolled;
     }
+    {
+        SqliteFile file;
+        if (file.open(counted, SqliteFile::ReadOnly, 2000, true)) {
+            Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
+            if (s.ok() && s.step()) {
+                info.days = s.integer(0);
+                info.first = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
+                info.last = QDate::fromString(QString::fromUtf8(s.bytes(2)), Qt::ISODate);
+            }
+        }
+    }
+    if (!rolled.isEmpty())
+        QFile::remove(rolled);
     return info;
 }
 
-QList<BackupInfo> listBackups(const QString &folder, const QString &stem)
+QString rolledBackCopy(const QString &path, const QString &folder, const QString &stem, QString *error)
+{
+    const QString temp = createPrivateTemp(folder, stem, error);
+    if (temp.isEmpty())
+        return {};
+    const QString journal = temp + QStringLiteral("-journal");
+    auto failed = [&](const QString &reason) {
+        QFile::remove(temp);
+        QFile::remove(journal);
+        *error = reason;
+        return QString();
+    };
+    QFile source(path);
+    QFile sourceJournal(path + QStringLiteral("-journal"));
+    if (!source.open(QIODevice::ReadOnly) || !sourceJournal.open(QIODevice::ReadOnly))
+        return failed(tr("%1 could not be read: %2").arg(path, source.isOpen() ? sourceJournal.errorString() : source.errorString()));
+    QString why = writePrivateFile(temp, source.readAll());
+    if (why.isEmpty())
+        why = writePrivateFile(journal, sourceJournal.readAll());
+    if (!why.isEmpty())
+        return failed(why);
+    {
+        SqliteFile copy;
+        if (!copy.open(temp, SqliteFile::ReadWrite) || !copy.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
+            return failed(tr("The interrupted change in %1 could not be undone: %2").arg(path, copy.lastError()));
+    }
+    if (QFileInfo::exists(journal) && hasHotJournal(temp))
+        return failed(tr("The interrupted change in %1 could not be undone.").arg(path));
+    QFile::remove(journal);
+    return temp;
+}
+
+QList<BackupInfo> listBackups(const QString &diaryPath)
 {
     QList<BackupInfo> out;
-    QDir dir(folder);
+    const QString stem = stemOf(diaryPath);
+    QDir dir(backupsFolder(diaryPath));
     for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
         const QString path = dir.filePath(name);
-        if (isLink(path) || !backupTime(name, stem).isValid())
+        QString prefix;
+        if (isLink(path) || !timeInName(name, &prefix).isValid())
+            continue;
+        // Damaged diaries kept by earlier versions have no stem.
+        if (prefix != stem && prefix != stem + QLatin1Char('-') + kDamaged && prefix != kDamaged)
             continue;
         out << describeBackup(path);
     }

@@ -13,6 +13,10 @@ namespace keeping {
 // <diary's folder>/Backups
 QString backupsFolder(const QString &diaryPath);
 
+// The diary's file name without its extension ("Records" for Records.mdb):
+// every file named after the diary (backups, kept copies) starts with it.
+QString diaryStem(const QString &diaryPath);
+
 // The name a backup made at `when` of the diary `diaryPath` gets:
 // Records-YYYY-MM-DD-HHMMSS.mdb.
 QString backupFileName(const QString &diaryPath, const QDateTime &when);
@@ -49,11 +53,22 @@ struct BackupInfo
     qint64 size = 0;
     qint64 days = -1; // -1 when the file could not be read
     QDate first, last;
+    bool damaged = false; // a damaged diary kept before a restore, not a backup
 };
 
-// The backups in `folder`, newest first, with what each holds.
-QList<BackupInfo> listBackups(const QString &folder, const QString &stem = QStringLiteral("Records"));
+// The backups of the diary at `diaryPath`, newest first, with what each
+// holds; the damaged diaries kept before a restore among them.
+QList<BackupInfo> listBackups(const QString &diaryPath);
 BackupInfo describeBackup(const QString &path);
+
+// The name a damaged diary gets when it is kept before a restore:
+// <stem>-Damaged-YYYY-MM-DD-HHMMSS.mdb, which the rotation never removes.
+QString damagedFileName(const QString &diaryPath, const QDateTime &when);
+
+// A copy, in `folder` under a temporary name, of the database `path` with the
+// interrupted change its journal holds undone; `path` and its journal stay as
+// they are. Its path, or empty with `error` set.
+QString rolledBackCopy(const QString &path, const QString &folder, const QString &stem, QString *error);
 
 // Copies a consistent image of the database `source` into a new temporary
 // file in `folder` (0600), synced and checked; returns its path, or empty with

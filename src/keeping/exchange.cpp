@@ -6,12 +6,23 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFile>
+#include <QRegularExpression>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QStringDecoder>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <map>
+#include <cerrno>
+#include <cstring>
 #include <set>
+
+#include <sqlite3.h>
 
 namespace keeping {
 
@@ -24,6 +35,14 @@ QString tr(const char *text)
 QString tr(const char *text, const char *, int n)
 {
     return QCoreApplication::translate("keeping", text, nullptr, n);
+}
+
+// UTF-8 to text, keeping a U+FEFF at the start: inside a field it is a
+// character of the text, not a byte order mark (QString::fromUtf8 drops it).
+QString fromUtf8Exactly(const QByteArray &utf8)
+{
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decode(utf8);
 }
 
 QString bracketed(const QString &name)
@@ -170,11 +189,36 @@ const QStringList &exchangedColumns()
     return columns;
 }
 
+std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath, const ExportOptions &options)
+{
+    SqliteFile file;
+    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+        return std::nullopt;
+    Statement s(file, QStringLiteral("SELECT ID, DATE FROM records WHERE typeof(DATE) = 'text'"));
+    if (!s.ok())
+        return std::nullopt;
+    QDate first, last;
+    while (s.step()) {
+        if (options.ids && !options.ids->contains(s.integer(0)))
+            continue;
+        const QDate day = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
+        if (!day.isValid() || (options.from.isValid() && day < options.from) || (options.to.isValid() && day > options.to))
+            continue;
+        if (!first.isValid() || day < first)
+            first = day;
+        if (!last.isValid() || day > last)
+            last = day;
+    }
+    if (!first.isValid())
+        return std::nullopt;
+    return std::pair{first, last};
+}
+
 ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
 {
     ExportResult r;
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
         r.error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return r;
     }
@@ -457,7 +501,7 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
     QList<int> target; // per header field: index into exchangedColumns, -1 for ID
     QSet<int> seen;
     for (const QByteArray &raw : header.fields) {
-        const QString name = QString::fromUtf8(raw).trimmed();
+        const QString name = fromUtf8Exactly(raw).trimmed();
         if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
             target << -1;
             continue;
@@ -501,16 +545,14 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
                 continue;
             const QString &column = known[target[f]];
             const QByteArray &raw = rec.fields[f];
-            if (raw.size() > kMaxFieldChars && QString::fromUtf8(raw).size() > kMaxFieldChars) {
-                whys << tr("%1 holds %2 characters; at most %3 are taken")
-                            .arg(column)
-                            .arg(QString::fromUtf8(raw).size())
-                            .arg(kMaxFieldChars);
+            const QString text = fromUtf8Exactly(raw);
+            if (text.size() > kMaxFieldChars) {
+                whys << tr("%1 holds %2 characters; at most %3 are taken").arg(column).arg(text.size()).arg(kMaxFieldChars);
                 continue;
             }
             QString why;
             const std::optional<QVariant> v =
-                takeValue(column, raw.isEmpty() ? QVariant() : QVariant(QString::fromUtf8(raw)), asIs, currentYear, &why);
+                takeValue(column, raw.isEmpty() ? QVariant() : QVariant(text), asIs, currentYear, &why);
             if (!v)
                 whys << why;
             else
@@ -523,8 +565,21 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
     }
 }
 
-void readJson(const QByteArray &bytes, bool asIs, int currentYear, ImportPlan *plan)
+// A NUL is refused in a text on both sides alike: the CSV reader refuses the
+// byte, and the JSON reader the escape.
+QString nulRefusal(const QString &column)
 {
+    return QCoreApplication::translate("keeping", "%1 holds a NUL character, which no text of the diary may hold").arg(column);
+}
+
+void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *plan)
+{
+    // The JSON reader drops a U+FEFF written as its bytes at the start of a
+    // string; outside strings those bytes are an error all the same, so they
+    // can be written as the escape the reader keeps. A byte order mark at the
+    // very start of the file is one, and goes.
+    QByteArray bytes = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
+    bytes.replace("\xEF\xBB\xBF", "\\ufeff");
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError) {
@@ -565,14 +620,23 @@ void readJson(const QByteArray &bytes, bool asIs, int currentYear, ImportPlan *p
             }
             QVariant raw;
             const QJsonValue v = it.value();
+            // A whole number only where it fits a 64-bit integer exactly:
+            // 1e300 would not survive the conversion.
+            const double number = v.isDouble() ? v.toDouble() : 0.0;
+            const bool whole = v.isDouble() && number >= -9.0e15 && number <= 9.0e15 && number == double(qint64(number));
             if (v.isNull()) {
                 raw = QVariant();
             } else if (v.isString()) {
                 raw = v.toString();
-            } else if (v.isDouble() && v.toDouble() == double(qint64(v.toDouble()))) {
-                raw = QVariant(qint64(v.toDouble()));
+                if (raw.toString().contains(QChar(0))) {
+                    whys << nulRefusal(it.key());
+                    continue;
+                }
+            } else if (whole && it.key() != QLatin1String("DATE")) {
+                raw = QVariant(qint64(number));
             } else {
-                whys << tr("%1 holds neither text nor a whole number").arg(it.key());
+                whys << (it.key() == QLatin1String("DATE") ? tr("DATE must be a text (yyyy-MM-dd or dd/MM/yy)")
+                                                           : tr("%1 holds neither text nor a whole number").arg(it.key()));
                 continue;
             }
             QString why;
@@ -597,11 +661,35 @@ void readJson(const QByteArray &bytes, bool asIs, int currentYear, ImportPlan *p
             plan->days << day;
     }
     if (root.contains(QLatin1String("lists"))) {
-        const QJsonObject lists = root.value(QLatin1String("lists")).toObject();
-        QStringList values;
+        // Junk is refused with its reason, as junk in a day is: a list is
+        // never emptied by a value that was not meant as one.
+        const QJsonValue value = root.value(QLatin1String("lists"));
+        if (!value.isObject()) {
+            plan->fileError = tr("\"lists\" is not an object of the four lists. Nothing was read.");
+            return;
+        }
+        const QJsonObject lists = value.toObject();
+        for (auto it = lists.begin(); it != lists.end(); ++it) {
+            if (!diary::foodColumns().contains(it.key())) {
+                plan->fileError = tr("\"lists\" holds \"%1\", which is not one of the lists: %2. Nothing was read.")
+                                      .arg(it.key().left(60), diary::foodColumns().join(QStringLiteral(", ")));
+                return;
+            }
+            if (!it.value().isString() && !it.value().isNull()) {
+                plan->fileError = tr("The list %1 is neither a text nor null. Nothing was read.").arg(it.key());
+                return;
+            }
+            if (it.value().toString().contains(QChar(0))) {
+                plan->fileError = nulRefusal(it.key()) + QLatin1Char(' ') + tr("Nothing was read.");
+                return;
+            }
+        }
+        QList<std::optional<QString>> values;
         for (const QString &c : diary::foodColumns()) {
-            const QJsonValue v = lists.value(c);
-            values << (v.isString() ? v.toString() : QString());
+            if (!lists.contains(c))
+                values << std::nullopt;
+            else
+                values << (lists.value(c).isNull() ? QString() : lists.value(c).toString());
         }
         plan->lists = values;
     }
@@ -620,25 +708,180 @@ ImportPlan readImport(const QByteArray &bytes, Format format, bool asIs, int cur
     return plan;
 }
 
+QStringList ImportPlan::listsGiven() const
+{
+    QStringList out;
+    if (!lists)
+        return out;
+    for (qsizetype i = 0; i < lists->size() && i < diary::foodColumns().size(); ++i) {
+        if (lists->at(i))
+            out << diary::foodColumns().at(i);
+    }
+    return out;
+}
+
+int ImportPlan::dateCount() const
+{
+    const qsizetype dateAt = exchangedColumns().indexOf(QStringLiteral("DATE"));
+    QSet<QString> dates;
+    int undated = 0;
+    for (const ImportDay &d : days) {
+        if (d.values[dateAt].isNull())
+            ++undated;
+        else
+            dates.insert(d.values[dateAt].toString());
+    }
+    return int(dates.size()) + undated;
+}
+
+QString readImportFile(const QString &path, QByteArray *bytes)
+{
+    // Opened without blocking, and judged by what was opened: a pipe put
+    // in the file's place after a look at the name is caught all the same.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return tr("%1 could not be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    struct Close
+    {
+        int fd;
+        ~Close() { ::close(fd); }
+    } closeAtEnd{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return tr("%1 could not be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return tr("%1 is not a file but a pipe, a device or a folder; only a CSV or JSON file can be imported.").arg(path);
+    if (st.st_size > kMaxImportBytes)
+        return tr("%1 holds %2 MB; at most %3 MB can be imported at once (an export of a million days is far less).")
+            .arg(path)
+            .arg(st.st_size / (1024 * 1024))
+            .arg(kMaxImportBytes / (1024 * 1024));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly))
+        return tr("%1 could not be read: %2.").arg(path, file.errorString());
+    // A file that grows while it is read is cut at the limit, and refused.
+    *bytes = file.read(kMaxImportBytes + 1);
+    if (bytes->size() > kMaxImportBytes) {
+        bytes->clear();
+        return tr("%1 grew past %2 MB while it was read; nothing was imported.").arg(path).arg(kMaxImportBytes / (1024 * 1024));
+    }
+    return {};
+}
+
 QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
 {
     plan->duplicateDays.clear();
+    plan->duplicateDates = 0;
+    plan->diaryRowsOnDuplicateDates = 0;
+    plan->repeatedDates.clear();
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true))
         return tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
-    std::set<QString> dates;
-    Statement s(file, QStringLiteral("SELECT DISTINCT DATE FROM records WHERE DATE IS NOT NULL"));
-    while (s.step())
-        dates.insert(QString::fromUtf8(s.bytes(0)));
-    if (!s.error().isEmpty())
-        return tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+    std::map<QString, qint64> rowsOn;
+    {
+        Statement s(file, QStringLiteral("SELECT DATE, count(*) FROM records WHERE DATE IS NOT NULL GROUP BY DATE"));
+        while (s.step())
+            rowsOn[QString::fromUtf8(s.bytes(0))] = s.integer(1);
+        if (!s.error().isEmpty())
+            return tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+    }
     const qsizetype dateAt = exchangedColumns().indexOf(QStringLiteral("DATE"));
+    std::map<QString, int> inFile;
+    for (const ImportDay &day : plan->days) {
+        if (!day.values[dateAt].isNull())
+            ++inFile[day.values[dateAt].toString()];
+    }
+    for (const auto &[date, n] : inFile) {
+        if (n > 1)
+            plan->repeatedDates << date;
+        const auto there = rowsOn.find(date);
+        if (there != rowsOn.end()) {
+            ++plan->duplicateDates;
+            plan->diaryRowsOnDuplicateDates += there->second;
+        }
+    }
     for (qsizetype i = 0; i < plan->days.size(); ++i) {
         const QVariant &d = plan->days[i].values[dateAt];
-        if (!d.isNull() && dates.count(d.toString()))
+        if (!d.isNull() && rowsOn.count(d.toString()))
             plan->duplicateDays << int(i);
     }
+
+    // Every day tried against this diary's own table definition, in a
+    // temporary table: the diary itself is neither locked nor written.
+    const QString definition = file.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'records'")).toString();
+    static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"records\"|\\[records\\]|`records`|'records'|records)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString trial = definition;
+    trial.replace(head, QStringLiteral("CREATE TEMP TABLE import_trial"));
+    if (definition.isEmpty() || trial == definition || !file.exec(trial))
+        return tr("The table records of %1 could not be read: %2").arg(diaryPath, file.lastError());
+    QStringList cols, marks;
+    for (const QString &c : exchangedColumns()) {
+        cols << bracketed(c);
+        marks << QStringLiteral("?");
+    }
+    {
+        Statement insert(file, QStringLiteral("INSERT INTO temp.import_trial (") + cols.join(QLatin1Char(','))
+                                   + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        if (!insert.ok())
+            return tr("The days could not be tried against the diary: %1").arg(insert.error());
+        file.exec(QStringLiteral("BEGIN"));
+        QList<ImportDay> kept;
+        for (const ImportDay &day : std::as_const(plan->days)) {
+            insert.reset();
+            for (qsizetype c = 0; c < day.values.size(); ++c)
+                insert.bind(int(c + 1), day.values[c]);
+            insert.step();
+            if (insert.error().isEmpty()) {
+                kept << day;
+                continue;
+            }
+            QString why = insert.error();
+            if (why.startsWith(QLatin1String("CHECK constraint failed: ")))
+                why = tr("this diary refuses it (%1)").arg(why.mid(25));
+            plan->refused << Refusal{day.line, why};
+        }
+        file.exec(QStringLiteral("ROLLBACK"));
+    }
+    file.exec(QStringLiteral("DROP TABLE temp.import_trial"));
     return {};
+}
+
+QString ImportPlan::preview() const
+{
+    const int rows = int(days.size());
+    const int dates = dateCount();
+    QString text = rows == dates ? (rows == 1 ? tr("1 day to import") : tr("%1 days to import").arg(rows))
+                                 : tr("%1 rows on %2 dates to import").arg(rows).arg(dates);
+    if (duplicateDates == 0)
+        text += tr(", none on a date the diary has.");
+    else
+        text += (duplicateDates == 1 ? tr(", of which 1 date is already in the diary")
+                                     : tr(", of which %1 dates are already in the diary").arg(duplicateDates))
+            + (diaryRowsOnDuplicateDates == 1 ? tr(" (1 row there).") : tr(" (%1 rows there).").arg(diaryRowsOnDuplicateDates));
+    if (!repeatedDates.isEmpty()) {
+        QStringList shown;
+        for (const QString &d : repeatedDates.mid(0, 10))
+            shown << diary::showStoredDate(d);
+        if (repeatedDates.size() > 10)
+            shown << tr("and %1 more").arg(repeatedDates.size() - 10);
+        text += QLatin1Char(' ') + tr("The file holds more than one row for %1; they are imported together, as the diary allows.")
+                                       .arg(shown.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
+QString ImportResult::summary() const
+{
+    QString text = tr("Imported: %1 added").arg(added);
+    if (replacedDates > 0)
+        text += tr(", %1 dates replaced (%2 rows of the diary by %3 of the file)").arg(replacedDates).arg(removedRows).arg(replacingRows);
+    if (skippedDates > 0)
+        text += tr(", %1 dates skipped (%2 rows of the file)").arg(skippedDates).arg(skipped);
+    text += QLatin1Char('.');
+    if (!listsReplaced.isEmpty())
+        text += QLatin1Char(' ') + tr("Lists replaced: %1.").arg(listsReplaced.join(QStringLiteral(", ")));
+    return text;
 }
 
 ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists)
@@ -686,28 +929,35 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         Statement remove(file, QStringLiteral("DELETE FROM records WHERE DATE = ?"));
         if (!insert.ok() || !remove.ok())
             failure = insert.ok() ? remove.error() : insert.error();
-        QSet<QString> cleared;
+        // A date is replaced or skipped once, with every row the file holds
+        // for it; the diary's rows on it go before the first of them.
+        QSet<QString> handled;
         for (qsizetype i = 0; i < plan.days.size() && failure.isEmpty(); ++i) {
             const ImportDay &day = plan.days[i];
-            if (dup.contains(int(i))) {
+            const bool onDiaryDate = dup.contains(int(i));
+            if (onDiaryDate && duplicates != Duplicates::Add) {
+                const QString date = day.values[dateAt].toString();
+                const bool first = !handled.contains(date);
+                handled.insert(date);
                 if (duplicates == Duplicates::Skip) {
+                    r.skippedDates += first ? 1 : 0;
                     ++r.skipped;
                     continue;
                 }
-                if (duplicates == Duplicates::Replace) {
-                    const QString date = day.values[dateAt].toString();
-                    if (!cleared.contains(date)) {
-                        cleared.insert(date);
-                        remove.reset();
-                        remove.bind(1, date);
-                        remove.step();
-                        if (!remove.error().isEmpty()) {
-                            failure = remove.error();
-                            break;
-                        }
+                if (first) {
+                    ++r.replacedDates;
+                    remove.reset();
+                    remove.bind(1, date);
+                    remove.step();
+                    if (!remove.error().isEmpty()) {
+                        failure = remove.error();
+                        break;
                     }
-                    ++r.replaced;
+                    r.removedRows += sqlite3_changes(file.handle());
                 }
+                ++r.replacingRows;
+            } else {
+                ++r.added;
             }
             insert.reset();
             for (qsizetype c = 0; c < day.values.size(); ++c)
@@ -717,20 +967,26 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 failure = (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2")).arg(day.line).arg(insert.error());
                 break;
             }
-            if (!dup.contains(int(i)) || duplicates == Duplicates::Add)
-                ++r.added;
         }
-        if (failure.isEmpty() && replaceLists && plan.lists) {
+        const QStringList given = plan.listsGiven();
+        if (failure.isEmpty() && replaceLists && !given.isEmpty()) {
             QStringList sets;
-            for (const QString &c : diary::foodColumns())
-                sets << bracketed(c) + QStringLiteral(" = ?");
+            QVariantList values;
+            for (qsizetype c = 0; c < diary::foodColumns().size(); ++c) {
+                if (!plan.lists->at(c))
+                    continue;
+                sets << bracketed(diary::foodColumns().at(c)) + QStringLiteral(" = ?");
+                values << (plan.lists->at(c)->isNull() ? QVariant() : QVariant(*plan.lists->at(c)));
+            }
             Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(','))
                                        + QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
-            for (qsizetype c = 0; c < plan.lists->size(); ++c)
-                update.bind(int(c + 1), plan.lists->at(c));
+            for (qsizetype c = 0; c < values.size(); ++c)
+                update.bind(int(c + 1), values.at(c));
             update.step();
             if (!update.error().isEmpty())
                 failure = update.error();
+            else
+                r.listsReplaced = given;
         }
     }
     if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT")))

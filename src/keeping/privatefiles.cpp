@@ -1,7 +1,9 @@
 #include "keeping/privatefiles.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 
@@ -73,6 +75,37 @@ QString createPrivateTemp(const QString &folder, const QString &stem, QString *e
     ::fchmod(fd, 0600);
     ::close(fd);
     return QFile::decodeName(templ);
+}
+
+namespace {
+// Set when the program's static data is, before main runs.
+const QDateTime g_runStarted = QDateTime::currentDateTime();
+} // namespace
+
+QDateTime runStarted()
+{
+    return g_runStarted;
+}
+
+QStringList removeLeftovers(const QString &folder, const QString &stem, const QDateTime &before)
+{
+    static const QRegularExpression own(QStringLiteral("^\\.(.+)-[A-Za-z0-9]{6}\\.tmp(-journal)?$"));
+    QStringList removed;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        const QRegularExpressionMatch m = own.match(name);
+        if (!m.hasMatch() || m.captured(1) != stem)
+            continue;
+        const QString path = dir.filePath(name);
+        const QFileInfo info(path);
+        if (isLink(path) || !info.isFile() || info.lastModified() >= before)
+            continue;
+        if (QFile::remove(path))
+            removed << name;
+    }
+    if (!removed.isEmpty())
+        syncFolder(folder);
+    return removed;
 }
 
 bool syncFile(const QString &path)

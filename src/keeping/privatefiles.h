@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // Files that hold health data: created 0600 in folders 0700, never through a
 // link, written to a temporary name, synced and renamed into place, the folder
@@ -15,6 +17,15 @@ QString ensurePrivateFolder(const QString &folder);
 // Creates a new, empty file 0600 in `folder` that no one else has, named
 // `.stem-XXXXXX.tmp`; its path, or empty with `error` set.
 QString createPrivateTemp(const QString &folder, const QString &stem, QString *error);
+
+// The moment this run of the program began.
+QDateTime runStarted();
+
+// Removes from `folder` what a killed backup, restore or import of the diary
+// named `stem` left under this program's own temporary names
+// (`.stem-XXXXXX.tmp`, and the journal beside one), when it was last written
+// before `before`: a run that is still writing one keeps it. The names removed.
+QStringList removeLeftovers(const QString &folder, const QString &stem, const QDateTime &before);
 
 // fsync of a file, or of a folder so that a rename in it lasts.
 bool syncFile(const QString &path);

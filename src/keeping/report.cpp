@@ -8,6 +8,7 @@
 #include "keeping/sqlitefile.h"
 
 #include <QBuffer>
+#include <algorithm>
 #include <QCoreApplication>
 #include <QImage>
 #include <QLocale>
@@ -36,9 +37,30 @@ struct ReportDay
     QString meals, drinks, medications, comments;
 };
 
+// At most this much of any one text goes into the report: a page of a
+// narrow column. More would only take pages, and laying out a text costs
+// time growing faster than its length.
+constexpr qsizetype kMaxCellChars = 2000;
+constexpr qsizetype kMaxCellLines = 60;
+
+QString shortened(const QString &s)
+{
+    qsizetype end = std::min(s.size(), kMaxCellChars);
+    qsizetype lines = 0;
+    for (qsizetype i = 0; i < end; ++i) {
+        if (s.at(i) == QLatin1Char('\n') && ++lines == kMaxCellLines) {
+            end = i;
+            break;
+        }
+    }
+    if (end >= s.size())
+        return s;
+    return s.left(end) + tr("… (%1 more characters)").arg(s.size() - end);
+}
+
 QString esc(const QString &s)
 {
-    return s.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    return shortened(s).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
 }
 
 QString joined(const QStringList &parts)
@@ -148,7 +170,7 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
                                            QString *error)
 {
     SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true)) {
+    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
         *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return nullptr;
     }
@@ -226,7 +248,11 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     QString head;
     head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
     head += QStringLiteral("<p><b>%1</b><br>%2</p>")
-                .arg(esc(tr("Days from %1 to %2").arg(diary::showDate(range.from), diary::showDate(range.to))),
+                .arg(esc(tr("Days from %1 to %2")
+                             .arg(range.from.year() / 100 != range.to.year() / 100 ? range.from.toString(QStringLiteral("dd/MM/yyyy"))
+                                                                                    : diary::showDate(range.from),
+                                  range.from.year() / 100 != range.to.year() / 100 ? range.to.toString(QStringLiteral("dd/MM/yyyy"))
+                                                                                    : diary::showDate(range.to))),
                      esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
                                          : tr("Made on %1; %2 days recorded in the range.")
                                                .arg(diary::showDate(range.today))
@@ -244,9 +270,14 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
                  esc(tr("Medications")), esc(tr("Comments")),
                  breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
     };
+    // Two-digit years say which day only within one century.
+    const bool longYears = range.from.year() / 100 != range.to.year() / 100;
+    auto dateText = [longYears](const QDate &d) {
+        return !d.isValid() ? QString() : longYears ? d.toString(QStringLiteral("dd/MM/yyyy")) : diary::showDate(d);
+    };
     auto rowHtml = [&](const ReportDay &d) {
         return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
-            .arg(esc(d.date.isValid() ? diary::showDate(d.date) : QString()), esc(d.score.toString()), esc(d.bms.toString()),
+            .arg(esc(dateText(d.date)), esc(d.score.toString()), esc(d.bms.toString()),
                  esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
     };
     auto linkTableStart = [&](bool breakBefore) {
@@ -288,11 +319,12 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
             const QString row = rowOf(r);
             const double rowHeight = heightOf(start(false) + row + tableEnd) - headerOnly;
             if (!open) {
-                // A table that would not get its header and first row onto
-                // this page starts on the next one.
-                const bool breakBefore = used > 0 && used + headerOnly + rowHeight > body;
+                // A table starts on a page of its own, so that what stands
+                // above it, which runs on over pages as it likes, cannot
+                // throw the measure of its rows out.
+                const bool breakBefore = used > 0;
                 html += start(breakBefore);
-                used = (breakBefore ? 0 : used) + headerOnly;
+                used = headerOnly;
                 open = true;
             } else if (rowsOnPage > 0 && used + rowHeight > body) {
                 html += tableEnd + start(true);

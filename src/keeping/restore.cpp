@@ -19,25 +19,26 @@ QString tr(const char *text)
 }
 
 // Keeps a diary that cannot be backed up as it stands, with its journal.
-QString keepDamaged(const QString &diaryPath, const QDateTime &now, QString *kept)
+// `diaryPath` is the user's path (the backups are beside it), `realPath` the
+// file it is or leads to (the journal is beside that).
+QString keepDamaged(const QString &diaryPath, const QString &realPath, const QDateTime &now, QString *kept)
 {
     const QString folder = backupsFolder(diaryPath);
     const QString made = ensurePrivateFolder(folder);
     if (!made.isEmpty())
         return made;
-    const QString name = QStringLiteral("Damaged-") + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    QFile f(diaryPath);
+    QFile f(realPath);
     if (!f.open(QIODevice::ReadOnly))
-        return tr("%1 could not be read: %2").arg(diaryPath, f.errorString());
-    const QString target = QDir(folder).filePath(name + QStringLiteral(".mdb"));
+        return tr("%1 could not be read: %2").arg(realPath, f.errorString());
+    const QString target = QDir(folder).filePath(damagedFileName(diaryPath, now));
     const QString written = writePrivateFile(target, f.readAll());
     if (!written.isEmpty())
         return written;
     *kept = target;
-    const QString journal = diaryPath + QStringLiteral("-journal");
+    const QString journal = realPath + QStringLiteral("-journal");
     if (QFileInfo::exists(journal)) {
         // A journal left beside the restored file would be played into it.
-        const QString moved = renameInto(journal, QDir(folder).filePath(name + QStringLiteral(".mdb-journal")), true);
+        const QString moved = renameInto(journal, target + QStringLiteral("-journal"), true);
         if (!moved.isEmpty())
             return moved;
     }
@@ -45,17 +46,44 @@ QString keepDamaged(const QString &diaryPath, const QDateTime &now, QString *kep
 }
 } // namespace
 
-RestoreResult restoreDiary(const QString &diaryPath, const QString &backupPath, const QDateTime &now)
+RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, const QDateTime &now)
 {
     RestoreResult r;
     const QString unchanged = tr("Nothing was changed.");
+    // Through a link, the file it leads to is replaced and the link stays.
+    const QFileInfo userInfo(userPath);
+    const QString diaryPath = userInfo.isSymLink() && userInfo.exists() ? userInfo.canonicalFilePath() : userPath;
     const QFileInfo backupInfo(backupPath);
     if (QFileInfo::exists(diaryPath) && backupInfo.exists()
         && QFileInfo(diaryPath).canonicalFilePath() == backupInfo.canonicalFilePath()) {
         r.error = tr("%1 is the diary itself. %2").arg(backupPath, unchanged);
         return r;
     }
-    const Verdict v = checkDiary(backupPath, CheckDepth::Full);
+    const QString folder = QFileInfo(diaryPath).absolutePath();
+    const QString stem = diaryStem(userPath);
+    QString why;
+    // A damaged diary kept with the journal of an interrupted change is
+    // restored as SQLite would open it, the change undone, in a copy: what
+    // was kept stays as it is.
+    QString rolled;
+    if (hasHotJournal(backupPath)) {
+        rolled = rolledBackCopy(backupPath, folder, stem, &why);
+        if (rolled.isEmpty()) {
+            r.error = tr("%1 cannot be restored: %2 %3").arg(backupPath, why, unchanged);
+            return r;
+        }
+    }
+    const QString source = rolled.isEmpty() ? backupPath : rolled;
+    struct Remove
+    {
+        QString path;
+        ~Remove()
+        {
+            if (!path.isEmpty())
+                QFile::remove(path);
+        }
+    } removeRolled{rolled};
+    const Verdict v = checkDiary(source, CheckDepth::Full);
     if (!v.ok) {
         r.error = tr("%1 cannot be restored: %2. %3")
                       .arg(backupPath, v.problems.join(QStringLiteral("; ")), unchanged);
@@ -64,11 +92,11 @@ RestoreResult restoreDiary(const QString &diaryPath, const QString &backupPath, 
 
     // The diary as it is now is kept first, so that a restore can be undone.
     if (QFileInfo::exists(diaryPath)) {
-        const BackupResult b = backUp(diaryPath, now);
+        const BackupResult b = backUp(userPath, now);
         if (b.ok()) {
             r.safetyBackup = b.path;
-        } else if (!checkDiary(diaryPath, CheckDepth::Quick).ok) {
-            const QString kept = keepDamaged(diaryPath, now, &r.safetyBackup);
+        } else if (checkDiary(userPath, CheckDepth::Quick).restorable()) {
+            const QString kept = keepDamaged(userPath, diaryPath, now, &r.safetyBackup);
             if (!kept.isEmpty()) {
                 r.error = tr("The damaged diary could not be kept before the restore: %1 %2").arg(kept, unchanged);
                 return r;
@@ -79,9 +107,7 @@ RestoreResult restoreDiary(const QString &diaryPath, const QString &backupPath, 
         }
     }
 
-    const QString folder = QFileInfo(diaryPath).absolutePath();
-    QString why;
-    const QString temp = snapshotInto(backupPath, folder, QFileInfo(diaryPath).completeBaseName(), &why);
+    const QString temp = snapshotInto(source, folder, stem, &why);
     if (temp.isEmpty()) {
         r.error = tr("%1 could not be copied: %2 %3").arg(backupPath, why, unchanged);
         return r;

@@ -35,15 +35,22 @@ bool SqliteFile::open(const QString &path, Mode mode, int busyMs, bool followLin
         break;
     }
     const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    m_code = SQLITE_OK;
     const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        m_error = sqliteMessage(m_db);
+        fail(m_db ? sqlite3_extended_errcode(m_db) : rc, sqliteMessage(m_db));
         close();
         return false;
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, busyMs);
     return true;
+}
+
+void SqliteFile::fail(int code, const QString &error)
+{
+    m_code = code;
+    m_error = error;
 }
 
 void SqliteFile::close()
@@ -58,7 +65,7 @@ bool SqliteFile::exec(const QString &sql)
 {
     char *message = nullptr;
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        m_error = message ? QString::fromUtf8(message) : sqliteMessage(m_db);
+        fail(sqlite3_extended_errcode(m_db), message ? QString::fromUtf8(message) : sqliteMessage(m_db));
         sqlite3_free(message);
         return false;
     }
@@ -69,13 +76,13 @@ QVariant SqliteFile::scalar(const QString &sql, const QVariantList &values)
 {
     Statement s(*this, sql);
     if (!s.ok()) {
-        m_error = s.error();
+        fail(s.code(), s.error());
         return {};
     }
     for (int i = 0; i < values.size(); ++i)
         s.bind(i + 1, values.at(i));
     if (!s.step()) {
-        m_error = s.error().isEmpty() ? QCoreApplication::translate("keeping", "no result") : s.error();
+        fail(s.code(), s.error().isEmpty() ? QCoreApplication::translate("keeping", "no result") : s.error());
         return {};
     }
     if (s.isNull(0))
@@ -90,13 +97,13 @@ QStringList SqliteFile::column(const QString &sql)
     QStringList out;
     Statement s(*this, sql);
     if (!s.ok()) {
-        m_error = s.error();
+        fail(s.code(), s.error());
         return out;
     }
     while (s.step())
         out << QString::fromUtf8(s.bytes(0));
     if (!s.error().isEmpty())
-        m_error = s.error();
+        fail(s.code(), s.error());
     return out;
 }
 
@@ -109,6 +116,7 @@ Statement::Statement(SqliteFile &file, const QString &sql)
     }
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
+        m_code = sqlite3_extended_errcode(m_db);
         m_error = sqliteMessage(m_db);
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
@@ -145,8 +153,10 @@ bool Statement::step()
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
+        m_code = sqlite3_extended_errcode(m_db);
         m_error = sqliteMessage(m_db);
+    }
     return false;
 }
 

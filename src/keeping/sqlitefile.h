@@ -26,6 +26,8 @@ public:
     sqlite3 *handle() const { return m_db; }
     QString path() const { return m_path; }
     QString lastError() const { return m_error; }
+    // SQLite's extended result code of the last failure (SQLITE_OK when none).
+    int lastCode() const { return m_code; }
 
     // Runs statements that return nothing.
     bool exec(const QString &sql);
@@ -37,9 +39,11 @@ public:
     void setError(const QString &error) { m_error = error; }
 
 private:
+    void fail(int code, const QString &error);
     sqlite3 *m_db = nullptr;
     QString m_path;
     QString m_error;
+    int m_code = 0;
 };
 
 // A prepared statement that finalises itself.
@@ -51,6 +55,8 @@ public:
     ~Statement();
     bool ok() const { return m_stmt != nullptr; }
     QString error() const { return m_error; }
+    // SQLite's extended result code of the last failure (SQLITE_OK when none).
+    int code() const { return m_code; }
     // SQLite binds from 1.
     bool bind(int index, const QVariant &value);
     bool bindText(int index, const QByteArray &utf8);
@@ -71,6 +77,7 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
     sqlite3 *m_db = nullptr;
     QString m_error;
+    int m_code = 0;
 };
 
 // SQLite's message for the last failure on `db`.

@@ -132,6 +132,8 @@ void FlexGrid::setCurrent(int row, int col, int rowSel, int colSel, bool fromUse
     rowSel = std::clamp(rowSel, 0, m_rows - 1);
     colSel = std::clamp(colSel, 0, m_cols - 1);
     const int oldRow = m_row, oldCol = m_col, oldRowSel = m_rowSel, oldColSel = m_colSel;
+    if (row != m_markedRow || col != m_markedCol)
+        m_markedRow = m_markedCol = -1;
     m_row = row;
     m_col = col;
     m_rowSel = rowSel;
@@ -741,6 +743,7 @@ void FlexGrid::fill(std::vector<QString> &&cells, int cols, const std::vector<qi
     m_col = std::min(m_col, std::max(0, cols - 1));
     m_rowSel = std::min(m_rowSel, total - 1);
     m_colSel = std::min(m_colSel, std::max(0, cols - 1));
+    m_markedRow = m_markedCol = -1;
     invalidateRowPositions();
     updateLayout();
     // The cells a screen reader was told of are gone; the event drops them.
@@ -827,6 +830,18 @@ void FlexGrid::paintEvent(QPaintEvent *)
                 p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0),
                            Qt::AlignLeft | Qt::AlignVCenter, withDrawnLineBreaks(text));
             }
+            if (r == m_markedRow && c == m_markedCol) {
+                // Found: framed in the selection's colour, on the cell's own.
+                p.fillRect(cell.adjusted(0, 0, -1, -1), rgb ? QColor::fromRgb(rgb) : pal.color(QPalette::Base));
+                p.setPen(QPen(pal.color(QPalette::Highlight), 2));
+                p.drawRect(cell.adjusted(1, 1, -2, -2));
+                if (!text.isEmpty()) {
+                    p.setPen(pal.color(QPalette::Text));
+                    p.setFont(m_fontIdx[i] < 0 ? font() : cellFont(r, c));
+                    p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                               withDrawnLineBreaks(text));
+                }
+            }
             if (m_focusRect != 0 && hasFocus() && r == m_row && c == m_col) {
                 p.setPen(QPen(fore, 1, Qt::DotLine));
                 p.drawRect(cell.adjusted(1, 1, -2, -2));
@@ -855,6 +870,23 @@ void FlexGrid::paintEvent(QPaintEvent *)
             paintRow(r, y, h);
         y += h;
     }
+    if (showsEmptyText()) {
+        // Below the header, in the grid's font, cut to the view's width.
+        const QRect line(kCellPaddingPx * 2, fixedH + fontMetrics().height() / 2,
+                         std::max(0, viewW - 4 * kCellPaddingPx), fontMetrics().height() + 2);
+        p.setPen(pal.color(QPalette::WindowText));
+        p.setFont(font());
+        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   fontMetrics().elidedText(m_emptyText, Qt::ElideRight, line.width()));
+    }
+}
+
+void FlexGrid::setEmptyText(const QString &text)
+{
+    if (text == m_emptyText)
+        return;
+    m_emptyText = text;
+    repaintIfAllowed();
 }
 
 // --- mouse and keyboard --------------------------------------------------
@@ -990,6 +1022,39 @@ void FlexGrid::goToCell(int row, int col)
     if (row < 0 || row >= m_rows || col < 0 || col >= m_cols)
         return;
     setCurrent(row, col, row, col, true);
+}
+
+void FlexGrid::goToFoundCell(int row, int col, int alsoCol)
+{
+    if (row < 0 || row >= m_rows || col < 0 || col >= m_cols)
+        return;
+    setCurrent(row, col, row, col, true);
+    m_markedRow = row;
+    m_markedCol = col;
+    // The cell is in view; bring the other column in beside it if both fit.
+    if (alsoCol >= m_fixedCols && alsoCol < m_cols && col >= m_fixedCols && alsoCol != col) {
+        const int left = std::min(scrollColLeftPx(col), scrollColLeftPx(alsoCol));
+        const int right = std::max(scrollColLeftPx(col) + colWidthPx(col), scrollColLeftPx(alsoCol) + colWidthPx(alsoCol));
+        const int viewW = std::max(0, viewport()->width() - fixedWidthPx());
+        QScrollBar *h = horizontalScrollBar();
+        if (right - left <= viewW) {
+            if (left < h->value())
+                h->setValue(left);
+            else if (right > h->value() + viewW)
+                h->setValue(right - viewW);
+        }
+    }
+    repaintIfAllowed();
+}
+
+bool FlexGrid::colWhollyVisible(int col) const
+{
+    if (col < 0 || col >= m_cols)
+        return false;
+    if (col < m_fixedCols)
+        return true;
+    const int left = fixedWidthPx() + scrollColLeftPx(col) - horizontalScrollBar()->value();
+    return left >= fixedWidthPx() && left + colWidthPx(col) <= viewport()->width();
 }
 
 QString FlexGrid::selectionText() const

@@ -129,6 +129,23 @@ public:
     // Makes (row, col) current, ends the selection there and scrolls it into
     // view, as the keyboard does.
     void goToCell(int row, int col);
+    // As goToCell, and the cell is marked (framed within its selected row)
+    // until the current cell moves or the grid is filled again. The view
+    // scrolls so that the cell and column `alsoCol` are both in it where
+    // they fit side by side, else so that the cell is.
+    void goToFoundCell(int row, int col, int alsoCol);
+    // The marked cell, or (-1, -1).
+    int markedRow() const { return m_markedRow; }
+    int markedCol() const { return m_markedCol; }
+    // Whether the column lies wholly in the part in view.
+    bool colWhollyVisible(int col) const;
+
+    // One line painted over the cell area while the grid has no rows below
+    // its fixed rows: not a cell, so neither fitting nor the filters see it.
+    void setEmptyText(const QString &text);
+    QString emptyText() const { return m_emptyText; }
+    // Whether the empty text is painted now.
+    bool showsEmptyText() const { return !m_emptyText.isEmpty() && m_rows <= m_fixedRows && m_cols > 0; }
     // The selected cells as tab-separated text, one line per row shown (rows
     // of height 0 are left out); what Ctrl+C copies. A cell holding a tab, a
     // line break or a quote is quoted, its quotes doubled.
@@ -234,6 +251,9 @@ private:
     int m_resizingCol = -1;
     int m_resizeStartX = 0;
     int m_resizeStartWidth = 0;
+    int m_markedRow = -1;
+    int m_markedCol = -1;
+    QString m_emptyText;
 };
 
 } // namespace vb

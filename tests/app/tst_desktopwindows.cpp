@@ -91,7 +91,8 @@ private slots:
     void guide_coversEachTopic_data()
     {
         QTest::addColumn<QString>("heading");
-        for (const char *h : {"Recording a day", "Reading the ranking", "Filters", "Insights", "Backups"})
+        for (const char *h : {"Recording a day", "Dates", "Reading the ranking", "Filters", "Find", "The lists", "Insights",
+                              "Backups", "Export and import", "The report for your doctor", "Keys"})
             QTest::newRow(h) << QString::fromLatin1(h);
     }
     void guide_coversEachTopic()

@@ -44,7 +44,10 @@ struct Answers
     {
         app::Choosers c;
         c.openFile = [this](QWidget *, const QString &, const QString &) { return openPath; };
-        c.saveFile = [this](QWidget *, const QString &, const QString &, const QString &) { return savePath; };
+        c.saveFile = [this](QWidget *, const QString &, const QString &suggested, const QString &) {
+            suggestions << suggested;
+            return savePath;
+        };
         c.askYesNo = [this](QWidget *, const QString &q) {
             questions << q;
             return yes;
@@ -55,6 +58,7 @@ struct Answers
     }
     ~Answers() { app::setChoosers(std::move(m_previous)); }
     QString openPath, savePath;
+    QStringList suggestions; // what each save dialog proposed
     bool yes = true;
     QStringList questions;
 
@@ -200,18 +204,18 @@ private slots:
         frmImport window(d.path(), QStringLiteral("days.csv"),
                          "DATE,OVERALL SCORE,COMMENTS\r\n2026-03-01,5,again\r\n2026-03-02,12,old scale\r\n");
         QCOMPARE(window.lstRefused->count(), 1);
-        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, 1 of them on dates the diary already "
-                                                           "has. Nothing can be imported while a line is refused (listed below)."));
+        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, of which 1 date is already in the diary (1 row "
+                                                           "there). Nothing can be imported while a line is refused (listed below)."));
         QCOMPARE(window.lstRefused->item(0)->text(), QStringLiteral("Line 3: OVERALL SCORE 12 is not from 1 to 10"));
         QVERIFY(!window.cmdImport->isEnabled());
         window.chkAsIs->setChecked(true);
         QCOMPARE(window.lstRefused->count(), 0);
         QVERIFY(window.cmdImport->isEnabled());
-        QVERIFY(window.lblSummary->text().contains(QStringLiteral("2 days to import, 1 of them on dates the diary already has")));
+        QVERIFY(window.lblSummary->text().contains(QStringLiteral("2 days to import, of which 1 date is already in the diary (1 row there).")));
         QVERIFY(window.cboDuplicates->isEnabled());
         window.cboDuplicates->setCurrentIndex(1); // replace
         QTest::mouseClick(window.cmdImport, Qt::LeftButton);
-        QCOMPARE(log.last(), QStringLiteral("Imported 2 days (1 replaced, 0 skipped)."));
+        QCOMPARE(log.last(), QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file)."));
         QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS || ':' || [OVERALL SCORE], ',') FROM records")).toString(),
                  QStringLiteral("again:5,old scale:12"));
     }
@@ -239,6 +243,48 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), 4);
         QCOMPARE(int(f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)), 0);
+    }
+
+    // Exports and reports are proposed in the documents folder (else home),
+    // named after their first and last day.
+    void saveDialogs_startInDocumentsNamedAfterTheRange_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("documents"); // the folder exists
+        QTest::addColumn<QStringList>("dates");
+        QTest::addColumn<QString>("proposed"); // under the documents folder, else home
+        const QStringList dates{QStringLiteral("2026-03-01"), QStringLiteral("2026-01-05"), QStringLiteral("31/12/29"),
+                                QStringLiteral("2026-02-10")};
+        QTest::newRow("export") << "mnuFileExport" << true << dates << "Documents/MEALWISE-2026-01-05-to-2026-03-01.csv";
+        QTest::newRow("export, no documents folder") << "mnuFileExport" << false << dates
+                                                     << "MEALWISE-2026-01-05-to-2026-03-01.csv";
+        QTest::newRow("export, no calendar day") << "mnuFileExport" << true << QStringList{QStringLiteral("31/12/29")}
+                                                 << "Documents/MEALWISE-days.csv";
+        QTest::newRow("report") << "mnuFileReportPdf" << true << dates << "Documents/MEALWISE-2026-09-11-to-2026-12-09.pdf";
+        QTest::newRow("report, no documents folder") << "mnuFileReportPdf" << false << dates
+                                                     << "MEALWISE-2026-09-11-to-2026-12-09.pdf";
+    }
+    void saveDialogs_startInDocumentsNamedAfterTheRange()
+    {
+        QFETCH(QString, item);
+        QFETCH(bool, documents);
+        QFETCH(QStringList, dates);
+        QFETCH(QString, proposed);
+        TempHome home;
+        TempDiary d(true);
+        for (const QString &date : dates) {
+            const qint64 id = d.insertDay({{QStringLiteral("OVERALL SCORE"), 5}});
+            QVERIFY(d.execPastChecks(QStringLiteral("UPDATE records SET DATE = ? WHERE ID = ?"), {date, id}));
+        }
+        if (documents)
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        MessageLog log;
+        Answers answers; // cancels each save dialog
+        frmMain w;
+        w.setTodayProvider([] { return QDate(2026, 12, 9); });
+        w.load();
+        w.findChild<QAction *>(item)->trigger();
+        QCOMPARE(answers.suggestions, QStringList{QDir(home.path()).filePath(proposed)});
     }
 
     void autoBackup_beforeFirstDelete_andAtExitAfterAChange()
@@ -311,7 +357,7 @@ private slots:
         if (yes) {
             QVERIFY(keeping::checkDiary(d.path(), keeping::CheckDepth::Full).ok);
             QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 300);
-            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Damaged-*.mdb")}).isEmpty());
+            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Records-Damaged-*.mdb")}).isEmpty());
         } else {
             QCOMPARE(now, damaged);
             QVERIFY(log.messages.isEmpty());

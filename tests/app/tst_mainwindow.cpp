@@ -332,6 +332,78 @@ private slots:
         QCOMPARE(g->Rows(), 3);
     }
 
+    // A diary without a day shows the way to the first one, painted by the
+    // grid: no cell, no wider column, nothing for the filters to list.
+    void emptyDiary_hintPaintedUntilADayExists_data()
+    {
+        QTest::addColumn<int>("days");
+        QTest::addColumn<bool>("hideAll"); // filters that no day passes
+        QTest::addColumn<bool>("hint");
+        QTest::newRow("no day") << 0 << false << true;
+        QTest::newRow("two days") << 2 << false << false;
+        QTest::newRow("filters hide every day") << 2 << true << false;
+    }
+    void emptyDiary_hintPaintedUntilADayExists()
+    {
+        QFETCH(int, days);
+        QFETCH(bool, hideAll);
+        QFETCH(bool, hint);
+        TempHome home;
+        TempDiary d(true);
+        const QStringList breakfasts{QStringLiteral("EGGS"), QStringLiteral("TOAST")};
+        const QStringList lunches{QStringLiteral("RICE"), QStringLiteral("SOUP")};
+        for (int i = 0; i < days; ++i)
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5 + i}, {QStringLiteral("BREAKFAST"), breakfasts.at(i)},
+                         {QStringLiteral("LUNCH"), lunches.at(i)}});
+        const QString text = QStringLiteral("No days yet: Data > Records, then Add");
+        frmMain w;
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        vb::FlexGrid &g = *w.MSFlexGrid1;
+        if (hideAll) {
+            w.cmdFilter_Click();
+            for (const auto &[name, pick] : {std::pair{"BREAKFAST", "EGGS"}, {"LUNCH", "SOUP"}}) {
+                for (int c = 0; c < g.Cols(); ++c) {
+                    if (g.TextMatrix(0, c) == QLatin1String(name))
+                        w.filters()->cmbFilter[size_t(c)]->setCurrentText(QLatin1String(pick));
+                }
+            }
+            w.filters()->ApplyFilters(g);
+            for (int r = g.FixedRows(); r < g.Rows(); ++r)
+                QCOMPARE(g.RowHeight(r), 0);
+        }
+        QCOMPARE(g.emptyText(), text);
+        QCOMPARE(g.showsEmptyText(), hint);
+        QCOMPARE(g.accessibleDescription(), hint ? text : QString());
+        std::vector<int> widths;
+        for (int c = 0; c < g.Cols(); ++c) {
+            widths.push_back(g.ColWidth(c));
+            for (int r = 0; r < g.Rows(); ++r)
+                QVERIFY(!g.TextMatrix(r, c).contains(QStringLiteral("No days")));
+        }
+        // Painted where it is shown, and nowhere else.
+        const QImage with = g.viewport()->grab().toImage();
+        g.setEmptyText(QString());
+        const QImage without = g.viewport()->grab().toImage();
+        QCOMPARE(with != without, hint);
+        w.Form_Activate();
+        for (int c = 0; c < g.Cols(); ++c)
+            QCOMPARE(g.ColWidth(c), widths[size_t(c)]);
+        if (hint) {
+            // The filters list no such value.
+            w.cmdFilter_Click();
+            QCOMPARE(w.filters()->cmbFilter[0]->count(), 1);
+            w.cmdFilter_Click();
+            // Gone once a day exists and the ranking is read again.
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), 7}});
+            w.mnuViewRefresh_Click();
+            QCOMPARE(g.Rows(), 2);
+            QVERIFY(!g.showsEmptyText());
+            QVERIFY(g.accessibleDescription().isEmpty());
+        }
+    }
+
     void pictures_sharpAtRatioAndAsDrawnWhereTheBuildDrewThem_data()
     {
         QTest::addColumn<bool>("splash");

@@ -68,6 +68,78 @@ private slots:
         QCOMPARE(at, col);
     }
 
+    // The find window says on which day and in which column; the cell is
+    // the grid's current cell and marked, and it and DATE are in view.
+    void findWindow_saysWhereSelectsTheCell_data()
+    {
+        QTest::addColumn<QVariant>("date"); // as stored
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fromFarRight"); // the grid scrolled to its last column first
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("dateInView"); // DATE and the cell fit side by side
+        QTest::addColumn<bool>("cuttingQuery"); // the ranking query of diaries made by earlier versions
+        const QVariant day(QStringLiteral("2026-08-21"));
+        QTest::newRow("in BREAKFAST") << day << "lentil" << false << "found on 21/08/26 in BREAKFAST" << true << false;
+        QTest::newRow("in BREAKFAST, from the far right") << day << "lentil" << true << "found on 21/08/26 in BREAKFAST"
+                                                          << true << false;
+        QTest::newRow("in COMMENTS, too far from DATE") << day << "walk" << false << "found on 21/08/26 in COMMENTS" << false << false;
+        QTest::newRow("in the date itself") << day << "21/08" << true << "found on 21/08/26 in DATE" << true << false;
+        QTest::newRow("no calendar day, as stored") << QVariant(QStringLiteral("2026-13-45")) << "lentil" << false
+                                                    << "found on 2026-13-45 in BREAKFAST" << true << false;
+        QTest::newRow("cut by an earlier query, as stored") << QVariant(QStringLiteral("2026-13-45")) << "lentil" << false
+                                                            << "found on 2026-13-45 in BREAKFAST" << true << true;
+        QTest::newRow("a day, earlier query") << day << "lentil" << false << "found on 21/08/26 in BREAKFAST" << true
+                                              << true;
+        QTest::newRow("no date") << QVariant() << "lentil" << false << "found in BREAKFAST on a day without a date" << true
+                                 << false;
+    }
+    void findWindow_saysWhereSelectsTheCell()
+    {
+        QFETCH(QVariant, date);
+        QFETCH(QString, text);
+        QFETCH(bool, fromFarRight);
+        QFETCH(QString, said);
+        QFETCH(bool, dateInView);
+        QFETCH(bool, cuttingQuery);
+        testing_support::TempHome home;
+        testing_support::TempDiary d(true);
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 9}, {QStringLiteral("DATE"), QStringLiteral("2026-08-20")}});
+        const qint64 id = d.insertDay({{QStringLiteral("OVERALL SCORE"), 4}, {QStringLiteral("BREAKFAST"), QStringLiteral("LENTIL SOUP")},
+                                       {QStringLiteral("COMMENTS"), QString(QString(60, QLatin1Char('x')) + QStringLiteral(" long walk"))}});
+        QVERIFY(d.execPastChecks(QStringLiteral("UPDATE records SET DATE = ? WHERE ID = ?"), {date, id}));
+        if (cuttingQuery) {
+            // yyyy-MM-dd cut into dd/MM/yy whatever the text: 2026-13-45 shows as 45/13/26.
+            QVERIFY(d.exec(QStringLiteral("DROP VIEW [Diary Query]")));
+            QVERIFY(d.exec(QStringLiteral(
+                "CREATE VIEW [Diary Query] AS SELECT substr(DATE, 9, 2) || '/' || substr(DATE, 6, 2) || '/' || "
+                "substr(DATE, 3, 2) AS DATE, [OVERALL SCORE], BMs, BREAKFAST, COMMENTS, ID FROM records "
+                "ORDER BY [OVERALL SCORE] DESC, DATE DESC, ID")));
+        }
+        frmMain w;
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        vb::FlexGrid &g = *w.MSFlexGrid1;
+        if (fromFarRight) {
+            g.setLeftCol(g.Cols() - 1);
+            QVERIFY(!g.colWhollyVisible(0));
+        }
+        w.mnuViewFind_Click();
+        frmFind *find = w.findWindow();
+        QVERIFY(find);
+        find->txtFind->setText(text);
+        find->cmdFindNext->click();
+        QCOMPARE(find->lblStatus->text(), said);
+        QCOMPARE(g.Row(), 2);
+        QVERIFY(said.contains(QStringLiteral(" in ") + g.TextMatrix(0, g.Col())));
+        QCOMPARE(std::pair(g.markedRow(), g.markedCol()), std::pair(g.Row(), g.Col()));
+        QVERIFY(g.colWhollyVisible(g.Col()));
+        QCOMPARE(g.colWhollyVisible(0), dateInView);
+        // The mark goes with the next move.
+        g.goToCell(1, 0);
+        QCOMPARE(g.markedRow(), -1);
+    }
+
     void findWindow_movesGridSaysNotFoundClosesWithMain()
     {
         testing_support::TempHome home;
@@ -93,7 +165,7 @@ private slots:
         QCOMPARE(w->MSFlexGrid1->RowSel(), 2);
         find->cmdFindPrevious->click();
         QCOMPARE(w->MSFlexGrid1->RowSel(), 3);
-        QVERIFY(find->lblStatus->text().isEmpty());
+        QCOMPARE(find->lblStatus->text(), QStringLiteral("found in BREAKFAST on a day without a date"));
         find->txtFind->setText(QStringLiteral("kale"));
         find->cmdFindNext->click();
         QCOMPARE(w->MSFlexGrid1->RowSel(), 3);

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -230,37 +231,189 @@ private slots:
                  QStringLiteral("day 99999"));
     }
 
+    // The rows a file holds for one date replace that date's rows as a whole,
+    // or are skipped as a whole; two rows on a date are kept, as the diary
+    // allows; the counts count dates and rows as they are.
     void import_duplicates_data()
     {
         QTest::addColumn<int>("policy");
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<int>("days");
-        QTest::addColumn<QString>("comment");
-        QTest::newRow("refuse") << int(keeping::Duplicates::Refuse) << false << 2 << QStringLiteral("old");
-        QTest::newRow("skip") << int(keeping::Duplicates::Skip) << true << 3 << QStringLiteral("old");
-        QTest::newRow("replace") << int(keeping::Duplicates::Replace) << true << 3 << QStringLiteral("new");
-        QTest::newRow("add") << int(keeping::Duplicates::Add) << true << 4 << QStringLiteral("old");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("onFirstOfMarch");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("refuse") << int(keeping::Duplicates::Refuse) << false << 3 << QStringLiteral("old,old2") << QString();
+        QTest::newRow("skip") << int(keeping::Duplicates::Skip) << true << 5 << QStringLiteral("old,old2")
+                              << QStringLiteral("Imported: 2 added, 1 dates skipped (2 rows of the file).");
+        QTest::newRow("replace") << int(keeping::Duplicates::Replace) << true << 5 << QStringLiteral("new,new2")
+                                 << QStringLiteral("Imported: 2 added, 1 dates replaced (2 rows of the diary by 2 of the file).");
+        QTest::newRow("add") << int(keeping::Duplicates::Add) << true << 7 << QStringLiteral("old,old2,new,new2")
+                             << QStringLiteral("Imported: 4 added.");
     }
     void import_duplicates()
     {
         QFETCH(int, policy);
         QFETCH(bool, ok);
-        QFETCH(int, days);
-        QFETCH(QString, comment);
+        QFETCH(int, rows);
+        QFETCH(QString, onFirstOfMarch);
+        QFETCH(QString, summary);
         TempDiary d;
         d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old2")}});
         d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-02")}, {QStringLiteral("COMMENTS"), QStringLiteral("other")}});
-        keeping::ImportPlan plan = keeping::readImport("DATE,COMMENTS\r\n01/03/26,new\r\n2026-03-05,fresh\r\n",
-                                                       keeping::Format::Csv, false, 2026);
+        keeping::ImportPlan plan = keeping::readImport(
+            "DATE,COMMENTS\r\n01/03/26,new\r\n2026-03-05,fresh\r\n2026-03-01,new2\r\n2026-03-05,fresh2\r\n",
+            keeping::Format::Csv, false, 2026);
         QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
-        QCOMPARE(plan.duplicateDays, QList<int>{0});
+        QCOMPARE(plan.duplicateDays, (QList<int>{0, 2}));
+        QCOMPARE(plan.preview(), QStringLiteral("4 rows on 2 dates to import, of which 1 date is already in the diary (2 rows "
+                                                "there). The file holds more than one row for 01/03/26, 05/03/26; they are "
+                                                "imported together, as the diary allows."));
         const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates(policy), false);
         QCOMPARE(r.ok(), ok);
         if (!ok)
             QVERIFY2(r.error.contains(QStringLiteral("01/03/26")), qPrintable(r.error));
-        QCOMPARE(dayCount(d), qint64(days));
-        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE DATE = '2026-03-01' ORDER BY ID LIMIT 1")).toString(),
-                 comment);
+        else
+            QCOMPARE(r.summary(), summary);
+        QCOMPARE(dayCount(d), qint64(rows));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS, ',') FROM (SELECT COMMENTS FROM records "
+                                         "WHERE DATE = '2026-03-01' ORDER BY ID)")).toString(),
+                 onFirstOfMarch);
+    }
+
+    // Junk in the lists is refused with its reason; a list the file leaves
+    // out stays as it is; the summary names the lists written.
+    void import_lists_data()
+    {
+        QTest::addColumn<QByteArray>("lists");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("adequate");
+        QTest::addColumn<QString>("irritable");
+        QTest::addColumn<QString>("replaced");
+        QTest::newRow("one list given") << QByteArray(R"({"IRRITABLE FOOD": "chilli"})") << QString()
+                                        << QStringLiteral("rice") << QStringLiteral("chilli") << QStringLiteral("IRRITABLE FOOD");
+        QTest::newRow("null empties a list") << QByteArray(R"({"ADEQUATE FOOD": null})") << QString() << QString()
+                                             << QStringLiteral("beans") << QStringLiteral("ADEQUATE FOOD");
+        QTest::newRow("not an object") << QByteArray("[1, 2]") << QStringLiteral("\"lists\" is not an object")
+                                       << QStringLiteral("rice") << QStringLiteral("beans") << QString();
+        QTest::newRow("misspelt") << QByteArray(R"({"ADEQUATE FOD": "x"})") << QStringLiteral("\"ADEQUATE FOD\", which is not one of the lists")
+                                  << QStringLiteral("rice") << QStringLiteral("beans") << QString();
+        QTest::newRow("a number") << QByteArray(R"({"ADEQUATE FOOD": 5})") << QStringLiteral("neither a text nor null")
+                                  << QStringLiteral("rice") << QStringLiteral("beans") << QString();
+    }
+    void import_lists()
+    {
+        QFETCH(QByteArray, lists);
+        QFETCH(QString, refusal);
+        QFETCH(QString, adequate);
+        QFETCH(QString, irritable);
+        QFETCH(QString, replaced);
+        TempDiary d;
+        QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'rice', [IRRITABLE FOOD] = 'beans'")));
+        keeping::ImportPlan plan = keeping::readImport(R"({"days": [{"DATE": "2026-03-01"}], "lists": )" + lists + "}",
+                                                       keeping::Format::Json, false, 2026);
+        QCOMPARE(plan.ok(), refusal.isEmpty());
+        if (!refusal.isEmpty()) {
+            QVERIFY2(plan.fileError.contains(refusal), qPrintable(plan.fileError));
+        } else {
+            QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
+            const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, true);
+            QVERIFY2(r.ok(), qPrintable(r.error));
+            QCOMPARE(r.listsReplaced.join(QLatin1Char(',')), replaced);
+            QVERIFY2(r.summary().endsWith(QStringLiteral("Lists replaced: %1.").arg(replaced)), qPrintable(r.summary()));
+        }
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), adequate);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [IRRITABLE FOOD] FROM [FOOD AND MEDICATION]")).toString(), irritable);
+    }
+
+    // The preview refuses what the write would: a DATE given as a number, a
+    // NUL in a JSON text as in a CSV one, and scores an old diary's "as is"
+    // cannot hold in a diary that checks their range itself.
+    void import_previewRefusesWhatTheWriteWould_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("asIs");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("DATE as a number") << QByteArray(R"({"days": [{"DATE": 20261201}]})") << false
+                                          << QStringLiteral("DATE must be a text");
+        QTest::newRow("NUL in a JSON text") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "LUNCH": "a\u0000b"}]})") << false
+                                            << QStringLiteral("LUNCH holds a NUL character");
+        QTest::newRow("a huge number") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "BMs": 1e300}]})") << false
+                                       << QStringLiteral("BMs holds neither text nor a whole number");
+        QTest::newRow("as-is score in a checking diary") << QByteArray("DATE,OVERALL SCORE\r\n2026-12-01,12\r\n") << true
+                                                         << QStringLiteral("this diary refuses it");
+    }
+    void import_previewRefusesWhatTheWriteWould()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, asIs);
+        QFETCH(QString, refusal);
+        TempDiary d;
+        keeping::ImportPlan plan = keeping::readImport(file, keeping::guessFormat(QString(), file), asIs, 2026);
+        if (plan.ok())
+            QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
+        QVERIFY(!plan.ok());
+        QVERIFY2(plan.describeRefusals().join(QLatin1Char('\n')).contains(refusal), qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
+        QCOMPARE(dayCount(d), 0);
+    }
+
+    // A U+FEFF that starts a text is a character of it, on both sides: only
+    // one at the very start of the file is a byte order mark.
+    void import_leadingFeffInATextIsKept_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("csv") << int(keeping::Format::Csv);
+        QTest::newRow("json") << int(keeping::Format::Json);
+    }
+    void import_leadingFeffInATextIsKept()
+    {
+        QFETCH(int, format);
+        TempDiary d;
+        // As bytes: SQLite takes a U+FEFF at the start of UTF-16 as a byte order mark.
+        QVERIFY(d.exec(QStringLiteral("INSERT INTO records (DATE, LUNCH) VALUES ('2026-01-02', CAST(X'EFBBBF746561' AS TEXT))")));
+        keeping::ExportOptions options;
+        options.format = keeping::Format(format);
+        const keeping::ExportResult e = keeping::exportDays(d.path(), options);
+        QVERIFY(e.ok());
+        TempDiary back;
+        keeping::ImportPlan plan = keeping::readImport("\xEF\xBB\xBF" + e.bytes, keeping::Format(format), false, 2026);
+        QVERIFY2(plan.ok(), qPrintable(plan.describeRefusals().join(QLatin1Char(' '))));
+        QVERIFY(keeping::findDuplicates(back.path(), &plan).isEmpty());
+        QVERIFY(keeping::applyImport(back.path(), plan, keeping::Duplicates::Refuse, false).ok());
+        QCOMPARE(back.scalar(QStringLiteral("SELECT hex(LUNCH) FROM records")).toString(), QStringLiteral("EFBBBF746561"));
+    }
+
+    // Only regular files are read: a pipe would block for ever, a device
+    // never end.
+    void importFile_onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("pipe") << QStringLiteral("fifo") << QStringLiteral("is not a file but a pipe");
+        QTest::newRow("link to /dev/zero") << QStringLiteral("zero") << QStringLiteral("is not a file but a pipe");
+        QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("could not be read");
+        QTest::newRow("regular") << QStringLiteral("file") << QString();
+    }
+    void importFile_onlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("days.csv"));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == QLatin1String("zero"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        else if (kind == QLatin1String("file"))
+            QVERIFY(writeBytes(path, "DATE\r\n2026-01-01\r\n"));
+        QByteArray bytes;
+        const QString error = keeping::readImportFile(path, &bytes);
+        if (refusal.isEmpty()) {
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(bytes, QByteArray("DATE\r\n2026-01-01\r\n"));
+        } else {
+            QVERIFY2(error.contains(refusal), qPrintable(error));
+            QVERIFY(bytes.isEmpty());
+        }
     }
 
     void rotation_keepsLastTenAndNewestOfDaysAndMonths()
@@ -475,6 +628,57 @@ private slots:
         QVERIFY2(pngs.size() >= 3, qPrintable(pngs.join(QLatin1Char(' '))));
         if (qEnvironmentVariableIsSet("MEALWISE_KEEP_REPORT"))
             QFile::copy(pdf, qEnvironmentVariable("MEALWISE_KEEP_REPORT"));
+    }
+
+    // Rows of 1 to 60 lines are never split across pages; a text of a
+    // million characters shows a page of itself and says how much is left
+    // out; a range across a century shows four-digit years.
+    void report_rowsNeverSplit_hugeTextCut_centuriesTold()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils) is needed");
+        TempDiary d;
+        QRandomGenerator rng(20261209);
+        QHash<QString, int> linesOf;
+        for (int day = 1; day <= 45; ++day) {
+            const int lines = day == 45 ? 60 : 1 + int(rng.bounded(60));
+            QStringList comment;
+            for (int l = 1; l <= lines; ++l)
+                comment << QStringLiteral("D%1L%2").arg(day).arg(l);
+            const QString date = QDate(2099, 11, 1).addDays(day).toString(Qt::ISODate);
+            d.insertDay({{QStringLiteral("DATE"), date}, {QStringLiteral("OVERALL SCORE"), 5},
+                         {QStringLiteral("COMMENTS"), comment.join(QLatin1Char('\n'))}});
+            linesOf.insert(QStringLiteral("D%1L").arg(day), lines);
+        }
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2100-01-05")},
+                     {QStringLiteral("COMMENTS"), QString(1000000, QLatin1Char('x'))}});
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        const QString error = keeping::writeReportPdf(d.path(), {QDate(2099, 11, 1), QDate(2100, 1, 31), QDate(2100, 2, 1)}, pdf);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QProcess all;
+        all.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(all.waitForFinished(30000));
+        const QString text = QString::fromUtf8(all.readAllStandardOutput());
+        QVERIFY2(text.contains(QStringLiteral("Days from 01/11/2099 to 31/01/2100")), qPrintable(text.left(300)));
+        QVERIFY(text.contains(QStringLiteral("05/01/2100")));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("\\(998000\\s+more\\s+characters\\)"))));
+        const QStringList pages = text.split(QLatin1Char('\f'));
+        QVERIFY2(pages.size() < 80, qPrintable(QString::number(pages.size())));
+        // Each day's lines all stand on one page, every one of them there.
+        for (auto it = linesOf.begin(); it != linesOf.end(); ++it) {
+            const QRegularExpression line(QStringLiteral("\\b%1\\d+\\b").arg(it.key()));
+            QList<int> on;
+            int found = 0;
+            for (int p = 0; p < pages.size(); ++p) {
+                const int n = int(pages[p].count(line));
+                if (n > 0)
+                    on << p;
+                found += n;
+            }
+            QCOMPARE(found, it.value());
+            QVERIFY2(on.size() == 1, qPrintable(QStringLiteral("%1 is split over pages %2").arg(it.key()).arg(on.size())));
+        }
     }
 
     void report_clearLinks_data()

@@ -232,6 +232,67 @@ private slots:
         QVERIFY(g.ColPos(4) < 0);
     }
 
+    // A found cell is made current and marked; the view shows it with the
+    // other column where the two fit side by side, else the cell alone.
+    void goToFoundCell_bringsTheOtherColumnWhereBothFit_data()
+    {
+        QTest::addColumn<int>("startCol"); // left column in view before
+        QTest::addColumn<int>("col");
+        QTest::addColumn<int>("alsoCol");
+        QTest::addColumn<bool>("alsoInView");
+        QTest::newRow("both in view already") << 0 << 2 << 0 << true;
+        QTest::newRow("scrolled back to show both") << 6 << 2 << 0 << true;
+        QTest::newRow("too far apart: the cell") << 0 << 8 << 0 << false;
+        QTest::newRow("both to the right") << 0 << 7 << 5 << true;
+        QTest::newRow("the other to the right") << 11 << 5 << 7 << true;
+        QTest::newRow("no other column") << 0 << 9 << -1 << false;
+    }
+    void goToFoundCell_bringsTheOtherColumnWhereBothFit()
+    {
+        QFETCH(int, startCol);
+        QFETCH(int, col);
+        QFETCH(int, alsoCol);
+        QFETCH(bool, alsoInView);
+        FlexGrid g;
+        fillDays(g, 50, 12);
+        for (int c = 0; c < 12; ++c)
+            g.setColWidth(c, 1500); // 100 pixels each, about three and a half in view
+        g.resize(vb::twipsToPixelsX(6000), vb::twipsToPixelsY(3000));
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        g.setLeftCol(startCol);
+        g.goToFoundCell(30, col, alsoCol);
+        QCOMPARE(std::pair(g.Row(), g.Col()), std::pair(30, col));
+        QCOMPARE(std::pair(g.markedRow(), g.markedCol()), std::pair(30, col));
+        QVERIFY(g.RowIsVisible(30));
+        QVERIFY(g.colWhollyVisible(col));
+        QCOMPARE(alsoCol >= 0 && g.colWhollyVisible(alsoCol), alsoInView);
+    }
+
+    // The empty text is painted only while there is no row below the header.
+    void emptyText_paintedOnlyWithoutDataRows_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("header only") << 0 << true;
+        QTest::newRow("one day") << 1 << false;
+    }
+    void emptyText_paintedOnlyWithoutDataRows()
+    {
+        QFETCH(int, rows);
+        QFETCH(bool, shown);
+        FlexGrid g;
+        fillDays(g, rows, 4);
+        g.resize(300, 200);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        const QImage plain = g.viewport()->grab().toImage();
+        g.setEmptyText(QStringLiteral("No days yet"));
+        QCOMPARE(g.showsEmptyText(), shown);
+        QCOMPARE(g.viewport()->grab().toImage() != plain, shown);
+        QCOMPARE(g.Rows(), rows + 1);
+    }
+
     void click_selectsTheRowAndRaisesEvents()
     {
         FlexGrid g;

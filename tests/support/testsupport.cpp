@@ -71,6 +71,22 @@ bool TempDiary::exec(const QString &sql, const QVariantList &values) const
     });
 }
 
+bool TempDiary::execPastChecks(const QString &sql, const QVariantList &values) const
+{
+    return withConnection(m_path, [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON")))
+            return false;
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        const bool ok = q.exec();
+        if (!ok)
+            qWarning("exec failed: %s", qPrintable(q.lastError().text()));
+        return ok;
+    });
+}
+
 QList<QVariantList> TempDiary::rows(const QString &sql, const QVariantList &values) const
 {
     return withConnection(m_path, [&](QSqlDatabase &db) {

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLegend>
@@ -303,11 +304,21 @@ void tst_insights_window::longDiary_evidencePaneAndLegend()
 {
     TempDiary d;
     fillLong(d);
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'TONIC'")));
     frmInsights w(d.path());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(waitDone(w));
     w.txtSearch->setText(QStringLiteral("tonic"));
     w.tblItems->setCurrentIndex(w.proxy()->index(0, 0));
     QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data().toString(), QStringLiteral("seems to disagree"));
+    // The whole flag, in sight at the window's own size.
+    const QString flag = QStringLiteral("adequate (contradicts)");
+    QCOMPARE(w.proxy()->index(0, InsightsModel::List).data().toString(), flag);
+    const int listRight = w.tblItems->horizontalHeader()->sectionPosition(InsightsModel::List)
+                          + w.tblItems->columnWidth(InsightsModel::List);
+    QVERIFY2(listRight <= w.tblItems->viewport()->width(), qPrintable(QString::number(listRight)));
+    QVERIFY(w.tblItems->columnWidth(InsightsModel::List) > w.tblItems->fontMetrics().horizontalAdvance(flag));
     QCOMPARE(w.proxy()->index(0, InsightsModel::Q).data().toString(), QStringLiteral("< 0.001"));
     // The three lags side by side, the chosen one in bold: four points or
     // more lower the next day.

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QLineEdit>
@@ -283,8 +284,11 @@ public:
                     window->show();
                     // The table is computed on a thread of its own: shown
                     // means computed and painted.
-                    while (window->isComputing())
-                        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+                    if (window->isComputing()) {
+                        QEventLoop wait;
+                        QObject::connect(window, &frmInsights::computed, &wait, &QEventLoop::quit);
+                        wait.exec();
+                    }
                     window->grab();
                 },
                 {}, [&] { window->close(); settle(); });

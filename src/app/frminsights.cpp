@@ -375,6 +375,7 @@ void frmInsights::jobFinished()
     }
     if (job->cancel || job->insights.cancelled) {
         lblNote->setText(tr("Cancelled: the table is as it was. Refresh computes it again."));
+        emit computed();
         return;
     }
     if (!job->error.isEmpty()) {
@@ -382,6 +383,7 @@ void frmInsights::jobFinished()
         lblNote->setText(job->error);
         vb::MsgBox(job->error, this);
         showEvidence();
+        emit computed();
         return;
     }
     m_model->setInsights(std::move(job->insights));
@@ -412,6 +414,7 @@ void frmInsights::jobFinished()
         delete old;
     }
     showEvidence();
+    emit computed();
 }
 
 void frmInsights::applyKind()

@@ -63,6 +63,12 @@ public:
     void cmdCancel_Click();
     // True while the table is being read and computed.
     bool isComputing() const;
+
+signals:
+    // The table is computed (or the computation cancelled or failed) and shown.
+    void computed();
+
+public:
     // Appends the selected item to that list (0-3) on a new line; false with
     // a message when it is there already, would not fit or cannot be written.
     bool addToList(int list);

@@ -12,6 +12,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QXYSeries>
 #include <QApplication>
 #include <QClipboard>
@@ -121,6 +122,8 @@ private slots:
     void longDiary_evidencePaneAndLegend();
     void manyItems_progressAndCancel_windowAnswers();
     void tabLeavesTheTable();
+    void scoreChart_shortDiaries_distinctDayLabels_data();
+    void scoreChart_shortDiaries_distinctDayLabels();
 };
 
 void tst_insights_window::filters_data()
@@ -395,6 +398,33 @@ void tst_insights_window::tabLeavesTheTable()
     QCOMPARE(w.tblItems->currentIndex().row(), 1);
     QTest::keyClick(w.tblItems, Qt::Key_Tab);
     QVERIFY(QApplication::focusWidget() != w.tblItems);
+}
+
+void tst_insights_window::scoreChart_shortDiaries_distinctDayLabels_data()
+{
+    QTest::addColumn<int>("days");
+    QTest::newRow("one day") << 1;
+    QTest::newRow("two days") << 2;
+    QTest::newRow("a week") << 7;
+}
+
+void tst_insights_window::scoreChart_shortDiaries_distinctDayLabels()
+{
+    QFETCH(int, days);
+    TempDiary d;
+    for (int i = 0; i < days; ++i)
+        QVERIFY(d.insertDay({{QStringLiteral("DATE"), QDate(2026, 3, 1).addDays(i).toString(Qt::ISODate)},
+                             {QStringLiteral("OVERALL SCORE"), 5}}) > 0);
+    frmInsights w(d.path());
+    QVERIFY(waitDone(w));
+    auto *x = qobject_cast<QDateTimeAxis *>(w.chvScores->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(x);
+    // Day labels, a day's margin either side, a tick per day at most: no
+    // two ticks fall on one label.
+    QCOMPARE(x->format(), QStringLiteral("dd/MM"));
+    QCOMPARE(x->min().date(), QDate(2026, 2, 28));
+    QCOMPARE(x->max().date(), QDate(2026, 3, 1).addDays(days));
+    QVERIFY(x->tickCount() <= x->min().daysTo(x->max()) + 1);
 }
 
 QTEST_MAIN(tst_insights_window)

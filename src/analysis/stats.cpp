@@ -1,6 +1,5 @@
 #include "analysis/stats.h"
 
-#include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
 
 #include <algorithm>
@@ -33,45 +32,6 @@ std::optional<Interval> welchInterval(const Moments &a, const Moments &b, double
     const double d = a.mean() - b.mean();
     const double half = t * std::sqrt(se2);
     return Interval{d - half, d + half};
-}
-
-Ranks midRanks(const std::vector<double> &values)
-{
-    Ranks r;
-    const size_t n = values.size();
-    r.rank.assign(n, 0);
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return values[x] < values[y]; });
-    for (size_t i = 0; i < n;) {
-        size_t j = i;
-        while (j + 1 < n && values[order[j + 1]] == values[order[i]])
-            ++j;
-        const double mid = (double(i) + double(j)) / 2 + 1;
-        for (size_t k = i; k <= j; ++k)
-            r.rank[order[k]] = mid;
-        const double t = double(j - i + 1);
-        r.tieTerm += t * t * t - t;
-        i = j + 1;
-    }
-    return r;
-}
-
-UTest mannWhitney(double rankSum, double n, double total, double tieTerm)
-{
-    UTest result;
-    const double m = total - n;
-    result.u = rankSum - n * (n + 1) / 2;
-    if (n < 1 || m < 1)
-        return result;
-    const double mean = n * m / 2;
-    const double variance = n * m / 12 * ((total + 1) - tieTerm / (total * (total - 1)));
-    if (!(variance > 0))
-        return result; // every value equal: no evidence either way
-    const double distance = std::max(0.0, std::abs(result.u - mean) - 0.5);
-    const double z = distance / std::sqrt(variance);
-    result.p = std::min(1.0, 2 * boost::math::cdf(boost::math::complement(boost::math::normal(), z)));
-    return result;
 }
 
 std::vector<double> benjaminiHochberg(const std::vector<double> &p, bool dependent)

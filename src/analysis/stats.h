@@ -27,25 +27,6 @@ struct Interval
 };
 std::optional<Interval> welchInterval(const Moments &a, const Moments &b, double level = 0.95);
 
-// Mid-ranks (1-based; tied values share the mean of their ranks) of `values`,
-// and the tie term sum(t^3 - t) over the groups of equal values.
-struct Ranks
-{
-    std::vector<double> rank;
-    double tieTerm = 0;
-};
-Ranks midRanks(const std::vector<double> &values);
-
-// Mann-Whitney U of a group of `n` values whose ranks in the pooled sample of
-// `total` values add up to `rankSum`; two-sided p by the normal approximation
-// with the tie correction and a continuity correction of 1/2.
-struct UTest
-{
-    double u = 0; // U of the group
-    double p = 1;
-};
-UTest mannWhitney(double rankSum, double n, double total, double tieTerm);
-
 // Benjamini-Hochberg q-values (the step-up adjusted p-values), in the order of
 // `p`; equal p-values get equal q. With `dependent`, Benjamini-Yekutieli's
 // factor sum(1/i) is applied as well, which holds under any dependence.

@@ -4,6 +4,7 @@
 #include "app/insightscharts.h"
 #include "app/insightsmodel.h"
 #include "data/datetext.h"
+#include "data/fieldtext.h"
 #include "data/rowset.h"
 #include "entry/food.h"
 #include "entry/frmrecords.h"
@@ -22,12 +23,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTableView>
 #include <QTextBrowser>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -65,16 +72,26 @@ protected:
 QString howToRead()
 {
     return QStringLiteral(
-        "<p><b>How to read this.</b> For each item, <i>Days</i> counts the days that held it and have a score "
-        "to compare (the next day's, unless the lag says otherwise). <i>Score with</i> is the mean of those "
-        "scores, <i>Score without</i> the mean over every other day, and <i>Difference</i> the one less the "
-        "other with its 95% interval. <i>Adjusted</i> is the item's difference with the other items held "
-        "equal, since foods eaten together share their good and bad days. <i>q</i> allows for testing many "
-        "items at once: below 0.10 the item \"seems to agree\" or \"seems to disagree\".</p>"
-        "<p>The verdict comes from a rank test and the interval from the means, so a verdict can stand beside "
-        "an interval that just touches zero: both are near the edge. A link is not proof: a food may only "
-        "travel with the one that matters, and chance makes some links. \"Too few days\" says nothing either "
-        "way. Talk to your doctor before you change any medication.</p>");
+        "<p><b>How to read this.</b> <i>Days</i> counts the days that held the item and have a score to "
+        "compare (the next day's, unless <i>Score of</i> says otherwise). <i>With</i> and <i>Without</i> are "
+        "the plain mean scores of the days with it and of the others, and <i>Difference</i> the one less the "
+        "other: a first look only.</p>"
+        "<p><i>Adjusted</i> is what the verdict reads: how many score points the day gains or loses after the "
+        "item, compared with otherwise similar days: the same other items that day and the two before, the "
+        "same time of year and stretch of the diary, and with good and bad days that come in runs taken into "
+        "account. The selected item's effect on the same day, the next day and two days after are shown side "
+        "by side below its days.</p>"
+        "<p>Why a verdict needs <i>q</i> &lt; 0.10 and not only an interval away from zero: with many items, "
+        "some intervals miss zero by chance alone. <i>q</i> allows for how many items were tested; below 0.10 "
+        "the item \"seems to agree\" or \"seems to disagree\". Even so, about one such verdict in ten may be "
+        "chance, and in a diary where nothing matters about one diary in ten shows one.</p>"
+        "<p>Items that nearly always come together cannot be told apart; the window says which item one comes "
+        "with, and \"cannot be told apart\" where they always do. A habit repeated for days on end makes the "
+        "day that matters hard to find (wide intervals). Something taken <i>because</i> a day is going badly "
+        "(a painkiller, plain toast) looks harmful on that same day: look at the next day.</p>"
+        "<p>\"No clear effect\" means the diary cannot tell, not that the item is harmless. \"Too few days\" "
+        "says nothing either way, and a short diary says how many more days it needs. A link is not proof. "
+        "Talk to your doctor before you change any medication.</p>");
 }
 
 } // namespace
@@ -90,7 +107,24 @@ frmInsights::frmInsights(const QString &databasePath, QWidget *parent)
     vb::Forms::add(this);
 }
 
-frmInsights::~frmInsights() = default;
+struct frmInsights::Job
+{
+    QString path;
+    int lag = 1;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> percent{0};
+    analysis::Insights insights;
+    QString error;
+};
+
+frmInsights::~frmInsights()
+{
+    if (m_thread) {
+        m_job->cancel = true;
+        m_thread->wait();
+        delete m_thread;
+    }
+}
 
 void frmInsights::buildControls()
 {
@@ -125,9 +159,20 @@ void frmInsights::buildControls()
     cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
     cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
     cmdRefresh->setAccessibleName(QStringLiteral("Refresh"));
+    prgCompute = new QProgressBar(this);
+    prgCompute->setObjectName(QStringLiteral("prgCompute"));
+    prgCompute->setAccessibleName(QStringLiteral("Computing"));
+    prgCompute->setRange(0, 100);
+    prgCompute->setVisible(false);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAccessibleName(QStringLiteral("Cancel"));
+    cmdCancel->setVisible(false);
     for (QWidget *w : std::initializer_list<QWidget *>{lblKind, cboKind, lblLag, cboLag, lblSearch, txtSearch})
         top->addWidget(w);
     top->addStretch();
+    top->addWidget(prgCompute);
+    top->addWidget(cmdCancel);
     top->addWidget(cmdRefresh);
 
     m_model = new InsightsModel(this);
@@ -146,6 +191,8 @@ void frmInsights::buildControls()
     tblItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblItems->verticalHeader()->hide();
     tblItems->horizontalHeader()->setStretchLastSection(true);
+    // Arrow keys move inside the table; Tab goes on to the next control.
+    tblItems->setTabKeyNavigation(false);
     tblItems->installEventFilter(this);
 
     lstEvidence = new QListWidget(this);
@@ -164,12 +211,37 @@ void frmInsights::buildControls()
     bottom->setObjectName(QStringLiteral("splBottom"));
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabPictures"));
-    tabs->addTab(lstEvidence, QStringLiteral("Days of the item"));
+    auto *itemPage = new QWidget(this);
+    itemPage->setObjectName(QStringLiteral("pagItem"));
+    auto *effects = new QHBoxLayout;
+    const char *lagNames[] = {"lblLagEffect0", "lblLagEffect1", "lblLagEffect2"};
+    for (int l = 0; l < 3; ++l) {
+        auto *label = new QLabel(itemPage);
+        label->setObjectName(QLatin1String(lagNames[l]));
+        label->setWordWrap(true);
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setAlignment(Qt::AlignCenter);
+        lblLagEffect[size_t(l)] = label;
+        effects->addWidget(label, 1);
+    }
+    lblPartner = new QLabel(itemPage);
+    lblPartner->setObjectName(QStringLiteral("lblPartner"));
+    lblPartner->setWordWrap(true);
+    lblJudged = new QLabel(itemPage);
+    lblJudged->setObjectName(QStringLiteral("lblJudged"));
+    lblJudged->setWordWrap(true);
+    auto *itemLayout = new QVBoxLayout(itemPage);
+    itemLayout->setContentsMargins(2, 2, 2, 2);
+    itemLayout->addLayout(effects);
+    itemLayout->addWidget(lblJudged);
+    itemLayout->addWidget(lblPartner);
+    itemLayout->addWidget(lstEvidence, 1);
+    tabs->addTab(itemPage, QStringLiteral("The item and its days"));
     chvForest = new QChartView(this);
     chvForest->setObjectName(QStringLiteral("chvForest"));
-    chvForest->setAccessibleName(QStringLiteral("Largest differences"));
+    chvForest->setAccessibleName(QStringLiteral("Largest adjusted effects"));
     chvForest->setRenderHint(QPainter::Antialiasing);
-    tabs->addTab(chvForest, QStringLiteral("Largest differences"));
+    tabs->addTab(chvForest, QStringLiteral("Largest adjusted effects"));
     chvScores = new QChartView(this);
     chvScores->setObjectName(QStringLiteral("chvScores"));
     chvScores->setAccessibleName(QStringLiteral("Score over time"));
@@ -208,7 +280,7 @@ void frmInsights::buildControls()
     layout->addWidget(split, 1);
     layout->addLayout(adds);
     layout->addWidget(lblNote);
-    resize(1120, 760);
+    resize(1180, 760);
     tblItems->verticalHeader()->setDefaultSectionSize(tblItems->fontMetrics().height() + 6);
 
     connect(cboKind, &QComboBox::currentIndexChanged, this, &frmInsights::applyKind);
@@ -218,6 +290,13 @@ void frmInsights::buildControls()
         filter->refilter();
     });
     connect(cmdRefresh, &QPushButton::clicked, this, &frmInsights::cmdRefresh_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmInsights::cmdCancel_Click);
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(50);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        if (m_job)
+            prgCompute->setValue(m_job->percent);
+    });
     connect(tblItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmInsights::showEvidence);
     connect(lstEvidence, &QListWidget::itemDoubleClicked, this, &frmInsights::openEvidenceDay);
 }
@@ -227,23 +306,107 @@ void frmInsights::cmdRefresh_Click()
     compute();
 }
 
+void frmInsights::cmdCancel_Click()
+{
+    m_computeAgain = false;
+    if (m_job)
+        m_job->cancel = true;
+}
+
+bool frmInsights::isComputing() const
+{
+    return m_thread != nullptr;
+}
+
 void frmInsights::compute()
 {
-    const analysis::DiaryContents contents = analysis::readDiaryContents(m_databasePath);
-    if (!contents.error.isEmpty()) {
-        m_model->setInsights({});
-        lblNote->setText(contents.error);
-        vb::MsgBox(contents.error, this);
-        showEvidence();
+    // One computation at a time: a new request stops the running one and
+    // starts again when it has gone.
+    if (m_thread) {
+        m_job->cancel = true;
+        m_computeAgain = true;
         return;
     }
-    m_model->setInsights(analysis::computeInsights(contents.rows, contents.lists, cboLag->currentData().toInt()));
+    startJob();
+}
+
+void frmInsights::startJob()
+{
+    auto job = std::make_shared<Job>();
+    job->path = m_databasePath;
+    job->lag = cboLag->currentData().toInt();
+    m_job = job;
+    m_thread = QThread::create([job] {
+        const analysis::DiaryContents contents = analysis::readDiaryContents(job->path);
+        if (!contents.error.isEmpty()) {
+            job->error = contents.error;
+            return;
+        }
+        job->insights = analysis::computeInsights(contents.rows, contents.lists, job->lag, [job](int percent) {
+            job->percent = percent;
+            return !job->cancel;
+        });
+    });
+    m_thread->setObjectName(QStringLiteral("insights"));
+    connect(m_thread, &QThread::finished, this, &frmInsights::jobFinished);
+    prgCompute->setValue(0);
+    prgCompute->setVisible(true);
+    cmdCancel->setVisible(true);
+    cmdCancel->setEnabled(true);
+    lblNote->setText(tr("Reading the diary and computing..."));
+    m_progressTimer->start();
+    m_thread->start();
+}
+
+void frmInsights::jobFinished()
+{
+    const std::shared_ptr<Job> job = m_job;
+    m_thread->wait();
+    m_thread->deleteLater();
+    m_thread = nullptr;
+    m_job.reset();
+    m_progressTimer->stop();
+    prgCompute->setVisible(false);
+    cmdCancel->setVisible(false);
+    if (m_computeAgain) {
+        m_computeAgain = false;
+        startJob();
+        return;
+    }
+    if (job->cancel || job->insights.cancelled) {
+        lblNote->setText(tr("Cancelled: the table is as it was. Refresh computes it again."));
+        emit computed();
+        return;
+    }
+    if (!job->error.isEmpty()) {
+        m_model->setInsights({});
+        lblNote->setText(job->error);
+        vb::MsgBox(job->error, this);
+        showEvidence();
+        emit computed();
+        return;
+    }
+    m_model->setInsights(std::move(job->insights));
     const analysis::Insights &in = m_model->insights();
     QString note = tr("%n day(s) in the diary.", nullptr, int(in.days.size()));
     if (in.rowsWithoutValidDate > 0)
         note += QLatin1Char(' ') + tr("%n day(s) without a valid date were left out.", nullptr, in.rowsWithoutValidDate);
+    if (in.moreDaysNeeded > 0)
+        note += QLatin1Char(' ')
+                + tr("The diary is too short to judge any item: it needs %n more scored day(s) in a row.", nullptr,
+                     in.moreDaysNeeded);
+    if (in.secondStage > 0)
+        note += QLatin1Char(' ')
+                + tr("%1 items were judged together, %2 less frequent ones each on its own.")
+                      .arg(in.inModel)
+                      .arg(in.secondStage);
     lblNote->setText(note);
     tblItems->resizeColumnsToContents();
+    // A long item name is elided rather than pushing the verdict and the
+    // list out of sight; its tooltip and the evidence pane show it whole.
+    const int widest = tblItems->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14;
+    if (tblItems->columnWidth(InsightsModel::Item) > widest)
+        tblItems->setColumnWidth(InsightsModel::Item, widest);
     for (auto [view, chart] : {std::pair{chvForest, insightscharts::forestPlot(in)},
                                std::pair{chvScores, insightscharts::scoreOverTime(in)}}) {
         QChart *old = view->chart();
@@ -251,6 +414,7 @@ void frmInsights::compute()
         delete old;
     }
     showEvidence();
+    emit computed();
 }
 
 void frmInsights::applyKind()
@@ -350,11 +514,25 @@ bool frmInsights::addToList(int list)
     return true;
 }
 
+namespace {
+QString signedFigure(double v)
+{
+    const QString text = QString::number(v, 'f', 2);
+    if (text == QLatin1String("-0.00") || text == QLatin1String("0.00"))
+        return QStringLiteral("0.00");
+    return v > 0 ? QLatin1Char('+') + text : text;
+}
+} // namespace
+
 void frmInsights::showEvidence()
 {
     if (lblAddWait)
         updateAddButtons();
     lstEvidence->clear();
+    for (QLabel *l : lblLagEffect)
+        l->clear();
+    lblPartner->clear();
+    lblJudged->clear();
     const QModelIndex current = tblItems->selectionModel()->currentIndex();
     if (!current.isValid())
         return;
@@ -363,13 +541,60 @@ void frmInsights::showEvidence()
     if (row < 0 || size_t(row) >= in.items.size())
         return;
     const analysis::ItemStats &s = in.items[size_t(row)];
+    const QString lagTitles[] = {tr("The same day"), tr("The next day"), tr("Two days after")};
+    for (int l = 0; l < 3; ++l) {
+        const std::optional<analysis::LagEffect> &e = s.lagEffects[size_t(l)];
+        QString text = lagTitles[l] + QStringLiteral("<br/>");
+        if (e)
+            text += tr("%1 points<br/>(%2 to %3)").arg(signedFigure(e->effect), signedFigure(e->low), signedFigure(e->high));
+        else if (s.verdict == analysis::Verdict::Aliased)
+            text += tr("cannot be told apart");
+        else
+            text += tr("not estimated");
+        if (l == in.lag)
+            text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
+        lblLagEffect[size_t(l)]->setText(text);
+    }
+    switch (s.verdict) {
+    case analysis::Verdict::Aliased:
+        lblJudged->setText(tr("Cannot be told apart from %1: they come together, so their effects cannot be "
+                              "separated.").arg(s.aliasedWith));
+        break;
+    case analysis::Verdict::NotJudged:
+        lblJudged->setText(tr("Not judged: %1").arg(s.notJudged));
+        break;
+    case analysis::Verdict::CannotCompare:
+        lblJudged->setText(tr("On almost every day: too few days without it to compare."));
+        break;
+    case analysis::Verdict::TooFewDays:
+        lblJudged->setText(tr("Fewer than %1 days to read: this says nothing either way.").arg(analysis::kMinimumDays));
+        break;
+    default:
+        if (s.judged == analysis::Judged::SecondStage)
+            lblJudged->setText(tr("Judged on its own: the model had room only for your more frequent items."));
+        break;
+    }
+    if (!analysis::partnerText(s).isEmpty()) {
+        const int share = int(std::floor(s.partnerShare * 100 + 0.5));
+        const QString line = s.kind == analysis::Kind::Food    ? tr("Eaten with %1 on %2% of its days.")
+                             : s.kind == analysis::Kind::Drink ? tr("Drunk with %1 on %2% of its days.")
+                                                               : tr("Taken with %1 on %2% of its days.");
+        lblPartner->setText(line.arg(s.partner).arg(share));
+    }
+    lblJudged->setVisible(!lblJudged->text().isEmpty());
+    lblPartner->setVisible(!lblPartner->text().isEmpty());
     const auto score = [](const std::optional<double> &v) { return v ? QString::number(*v, 'g', 3) : QStringLiteral("-"); };
     for (const analysis::Evidence &e : s.evidence) {
         const analysis::CalendarDay &d = in.days[size_t(e.day)];
-        auto *item = new QListWidgetItem(tr("%1  %2  score %3, then %4 (BMs %5)")
-                                             .arg(diary::showDate(d.date), analysis::fieldNames(e.fields), score(d.score),
-                                                  score(d.outcome), score(d.outcomeBms)),
-                                         lstEvidence);
+        const QString head = diary::showDate(d.date) + QStringLiteral("  ") + fieldPlaces(e.fields) + QStringLiteral("  ");
+        QString text;
+        if (in.lag == 0)
+            text = tr("score %1 (BMs %2)").arg(score(d.score), score(d.bms));
+        else if (in.lag == 1)
+            text = tr("score %1, next day's %2 (next day's BMs %3)").arg(score(d.score), score(d.outcome), score(d.outcomeBms));
+        else
+            text = tr("score %1, two days later %2 (BMs then %3)").arg(score(d.score), score(d.outcome), score(d.outcomeBms));
+        auto *item = new QListWidgetItem(head + text, lstEvidence);
         item->setData(Qt::UserRole, e.id);
     }
 }
@@ -398,7 +623,7 @@ QString frmInsights::selectedRowsText() const
     for (const QModelIndex &r : rows) {
         QStringList cells;
         for (int c = 0; c < m_proxy->columnCount(); ++c)
-            cells << m_proxy->index(r.row(), c).data().toString();
+            cells << diary::tsvField(m_proxy->index(r.row(), c).data().toString());
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class InsightsModel;
 class QChartView;
@@ -12,14 +13,19 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
+class QThread;
+class QTimer;
 class QSortFilterProxyModel;
 class QTableView;
 class QTextBrowser;
 
 // Which foods, drinks and medications go with better or worse days, with the
 // days that show it. It reads the diary once when it opens and again on
-// Refresh, and never writes. Controls carry their member names as objectName.
+// Refresh, and never writes. Reading and computing run on a thread of their
+// own, with a progress bar and Cancel, so that the window paints and answers
+// throughout. Controls carry their member names as objectName.
 class frmInsights : public QWidget
 {
     Q_OBJECT
@@ -37,6 +43,13 @@ public:
     QChartView *chvForest = nullptr;
     QChartView *chvScores = nullptr;
     QPushButton *cmdRefresh = nullptr;
+    QProgressBar *prgCompute = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    // The selected item's adjusted effect at lags 0, 1 and 2, side by side,
+    // the item it comes with, and how it was judged.
+    std::array<QLabel *, 3> lblLagEffect{};
+    QLabel *lblPartner = nullptr;
+    QLabel *lblJudged = nullptr;
     // "Add to adequate foods", "... irritating foods", "... reliable
     // medications", "... unsatisfactory medications", in the order of the
     // food and medication row's columns; lblAddWait says why they wait.
@@ -47,6 +60,15 @@ public:
     QSortFilterProxyModel *proxy() const { return m_proxy; }
 
     void cmdRefresh_Click();
+    void cmdCancel_Click();
+    // True while the table is being read and computed.
+    bool isComputing() const;
+
+signals:
+    // The table is computed (or the computation cancelled or failed) and shown.
+    void computed();
+
+public:
     // Appends the selected item to that list (0-3) on a new line; false with
     // a message when it is there already, would not fit or cannot be written.
     bool addToList(int list);
@@ -61,6 +83,8 @@ protected:
 private:
     void buildControls();
     void compute();
+    void startJob();
+    void jobFinished();
     void applyKind();
     void showEvidence();
     void openEvidenceDay();
@@ -68,4 +92,9 @@ private:
     QString m_databasePath;
     InsightsModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
+    struct Job;
+    std::shared_ptr<Job> m_job;
+    QThread *m_thread = nullptr;
+    QTimer *m_progressTimer = nullptr;
+    bool m_computeAgain = false; // asked again while a computation ran
 };

@@ -3,6 +3,8 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QDateTimeAxis>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
@@ -17,51 +19,66 @@ QChart *forestPlot(const analysis::Insights &insights, int count)
 {
     std::vector<const analysis::ItemStats *> shown;
     for (const analysis::ItemStats &s : insights.items) {
-        if (s.p && s.difference && s.ciLow && s.ciHigh)
+        if (s.adjusted && s.adjLow && s.adjHigh && s.verdict != analysis::Verdict::Aliased)
             shown.push_back(&s);
     }
     std::sort(shown.begin(), shown.end(), [](const auto *a, const auto *b) {
-        return std::abs(*a->difference) > std::abs(*b->difference);
+        return std::abs(*a->adjusted) > std::abs(*b->adjusted);
     });
     if (int(shown.size()) > count)
         shown.resize(size_t(count));
 
     auto *chart = new QChart;
-    chart->setTitle(QStringLiteral("Largest differences, with their 95% intervals"));
-    chart->legend()->hide();
+    chart->setTitle(QStringLiteral("Largest adjusted effects, with their 95% intervals"));
     auto *x = new QValueAxis;
-    x->setTitleText(QStringLiteral("score with the item less score without"));
+    x->setTitleText(QStringLiteral("score points the day gains (+) or loses (-) after the item"));
     auto *y = new QCategoryAxis;
     y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
+    // The legend: the dot, one line per colour, the zero line; the other
+    // lines of a colour keep out of it.
+    const QColor disagree(192, 0, 0), agree(0, 128, 0), unclear(96, 96, 96);
+    bool named[3] = {false, false, false};
     double low = -1, high = 1;
     auto *points = new QScatterSeries;
+    points->setName(QStringLiteral("adjusted effect"));
     points->setMarkerSize(8);
+    std::vector<QLineSeries *> unnamed;
     const int n = int(shown.size());
     for (int i = 0; i < n; ++i) {
         const analysis::ItemStats &s = *shown[size_t(i)];
         const double row = n - i; // the largest at the top
         auto *bar = new QLineSeries;
-        bar->append(*s.ciLow, row);
-        bar->append(*s.ciHigh, row);
-        QPen pen(s.verdict == analysis::Verdict::SeemsToDisagree ? QColor(192, 0, 0)
-                 : s.verdict == analysis::Verdict::SeemsToAgree   ? QColor(0, 128, 0)
-                                                                  : QColor(96, 96, 96));
+        bar->append(*s.adjLow, row);
+        bar->append(*s.adjHigh, row);
+        const int kind = s.verdict == analysis::Verdict::SeemsToDisagree ? 0
+                         : s.verdict == analysis::Verdict::SeemsToAgree  ? 1
+                                                                         : 2;
+        QPen pen(kind == 0 ? disagree : kind == 1 ? agree : unclear);
         pen.setWidth(2);
         bar->setPen(pen);
+        if (!named[kind]) {
+            named[kind] = true;
+            bar->setName(kind == 0   ? QStringLiteral("95% interval: seems to disagree")
+                         : kind == 1 ? QStringLiteral("95% interval: seems to agree")
+                                     : QStringLiteral("95% interval: no clear verdict"));
+        } else {
+            unnamed.push_back(bar);
+        }
         chart->addSeries(bar);
         bar->attachAxis(x);
         bar->attachAxis(y);
-        points->append(*s.difference, row);
-        low = std::min(low, *s.ciLow);
-        high = std::max(high, *s.ciHigh);
+        points->append(*s.adjusted, row);
+        low = std::min(low, *s.adjLow);
+        high = std::max(high, *s.adjHigh);
     }
     // The axis takes its categories in rising order: the smallest first.
     for (int i = n - 1; i >= 0; --i)
         y->append(shown[size_t(i)]->item, n - i);
     auto *zero = new QLineSeries;
+    zero->setName(QStringLiteral("no effect (0)"));
     zero->append(0, 0);
     zero->append(0, n + 1);
     QPen dashed(Qt::black);
@@ -73,6 +90,12 @@ QChart *forestPlot(const analysis::Insights &insights, int count)
     chart->addSeries(points);
     points->attachAxis(x);
     points->attachAxis(y);
+    for (QLineSeries *bar : unnamed) {
+        for (QLegendMarker *m : chart->legend()->markers(bar))
+            m->setVisible(false);
+    }
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setVisible(n > 0);
     x->setRange(std::floor(low), std::ceil(high));
     // Whole score points, so that zero is a tick.
     const int span = int(std::ceil(high) - std::floor(low));
@@ -118,7 +141,11 @@ QChart *scoreOverTime(const analysis::Insights &insights)
     thick.setWidth(2);
     month->setPen(thick);
     auto *x = new QDateTimeAxis;
-    x->setFormat(QStringLiteral("MM/yy"));
+    // Short diaries get day labels, each day once.
+    const qint64 spanDays = insights.days.empty() ? 0 : insights.days.front().date.daysTo(insights.days.back().date);
+    x->setFormat(spanDays < 90 ? QStringLiteral("dd/MM") : QStringLiteral("MM/yy"));
+    if (spanDays < 7)
+        x->setTickCount(int(spanDays) + 3);
     auto *y = new QValueAxis;
     y->setRange(1, 10);
     y->setTickCount(10);
@@ -130,8 +157,10 @@ QChart *scoreOverTime(const analysis::Insights &insights)
         s->attachAxis(x);
         s->attachAxis(y);
     }
+    // A day's margin either side, so that one or two days are not a point.
     if (!insights.days.empty())
-        x->setRange(insights.days.front().date.startOfDay(), insights.days.back().date.startOfDay());
+        x->setRange(insights.days.front().date.addDays(spanDays < 7 ? -1 : 0).startOfDay(),
+                    insights.days.back().date.addDays(spanDays < 7 ? 1 : 0).startOfDay());
     return chart;
 }
 

@@ -4,6 +4,10 @@
 
 #include <QAbstractTableModel>
 
+// Where the daily record window places the fields of an Evidence, by their
+// labels there: "Breakfast", "Extras: beverage", "Tea: medication 2".
+QString fieldPlaces(quint32 fields);
+
 // The insights table over the computed rows: one row per item.
 class InsightsModel : public QAbstractTableModel
 {

@@ -31,6 +31,11 @@ struct Command
     int (*run)(const QStringList &arguments, Io &io);
 };
 
+// How insights writes its figures: three decimals, 0.000 never signed; a p
+// below 1e-300 as "<1e-300" rather than 0.
+QString figureText(double value);
+QString probabilityText(double p);
+
 // Every subcommand, in the order the help lists them.
 const std::vector<Command> &commands();
 

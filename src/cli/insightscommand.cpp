@@ -3,12 +3,27 @@
 
 #include "analysis/diaryread.h"
 #include "analysis/insights.h"
+#include "data/fieldtext.h"
 
 #include <optional>
 
 namespace cli {
 
 int runInsights(const QStringList &arguments, Io &io);
+
+QString figureText(double value)
+{
+    const QString text = QString::number(value, 'f', 3);
+    return text == QLatin1String("-0.000") ? QStringLiteral("0.000") : text;
+}
+
+QString probabilityText(double p)
+{
+    // Below the smallest double a p is not zero, only too small to tell.
+    if (p < 1e-300)
+        return QStringLiteral("<1e-300");
+    return QString::number(p, 'g', 4);
+}
 
 namespace {
 
@@ -20,19 +35,18 @@ const QStringList &columns()
         QStringLiteral("item"),       QStringLiteral("kind"),    QStringLiteral("days"),    QStringLiteral("with_mean"),
         QStringLiteral("without_mean"), QStringLiteral("difference"), QStringLiteral("ci_low"), QStringLiteral("ci_high"),
         QStringLiteral("adjusted"),   QStringLiteral("p"),       QStringLiteral("q"),       QStringLiteral("verdict"),
-        QStringLiteral("list"),
+        QStringLiteral("list"),       QStringLiteral("adj_low"), QStringLiteral("adj_high"), QStringLiteral("with"),
     };
     return names;
 }
 
-// A figure, or nothing where it does not exist.
 std::optional<QString> score(const std::optional<double> &v)
 {
-    return v ? std::optional<QString>(QString::number(*v, 'f', 3)) : std::nullopt;
+    return v ? std::optional<QString>(figureText(*v)) : std::nullopt;
 }
 std::optional<QString> probability(const std::optional<double> &v)
 {
-    return v ? std::optional<QString>(QString::number(*v, 'g', 4)) : std::nullopt;
+    return v ? std::optional<QString>(probabilityText(*v)) : std::nullopt;
 }
 
 QString jsonString(const QString &s)
@@ -49,23 +63,6 @@ QString jsonString(const QString &s)
     return out + QLatin1Char('"');
 }
 
-QString csvField(const QString &s)
-{
-    if (!s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('\n'))
-        && !s.contains(QLatin1Char('\r')))
-        return s;
-    QString quoted = s;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString tsvField(QString s)
-{
-    // Items never hold a line break; a tab inside one would shift the columns.
-    s.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return s;
-}
-
 } // namespace
 
 int runInsights(const QStringList &arguments, Io &io)
@@ -73,17 +70,36 @@ int runInsights(const QStringList &arguments, Io &io)
     SubcommandParser sp("insights",
                         QStringLiteral(
                             "Which foods, drinks and medications go with better or worse days.\n\n"
+                            "Method: one regression of the day's score on every tested item at lags 0, 1 and 2\n"
+                            "together, with an intercept and smooth curves over time (cubic B-splines, a knot\n"
+                            "every 90 days) so that slow drifts and seasons are not read as foods; one\n"
+                            "Prais-Winsten step removes the score's day-to-day carry-over (a day missing from\n"
+                            "the diary breaks the chain). Each effect has a t test on the pooled error of that\n"
+                            "fit (N - k degrees of freedom); Benjamini-Hochberg's q over the items at the chosen\n"
+                            "lag gives the verdict at q < 0.10, its direction from the same effect. A row of\n"
+                            "the model is a scored day whose two days before are in the diary. Items are tested\n"
+                            "with 5 such days or more and 5 without; the model holds the most frequent of them\n"
+                            "while its columns stay within min(2500, N - max(30, N/4)); the others are judged on\n"
+                            "their own against what the model leaves unexplained.\n\n"
                             "One row per item, with the columns item kind days with_mean without_mean difference\n"
-                            "ci_low ci_high adjusted p q verdict list:\n"
+                            "ci_low ci_high adjusted p q verdict list adj_low adj_high with:\n"
                             "  kind          food, drink or medication\n"
                             "  days          days holding the item that have an outcome (the score LAG days later)\n"
                             "  with_mean     mean outcome of those days; without_mean: of every other day with one\n"
-                            "  difference    with_mean - without_mean, ci_low..ci_high its 95% interval (Welch)\n"
-                            "  adjusted      the item's effect adjusted for the others (ridge regression)\n"
-                            "  p, q          Mann-Whitney p and Benjamini-Hochberg q, for items with 5 days or more\n"
-                            "  verdict       agrees, disagrees (q < 0.10), no-clear-effect or too-few-days\n"
+                            "  difference    with_mean - without_mean, ci_low..ci_high its 95% interval (Welch):\n"
+                            "                the plain comparison, which the verdict does not use\n"
+                            "  adjusted      the model's effect at lag LAG in score points, adj_low..adj_high its\n"
+                            "                95% interval\n"
+                            "  p, q          the effect's t-test p and Benjamini-Hochberg q; below 1e-300 a p is\n"
+                            "                written <1e-300 (a string in JSON)\n"
+                            "  verdict       agrees, disagrees (q < 0.10), no-clear-effect, too-few-days (under 5\n"
+                            "                days), cannot-compare (on all but 4 days or fewer), aliased (always\n"
+                            "                with another item: cannot be told apart), not-judged (the diary is\n"
+                            "                too short, or no room to tell it apart)\n"
                             "  list          the user's lists that hold it: adequate, irritating, reliable,\n"
                             "                unsatisfactory, joined by +; ending in ! when the verdict contradicts it\n"
+                            "  with          the item it most often shares its days with and the share, when that\n"
+                            "                is 70% or more (RYE CRISPBREAD 92%)\n"
                             "A figure that does not exist is an empty field (TSV, CSV) or null (JSON).\n"
                             "A link is not proof; talk to a doctor before changing medication.\n"
                             "Exit status: 0 done, 1 the diary cannot be read, 2 bad usage."));
@@ -136,6 +152,12 @@ int runInsights(const QStringList &arguments, Io &io)
     if (in.rowsWithoutValidDate > 0)
         io.err << "mealwise-diary insights: " << in.rowsWithoutValidDate
                << " day(s) without a valid date were left out.\n";
+    if (in.moreDaysNeeded > 0)
+        io.err << "mealwise-diary insights: the diary is too short for the model; it needs " << in.moreDaysNeeded
+               << " more scored day(s) in a row to judge any item.\n";
+    if (in.secondStage > 0 || in.notJudged > 0)
+        io.err << "mealwise-diary insights: " << in.inModel << " item(s) judged in the model, " << in.secondStage
+               << " on their own beyond its room, " << in.notJudged << " not judged.\n";
 
     if (fmt == Format::Json)
         io.out << "[";
@@ -152,21 +174,34 @@ int runInsights(const QStringList &arguments, Io &io)
             QString::number(s.days), score(s.withMean), score(s.withoutMean), score(s.difference),
             score(s.ciLow), score(s.ciHigh), score(s.adjusted), probability(s.p), probability(s.q),
         };
+        const std::optional<QString> adjLow = score(s.adjLow);
+        const std::optional<QString> adjHigh = score(s.adjHigh);
+        const QString with = analysis::partnerText(s);
         const QString kindText = analysis::kindName(s.kind);
         const QString verdict = analysis::verdictKeyword(s.verdict);
         if (fmt == Format::Json) {
             io.out << (first ? "\n  {" : ",\n  {");
             io.out << "\"item\": " << jsonString(s.item) << ", \"kind\": " << jsonString(kindText);
+            const auto number = [](const std::optional<QString> &n) {
+                if (!n)
+                    return QStringLiteral("null");
+                return n->startsWith(QLatin1Char('<')) ? jsonString(*n) : *n;
+            };
             for (size_t i = 0; i < numbers.size(); ++i)
-                io.out << ", " << jsonString(columns().at(qsizetype(i) + 2)) << ": "
-                       << (numbers[i] ? *numbers[i] : QStringLiteral("null"));
-            io.out << ", \"verdict\": " << jsonString(verdict) << ", \"list\": " << jsonString(list) << "}";
+                io.out << ", " << jsonString(columns().at(qsizetype(i) + 2)) << ": " << number(numbers[i]);
+            io.out << ", \"verdict\": " << jsonString(verdict) << ", \"list\": " << jsonString(list)
+                   << ", \"adj_low\": " << number(adjLow) << ", \"adj_high\": " << number(adjHigh)
+                   << ", \"with\": " << jsonString(with) << "}";
         } else {
             const QChar sep = fmt == Format::Csv ? QLatin1Char(',') : QLatin1Char('\t');
-            io.out << (fmt == Format::Csv ? csvField(s.item) : tsvField(s.item)) << sep << kindText;
+            const auto field = [&](const QString &text) {
+                return fmt == Format::Csv ? diary::csvField(text) : diary::tsvField(text);
+            };
+            io.out << field(s.item) << sep << kindText;
             for (const std::optional<QString> &n : numbers)
                 io.out << sep << n.value_or(QString());
-            io.out << sep << verdict << sep << list << "\n";
+            io.out << sep << verdict << sep << list << sep << adjLow.value_or(QString()) << sep
+                   << adjHigh.value_or(QString()) << sep << field(with) << "\n";
         }
         first = false;
     }

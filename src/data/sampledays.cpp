@@ -117,8 +117,13 @@ SampleDay SampleDays::day(int daysAgo)
         d[QStringLiteral("COMMENTS")] = pick(comments());
     const QDate date = m_today.addDays(-daysAgo);
     for (const Planted &p : kPlanted) {
-        if (holdsPlanted(p, date))
-            d[QLatin1String(p.column)] = QLatin1String(p.item);
+        // Beside what the field already holds: the snack or drink drawn for
+        // the day stays, so no innocent item loses days to the planted one.
+        if (holdsPlanted(p, date)) {
+            const QString column = QLatin1String(p.column);
+            const QString held = d.value(column).toString();
+            d[column] = held.isEmpty() ? QString(QLatin1String(p.item)) : held + QStringLiteral(", ") + QLatin1String(p.item);
+        }
         if (holdsPlanted(p, date.addDays(-1)) && !d.value(QStringLiteral("OVERALL SCORE")).isNull())
             d[QStringLiteral("OVERALL SCORE")] = std::max(1, d.value(QStringLiteral("OVERALL SCORE")).toInt() - 4);
     }

@@ -17,6 +17,8 @@
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QTextDocument>
+
+#include <cmath>
 #include <QUrl>
 
 namespace keeping {
@@ -132,8 +134,8 @@ std::vector<analysis::ItemStats> clearLinks(const QString &diaryPath, const Repo
     }
     std::vector<analysis::DiaryDay> inRange;
     for (analysis::DiaryDay &d : contents.rows) {
-        const QDate date = QDate::fromString(d.date.toString(), Qt::ISODate);
-        if (date.isValid() && date >= range.from && date <= range.to)
+        const std::optional<QDate> date = analysis::storedDay(d.date);
+        if (date && *date >= range.from && *date <= range.to)
             inRange.push_back(std::move(d));
     }
     const analysis::Insights insights = analysis::computeInsights(inRange, contents.lists);
@@ -285,13 +287,20 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
             .arg(esc(tr("Item")), esc(tr("Kind")), esc(tr("Days")), esc(tr("Difference (95% interval)")),
                  esc(tr("Verdict")), breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
     };
+    // An item that nearly always comes with another says so: its link may be the other's.
+    auto partnerLine = [&](const analysis::ItemStats &s) -> QString {
+        if (analysis::partnerText(s).isEmpty())
+            return QString();
+        return QStringLiteral("<br/>")
+               + esc(tr("eaten with %1 on %2% of its days").arg(s.partner).arg(int(std::floor(s.partnerShare * 100 + 0.5))));
+    };
     auto linkRowHtml = [&](const analysis::ItemStats &s) {
         const QString difference = s.ciLow && s.ciHigh
                                        ? tr("%1 (%2 to %3)").arg(figure(s.difference), figure(s.ciLow), figure(s.ciHigh))
                                        : figure(s.difference);
         return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
             .arg(esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
-                 esc(analysis::verdictText(s.verdict)));
+                 esc(analysis::verdictText(s.verdict)) + partnerLine(s));
     };
     const QString tableEnd = QStringLiteral("</table>");
 

@@ -12,16 +12,25 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QXYSeries>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QListWidget>
+#include <QTimer>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTextBrowser>
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTest>
 
 using testing_support::MessageLog;
@@ -45,6 +54,50 @@ void fill(const TempDiary &d)
     }
 }
 
+// 400 days: TONIC on every fifth, and the next day scores 2 where the others
+// score 6 to 9; RYE on TONIC's days and one in four others; BUTTER on RYE's.
+void fillLong(const TempDiary &d)
+{
+    QVERIFY(d.exec(QStringLiteral(
+        "INSERT INTO records (DATE, [OVERALL SCORE], BREAKFAST, SNACK4, BEVERAGE4) "
+        "WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c WHERE n < 399) "
+        "SELECT date('2025-01-01', '+' || n || ' days'), CASE WHEN n % 5 = 1 THEN 2 ELSE 6 + (n * n * 7) % 4 END, "
+        "CASE WHEN n % 5 = 0 OR n % 4 = 0 THEN 'RYE' ELSE 'OATS' END, "
+        "CASE WHEN n % 5 = 0 OR n % 4 = 0 THEN 'BUTTER' ELSE NULL END, "
+        "CASE WHEN n % 5 = 0 THEN 'TONIC' ELSE NULL END FROM c")));
+}
+
+// Ten years and about 2,000 distinct items, made by SQLite in one statement:
+// long enough to compute that the window's answering can be seen.
+void fillMany(const TempDiary &d)
+{
+    QString items;
+    const char *fields[] = {"BREAKFAST", "LUNCH", "TEA", "SNACK1", "SNACK2", "BEVERAGE1", "BEVERAGE2", "MEDICATION1"};
+    QString columns;
+    for (int f = 0; f < 8; ++f) {
+        columns += QStringLiteral(", ") + QLatin1String(fields[f]);
+        const int pool = f < 5 ? 1200 : f < 7 ? 400 : 400;
+        items += QStringLiteral(", '%1' || (((n + 1) * %2 + %3) % 4294967291 % %4)")
+                     .arg(f < 5 ? QStringLiteral("F") : f < 7 ? QStringLiteral("D") : QStringLiteral("M"))
+                     .arg(qint64(2654435761LL + 2 * f))
+                     .arg(97 * f)
+                     .arg(pool);
+    }
+    QVERIFY(d.exec(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE]%1) "
+                                  "WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c WHERE n < 3649) "
+                                  "SELECT date('2016-01-01', '+' || n || ' days'), 1 + (n * n * 13 + n * 7) % 10%2 FROM c")
+                       .arg(columns, items)));
+}
+
+bool waitDone(const frmInsights &w)
+{
+    QElapsedTimer t;
+    t.start();
+    while (w.isComputing() && t.elapsed() < 60000)
+        QTest::qWait(10);
+    return !w.isComputing();
+}
+
 QStringList column(const QSortFilterProxyModel *m, int col)
 {
     QStringList out;
@@ -66,6 +119,11 @@ private slots:
     void lag_recomputes();
     void addToList_appendsOnceAndFits();
     void addToList_waitsForFoodWindow();
+    void longDiary_evidencePaneAndLegend();
+    void manyItems_progressAndCancel_windowAnswers();
+    void tabLeavesTheTable();
+    void scoreChart_shortDiaries_distinctDayLabels_data();
+    void scoreChart_shortDiaries_distinctDayLabels();
 };
 
 void tst_insights_window::filters_data()
@@ -88,6 +146,7 @@ void tst_insights_window::filters()
     TempDiary d;
     fill(d);
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     w.findChild<QComboBox *>(QStringLiteral("cboKind"))->setCurrentIndex(kind);
     QTest::keyClicks(w.findChild<QLineEdit *>(QStringLiteral("txtSearch")), search);
     QStringList got = column(w.proxy(), InsightsModel::Item);
@@ -100,22 +159,25 @@ void tst_insights_window::sortByDays_andModelTester()
     TempDiary d;
     fill(d);
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     QVERIFY(vb::Forms::list().contains(&w)); // so that Exit closes it with the others
     QAbstractItemModelTester tester(w.proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
     table->sortByColumn(InsightsModel::Days, Qt::DescendingOrder);
     QCOMPARE(column(w.proxy(), InsightsModel::Days), (QStringList{QStringLiteral("10"), QStringLiteral("5"), QStringLiteral("1")}));
-    // By q: the one tested item first, the untested after it whichever way.
-    table->sortByColumn(InsightsModel::Q, Qt::AscendingOrder);
-    QCOMPARE(column(w.proxy(), InsightsModel::Item).first(), QStringLiteral("COFFEE"));
-    QCOMPARE(column(w.proxy(), InsightsModel::Verdict).first(), QStringLiteral("seems to disagree"));
+    // Eleven days are too few for the model: it says how many more it needs.
+    table->sortByColumn(InsightsModel::Item, Qt::AscendingOrder);
+    QCOMPARE(column(w.proxy(), InsightsModel::Verdict),
+             (QStringList{QStringLiteral("not judged"), QStringLiteral("too few days"), QStringLiteral("cannot be compared")}));
+    QVERIFY2(w.lblNote->text().contains(QStringLiteral("needs 28 more scored day(s)")), qPrintable(w.lblNote->text()));
     w.cmdRefresh_Click();
+    QVERIFY(waitDone(w));
     QCOMPARE(w.proxy()->rowCount(), 3);
-    // The pictures: the one tested item in the forest plot; eleven scored days.
+    // The pictures: nothing judged, so no effect to draw; eleven scored days.
     auto *forest = w.findChild<QChartView *>(QStringLiteral("chvForest"));
     auto *axis = qobject_cast<QCategoryAxis *>(forest->chart()->axes(Qt::Vertical).value(0));
     QVERIFY(axis);
-    QCOMPARE(axis->categoriesLabels(), QStringList{QStringLiteral("COFFEE")});
+    QVERIFY(axis->categoriesLabels().isEmpty());
     auto *scores = w.findChild<QChartView *>(QStringLiteral("chvScores"));
     const QList<QAbstractSeries *> series = scores->chart()->series();
     QCOMPARE(series.size(), 3);
@@ -130,6 +192,7 @@ void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
     fill(d);
     MessageLog log;
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     w.show();
     w.findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("coffee"));
     auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
@@ -137,7 +200,10 @@ void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
     table->setCurrentIndex(w.proxy()->index(0, 0));
     auto *days = w.findChild<QListWidget *>(QStringLiteral("lstEvidence"));
     QCOMPARE(days->count(), 5);
-    QCOMPARE(days->item(2)->text(), QStringLiteral("05/03/26  BEVERAGE1  score 7, then 4 (BMs -)"));
+    QCOMPARE(days->item(2)->text(), QStringLiteral("05/03/26  Breakfast: beverage  score 7, next day's 4 (next day's BMs -)"));
+    // TOAST is on every day: no companion to tell.
+    QCOMPARE(w.lblPartner->text(), QString());
+    QVERIFY2(w.lblJudged->text().contains(QStringLiteral("28 more")), qPrintable(w.lblJudged->text()));
 
     table->setFocus();
     QTest::keySequence(table, QKeySequence::Copy);
@@ -165,9 +231,11 @@ void tst_insights_window::lag_recomputes()
     TempDiary d;
     fill(d);
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     w.findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("coffee"));
     // The same day: coffee days scored 5, 6, 7, 7, 8.
     w.findChild<QComboBox *>(QStringLiteral("cboLag"))->setCurrentIndex(0);
+    QVERIFY(waitDone(w));
     QCOMPARE(w.proxy()->index(0, InsightsModel::With).data().toString(), QStringLiteral("6.60"));
 }
 
@@ -189,6 +257,7 @@ void tst_insights_window::addToList_appendsOnceAndFits()
                    {QString(249, QLatin1Char('A'))}));
     MessageLog log;
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     selectCoffee(w);
     auto *adequate = w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"));
     QVERIFY(adequate->isEnabled());
@@ -217,6 +286,7 @@ void tst_insights_window::addToList_waitsForFoodWindow()
     fill(d);
     MessageLog log;
     frmInsights w(d.path());
+    QVERIFY(waitDone(w));
     auto *food = new FOOD(d.path());
     food->show();
     selectCoffee(w);
@@ -231,6 +301,130 @@ void tst_insights_window::addToList_waitsForFoodWindow()
     QVERIFY(w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"))->isEnabled());
     QVERIFY(w.addToList(0));
     QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("COFFEE"));
+}
+
+void tst_insights_window::longDiary_evidencePaneAndLegend()
+{
+    TempDiary d;
+    fillLong(d);
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'TONIC'")));
+    frmInsights w(d.path());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(waitDone(w));
+    w.txtSearch->setText(QStringLiteral("tonic"));
+    w.tblItems->setCurrentIndex(w.proxy()->index(0, 0));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data().toString(), QStringLiteral("seems to disagree"));
+    // The whole flag, in sight at the window's own size.
+    const QString flag = QStringLiteral("adequate (contradicts)");
+    QCOMPARE(w.proxy()->index(0, InsightsModel::List).data().toString(), flag);
+    const int listRight = w.tblItems->horizontalHeader()->sectionPosition(InsightsModel::List)
+                          + w.tblItems->columnWidth(InsightsModel::List);
+    QVERIFY2(listRight <= w.tblItems->viewport()->width(), qPrintable(QString::number(listRight)));
+    QVERIFY(w.tblItems->columnWidth(InsightsModel::List) > w.tblItems->fontMetrics().horizontalAdvance(flag));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Q).data().toString(), QStringLiteral("< 0.001"));
+    // The three lags side by side, the chosen one in bold: four points or
+    // more lower the next day.
+    QVERIFY(w.lblLagEffect[0]->text().startsWith(QStringLiteral("The same day<br/>")));
+    QVERIFY2(w.lblLagEffect[1]->text().startsWith(QStringLiteral("<b>The next day<br/>-")), qPrintable(w.lblLagEffect[1]->text()));
+    QVERIFY(w.lblLagEffect[2]->text().startsWith(QStringLiteral("Two days after<br/>")));
+    QCOMPARE(w.lstEvidence->item(0)->text().section(QStringLiteral("  "), 1, 1), QStringLiteral("Extras: beverage"));
+    // BUTTER always with RYE: named, and no verdict.
+    w.txtSearch->setText(QStringLiteral("butter"));
+    w.tblItems->setCurrentIndex(w.proxy()->index(0, 0));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data().toString(), QStringLiteral("cannot be told apart"));
+    QCOMPARE(w.proxy()->index(0, InsightsModel::Verdict).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("cannot be told apart from RYE"));
+    QVERIFY(w.proxy()->index(0, InsightsModel::Adjusted).data().toString().isEmpty());
+    QCOMPARE(w.lblPartner->text(), QStringLiteral("Eaten with RYE on 100% of its days."));
+    QVERIFY(w.lblJudged->text().startsWith(QStringLiteral("Cannot be told apart from RYE")));
+    // The legend names the dot, each colour of line that is drawn, and zero.
+    QStringList legend;
+    for (QLegendMarker *m : w.chvForest->chart()->legend()->markers()) {
+        if (m->isVisible())
+            legend << m->label();
+    }
+    QVERIFY2(legend.contains(QStringLiteral("adjusted effect")) && legend.contains(QStringLiteral("no effect (0)"))
+                 && legend.contains(QStringLiteral("95% interval: seems to disagree")),
+             qPrintable(legend.join(QLatin1Char('|'))));
+    QCOMPARE(legend.size(), int(QSet<QString>(legend.begin(), legend.end()).size()));
+    QVERIFY(w.txtHowToRead->toPlainText().contains(QStringLiteral("not proof")));
+}
+
+void tst_insights_window::manyItems_progressAndCancel_windowAnswers()
+{
+    TempDiary d;
+    fillMany(d);
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    {
+        frmInsights w(d.path());
+        w.show();
+        QVERIFY(w.isComputing());
+        QVERIFY(w.prgCompute->isVisible() && w.cmdCancel->isVisible());
+        QVERIFY(waitDone(w));
+        // The timer kept firing while the table was computed.
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(!w.prgCompute->isVisible());
+        QVERIFY2(w.proxy()->rowCount() > 1500, qPrintable(QString::number(w.proxy()->rowCount()) + w.lblNote->text()));
+        QVERIFY2(w.lblNote->text().contains(QStringLiteral("each on its own")), qPrintable(w.lblNote->text()));
+        // Refresh, then Cancel: the table stays as it was.
+        const int rows = w.proxy()->rowCount();
+        w.cmdRefresh_Click();
+        QVERIFY(w.isComputing());
+        QTest::mouseClick(w.cmdCancel, Qt::LeftButton);
+        QVERIFY(waitDone(w));
+        QVERIFY2(w.lblNote->text().startsWith(QStringLiteral("Cancelled")), qPrintable(w.lblNote->text()));
+        QCOMPARE(w.proxy()->rowCount(), rows);
+        // Closed while computing: no crash, no wait beyond the stage running.
+        w.cmdRefresh_Click();
+    }
+}
+
+void tst_insights_window::tabLeavesTheTable()
+{
+    TempDiary d;
+    fill(d);
+    frmInsights w(d.path());
+    QVERIFY(waitDone(w));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.tblItems->setFocus();
+    w.tblItems->setCurrentIndex(w.proxy()->index(0, 0));
+    QTest::keyClick(w.tblItems, Qt::Key_Down);
+    QCOMPARE(w.tblItems->currentIndex().row(), 1);
+    QTest::keyClick(w.tblItems, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != w.tblItems);
+}
+
+void tst_insights_window::scoreChart_shortDiaries_distinctDayLabels_data()
+{
+    QTest::addColumn<int>("days");
+    QTest::newRow("one day") << 1;
+    QTest::newRow("two days") << 2;
+    QTest::newRow("a week") << 7;
+}
+
+void tst_insights_window::scoreChart_shortDiaries_distinctDayLabels()
+{
+    QFETCH(int, days);
+    TempDiary d;
+    for (int i = 0; i < days; ++i)
+        QVERIFY(d.insertDay({{QStringLiteral("DATE"), QDate(2026, 3, 1).addDays(i).toString(Qt::ISODate)},
+                             {QStringLiteral("OVERALL SCORE"), 5}}) > 0);
+    frmInsights w(d.path());
+    QVERIFY(waitDone(w));
+    auto *x = qobject_cast<QDateTimeAxis *>(w.chvScores->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(x);
+    // Day labels, a day's margin either side, a tick per day at most: no
+    // two ticks fall on one label.
+    QCOMPARE(x->format(), QStringLiteral("dd/MM"));
+    QCOMPARE(x->min().date(), QDate(2026, 2, 28));
+    QCOMPARE(x->max().date(), QDate(2026, 3, 1).addDays(days));
+    QVERIFY(x->tickCount() <= x->min().daysTo(x->max()) + 1);
 }
 
 QTEST_MAIN(tst_insights_window)

@@ -1,5 +1,6 @@
 // mealwise-diary insights, through the real dispatcher with string streams.
 #include "cli/diarycli.h"
+#include "data/fieldtext.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -58,6 +59,11 @@ private slots:
     void badUsageAndMissingDiary_data();
     void badUsageAndMissingDiary();
     void realBinary_needsNoDisplay();
+    void plantedDiary_modelColumns();
+    void figures_signAndTinyP_data();
+    void figures_signAndTinyP();
+    void fieldEncoder_noControlCharacterRaw_data();
+    void fieldEncoder_noControlCharacterRaw();
 };
 
 void tst_insights_cli::tsv_columnsAndFigures()
@@ -68,18 +74,17 @@ void tst_insights_cli::tsv_columnsAndFigures()
     const Run r = run({QStringLiteral("--path"), d.path()});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("item\tkind\tdays\twith_mean\twithout_mean\tdifference\tci_low\tci_high\tadjusted\tp\tq\tverdict\tlist"));
+    QCOMPARE(lines.value(0), QStringLiteral("item\tkind\tdays\twith_mean\twithout_mean\tdifference\tci_low\tci_high\tadjusted\tp\tq"
+                                            "\tverdict\tlist\tadj_low\tadj_high\twith"));
     QCOMPARE(lines.size(), 4); // TOAST, COFFEE, MILK
-    QCOMPARE(lines.value(1), QStringLiteral("TOAST\tfood\t10\t5.900\t\t\t\t\t\t\t\tno-clear-effect\t"));
-    const QStringList coffee = lines.value(2).split(QLatin1Char('\t'));
-    QCOMPARE(coffee.size(), 13);
-    QCOMPARE(coffee.mid(0, 8), (QStringList{QStringLiteral("COFFEE"), QStringLiteral("drink"), QStringLiteral("5"),
-                                            QStringLiteral("4.400"), QStringLiteral("7.400"), QStringLiteral("-3.000"),
-                                            QStringLiteral("-4.663"), QStringLiteral("-1.337")}));
-    QVERIFY(coffee.at(8).toDouble() < 0);
-    QCOMPARE(coffee.mid(9), (QStringList{QStringLiteral("0.01533"), QStringLiteral("0.01533"), QStringLiteral("disagrees"),
-                                         QStringLiteral("adequate!")}));
-    QCOMPARE(lines.value(3), QStringLiteral("MILK\tdrink\t1\t5.000\t6.000\t-1.000\t\t\t\t\t\ttoo-few-days\t"));
+    // On every day the model reads: nothing to compare with.
+    QCOMPARE(lines.value(1), QStringLiteral("TOAST\tfood\t10\t5.900\t\t\t\t\t\t\t\tcannot-compare\t\t\t\t"));
+    // Eleven days are too few for the model; the plain comparison stays.
+    QCOMPARE(lines.value(2), QStringLiteral("COFFEE\tdrink\t5\t4.400\t7.400\t-3.000\t-4.663\t-1.337\t\t\t\tnot-judged\tadequate"
+                                            "\t\t\t"));
+    QCOMPARE(lines.value(3), QStringLiteral("MILK\tdrink\t1\t5.000\t6.000\t-1.000\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%"));
+    // Nine rows; intercept, three splines and one item need 37: 28 more.
+    QVERIFY2(r.err.contains(QStringLiteral("it needs 28 more scored day(s)")), qPrintable(r.err));
 }
 
 void tst_insights_cli::formats_emptyAndNull_data()
@@ -87,14 +92,15 @@ void tst_insights_cli::formats_emptyAndNull_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("expected"); // a line the output must hold
     QTest::newRow("csv") << QStringList{QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--kind"), QStringLiteral("food")}
-                         << QStringLiteral("TOAST,food,10,5.900,,,,,,,,no-clear-effect,");
+                         << QStringLiteral("TOAST,food,10,5.900,,,,,,,,cannot-compare,,,,");
     QTest::newRow("json null") << QStringList{QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--kind"), QStringLiteral("food")}
                                << QStringLiteral("  {\"item\": \"TOAST\", \"kind\": \"food\", \"days\": 10, \"with_mean\": 5.900, "
                                                  "\"without_mean\": null, \"difference\": null, \"ci_low\": null, \"ci_high\": null, "
-                                                 "\"adjusted\": null, \"p\": null, \"q\": null, \"verdict\": \"no-clear-effect\", \"list\": \"\"}");
+                                                 "\"adjusted\": null, \"p\": null, \"q\": null, \"verdict\": \"cannot-compare\", \"list\": \"\", "
+                                                 "\"adj_low\": null, \"adj_high\": null, \"with\": \"\"}");
     // The same day: every day has an outcome; MILK's day scored 7, the ten others 57 together.
     QTest::newRow("lag 0") << QStringList{QStringLiteral("--lag"), QStringLiteral("0"), QStringLiteral("--kind"), QStringLiteral("drink")}
-                           << QStringLiteral("MILK\tdrink\t1\t7.000\t5.700\t1.300\t\t\t\t\t\ttoo-few-days\t");
+                           << QStringLiteral("MILK\tdrink\t1\t7.000\t5.700\t1.300\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%");
 }
 
 void tst_insights_cli::formats_emptyAndNull()
@@ -147,12 +153,97 @@ void tst_insights_cli::realBinary_needsNoDisplay()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    QVERIFY2(out.contains(QStringLiteral("\t0.01533\t0.01533\tdisagrees\tadequate!\n")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("\tnot-judged\tadequate\t\t\t\n")), qPrintable(out));
     p.start(QStringLiteral(MEALWISE_DIARY_BINARY), {QStringLiteral("insights"), QStringLiteral("--help")});
     QVERIFY(p.waitForFinished(30000));
     const QString help = QString::fromUtf8(p.readAllStandardOutput());
-    for (const char *word : {"--format", "--kind", "--lag", "--path", "too-few-days", "unsatisfactory"})
+    for (const char *word : {"--format", "--kind", "--lag", "--path", "agrees", "disagrees", "no-clear-effect",
+                             "too-few-days", "cannot-compare", "aliased", "not-judged", "unsatisfactory", "adj_low",
+                             "adj_high", "Prais-Winsten", "B-splines"})
         QVERIFY2(help.contains(QLatin1String(word)), word);
+}
+
+void tst_insights_cli::plantedDiary_modelColumns()
+{
+    // 400 days: on every fifth TONIC, and the next day scores 1 where the
+    // others score 9, or 10 on every seventh; a NUL in a snack's name.
+    TempDiary d;
+    QVERIFY(d.ok());
+    for (int i = 0; i < 400; ++i) {
+        const int score = i % 5 == 1 ? 1 : i % 7 == 0 ? 10 : 9;
+        QHash<QString, QVariant> f{{QStringLiteral("DATE"), QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate)},
+                                   {QStringLiteral("OVERALL SCORE"), score}};
+        if (i % 5 == 0)
+            f.insert(QStringLiteral("BEVERAGE1"), QStringLiteral("TONIC"));
+        if (i % 3 == 0)
+            f.insert(QStringLiteral("SNACK1"), QString(QStringLiteral("NUT") + QChar(0) + QStringLiteral("BAR")));
+        QVERIFY(d.insertDay(f) > 0);
+    }
+    const Run r = run({QStringLiteral("--path"), d.path()});
+    QCOMPARE(r.status, 0);
+    QString tonic, nut;
+    for (const QString &line : r.out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("TONIC\t")))
+            tonic = line;
+        if (line.startsWith(QStringLiteral("NUT")))
+            nut = line;
+    }
+    const QStringList t = tonic.split(QLatin1Char('\t'));
+    QCOMPARE(t.size(), 16);
+    // Eight points lower the next day, far beyond any double's p.
+    QVERIFY2(t.at(8).toDouble() < -7.5 && t.at(8).toDouble() > -8.5, qPrintable(tonic));
+    QCOMPARE(t.at(9), QStringLiteral("<1e-300"));
+    QCOMPARE(t.at(11), QStringLiteral("disagrees"));
+    QVERIFY(t.at(13).toDouble() < t.at(8).toDouble() && t.at(14).toDouble() > t.at(8).toDouble());
+    QVERIFY2(nut.startsWith(QStringLiteral("NUT\uFFFDBAR\tfood\t")), qPrintable(nut));
+    QVERIFY(!r.out.contains(QChar(0)));
+    const Run json = run({QStringLiteral("--path"), d.path(), QStringLiteral("--format"), QStringLiteral("json")});
+    QVERIFY2(json.out.contains(QStringLiteral("\"p\": \"<1e-300\"")), qPrintable(json.out.left(2000)));
+}
+
+void tst_insights_cli::figures_signAndTinyP_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("figure");
+    QTest::addColumn<QString>("p");
+    QTest::newRow("negative zero") << -0.0001 << QStringLiteral("0.000") << QStringLiteral("0.0001");
+    QTest::newRow("negative") << -0.0006 << QStringLiteral("-0.001") << QStringLiteral("0.0006");
+    QTest::newRow("zero") << 0.0 << QStringLiteral("0.000") << QStringLiteral("<1e-300");
+    QTest::newRow("denormal") << 4e-320 << QStringLiteral("0.000") << QStringLiteral("<1e-300");
+    QTest::newRow("at the edge") << 1e-300 << QStringLiteral("0.000") << QStringLiteral("1e-300");
+}
+
+void tst_insights_cli::figures_signAndTinyP()
+{
+    QFETCH(double, value);
+    QFETCH(QString, figure);
+    QFETCH(QString, p);
+    QCOMPARE(cli::figureText(value), figure);
+    QCOMPARE(cli::probabilityText(std::abs(value)), p);
+}
+
+void tst_insights_cli::fieldEncoder_noControlCharacterRaw_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tsv");
+    QTest::addColumn<QString>("csv");
+    QTest::newRow("plain") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD");
+    QTest::newRow("nul") << (QStringLiteral("A") + QChar(0) + QStringLiteral("B")) << QStringLiteral("A\uFFFDB")
+                         << QStringLiteral("A\uFFFDB");
+    QTest::newRow("tab and line break") << QStringLiteral("A\tB\r\nC") << QStringLiteral("A B  C") << QStringLiteral("A B  C");
+    QTest::newRow("escape and delete") << QStringLiteral("\x1b[31mX\x7f") << QStringLiteral("\uFFFD[31mX\uFFFD")
+                                       << QStringLiteral("\uFFFD[31mX\uFFFD");
+    QTest::newRow("comma and quote") << QStringLiteral("TEA, \"BLACK\"") << QStringLiteral("TEA, \"BLACK\"")
+                                     << QStringLiteral("\"TEA, \"\"BLACK\"\"\"");
+}
+
+void tst_insights_cli::fieldEncoder_noControlCharacterRaw()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, tsv);
+    QFETCH(QString, csv);
+    QCOMPARE(diary::tsvField(text), tsv);
+    QCOMPARE(diary::csvField(text), csv);
 }
 
 QTEST_GUILESS_MAIN(tst_insights_cli)

@@ -19,6 +19,8 @@
 
 #include <sys/stat.h>
 
+#include <random>
+
 using testing_support::TempDiary;
 
 namespace {
@@ -690,8 +692,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QStringList>("absent");
         const QString none = QStringLiteral("No item showed a clear link");
-        const QString disagree = QStringLiteral("PICKLED ONIONS\\s+food\\s+15\\s+-\\d+\\.\\d\\d \\(-\\d+\\.\\d\\d to -\\d+\\.\\d\\d\\)\\s+seems to disagree");
-        const QString agree = QStringLiteral("GINGER TEA\\s+drink\\s+15\\s+\\d+\\.\\d\\d \\(\\d+\\.\\d\\d to \\d+\\.\\d\\d\\)\\s+seems to agree");
+        const QString disagree = QStringLiteral("PICKLED ONIONS\\s+food\\s+\\d+\\s+-\\d+\\.\\d\\d \\(-\\d+\\.\\d\\d to -\\d+\\.\\d\\d\\)\\s+seems to disagree");
+        const QString agree = QStringLiteral("GINGER TEA\\s+drink\\s+\\d+\\s+\\d+\\.\\d\\d \\(\\d+\\.\\d\\d to \\d+\\.\\d\\d\\)\\s+seems to agree");
         QTest::newRow("planted") << 60 << 0 << QStringList{disagree, agree} << QStringList{none};
         QTest::newRow("items without effect") << 0 << 0 << QStringList{none} << QStringList{QStringLiteral("seems to")};
         QTest::newRow("planted before the range") << 60 << 60 << QStringList{none} << QStringList{QStringLiteral("seems to")};
@@ -707,20 +709,29 @@ private slots:
         QFETCH(QStringList, absent);
         TempDiary d;
         const QDate first(2026, 1, 1);
+        // Without any effect about one diary in ten still shows a link (the
+        // false-discovery rate of 0.10); this seed's diaries are among the nine.
+        std::mt19937 rng(608);
         for (int i = 0; i < 120; ++i) {
             // Every item is on the same days whether planted or not; only the
-            // scores of the days after them differ.
+            // scores of the days after them differ. Days drawn by a hash, not
+            // a cycle: in a cycle the items' days before and after add up to
+            // every day, which no model can tell apart.
+            const auto onion = [](int day) { return day >= 0 && ((quint32(day) * 2654435761u) >> 20) % 4 == 0; };
+            const auto ginger = [&](int day) {
+                return day >= 0 && !onion(day) && ((quint32(day) * 2654435761u) >> 12) % 3 == 0;
+            };
             const bool planted = i < plantedDays;
-            int score = 5 + i % 3;
-            if (planted && i % 4 == 1)
+            int score = int(5 + rng() % 4u); // 5 to 8, the same in every row of the table
+            if (planted && onion(i - 1))
                 score = 2; // the day after PICKLED ONIONS
-            if (planted && i % 4 == 3)
+            else if (planted && ginger(i - 1))
                 score = 10; // the day after GINGER TEA
             d.insertDay({{QStringLiteral("DATE"), first.addDays(i).toString(Qt::ISODate)},
                          {QStringLiteral("OVERALL SCORE"), score},
                          {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")},
-                         {QStringLiteral("SNACK1"), i % 4 == 0 ? QStringLiteral("PICKLED ONIONS") : QString()},
-                         {QStringLiteral("BEVERAGE1"), i % 4 == 2 ? QStringLiteral("GINGER TEA") : QString()}});
+                         {QStringLiteral("SNACK1"), onion(i) ? QStringLiteral("PICKLED ONIONS") : QString()},
+                         {QStringLiteral("BEVERAGE1"), ginger(i) ? QStringLiteral("GINGER TEA") : QString()}});
         }
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("report.pdf"));

@@ -143,6 +143,9 @@ int runInsights(const QStringList &arguments, Io &io)
     if (l != QLatin1String("0") && l != QLatin1String("1") && l != QLatin1String("2"))
         return sp.badUsage(QStringLiteral("--lag is 0, 1 or 2, not \"%1\".").arg(l), io);
 
+    // The diary's state in the words every program uses for it.
+    if (!sp.diaryIsUsable(io))
+        return kFailed;
     const analysis::DiaryContents contents = analysis::readDiaryContents(sp.diaryPath());
     if (!contents.error.isEmpty()) {
         io.err << "mealwise-diary insights: " << contents.error << "\n";

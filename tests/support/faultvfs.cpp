@@ -25,9 +25,13 @@ struct Undo
     std::string old; // the bytes there before; zeros past the old end
 };
 
+// A file's writes since its last sync, and a descriptor of its own by which
+// they are undone even after the file was renamed (a backup put in place).
+// Descriptors are closed only when no connection is open (reset, losePower):
+// closing one would drop the process's locks on the file.
 struct Unsynced
 {
-    ino_t inode = 0;
+    int fd = -1;
     sqlite3_int64 syncedSize = 0;
     std::vector<Undo> undos;
 };
@@ -45,6 +49,7 @@ struct State
     int durable = 0;
     bool crashed = false;
     std::map<std::string, Unsynced> unsynced;
+    std::vector<int> spentFds;
 };
 
 State &state()
@@ -97,10 +102,23 @@ int enter(FaultVfs::Call call)
     return SQLITE_OK;
 }
 
-ino_t inodeOf(const std::string &path)
+// Forgets what was written to `path` since its last sync: it is on the disk.
+void forget(const std::string &path)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    State &s = state();
+    const auto it = s.unsynced.find(path);
+    if (it == s.unsynced.end())
+        return;
+    if (it->second.fd >= 0)
+        s.spentFds.push_back(it->second.fd);
+    s.unsynced.erase(it);
+}
+
+void closeSpentFds()
+{
+    for (const int fd : state().spentFds)
+        ::close(fd);
+    state().spentFds.clear();
 }
 
 File *asFile(sqlite3_file *f)
@@ -133,8 +151,8 @@ int xWrite(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset
     File *file = asFile(f);
     if (file->path) {
         Unsynced &u = state().unsynced[*file->path];
-        if (u.undos.empty()) {
-            u.inode = inodeOf(*file->path);
+        if (u.fd < 0) {
+            u.fd = ::open(file->path->c_str(), O_RDWR | O_CLOEXEC);
             file->real->pMethods->xFileSize(file->real, &u.syncedSize);
         }
         Undo undo;
@@ -166,7 +184,7 @@ int xSync(sqlite3_file *f, int flags)
     File *file = asFile(f);
     const int rc = file->real->pMethods->xSync(file->real, flags);
     if (rc == SQLITE_OK && file->path)
-        state().unsynced.erase(*file->path);
+        forget(*file->path);
     return rc;
 }
 
@@ -279,7 +297,7 @@ int vDelete(sqlite3_vfs *, const char *name, int syncDir)
         std::lock_guard lock(state().mutex);
         if (const int rc = enter(FaultVfs::Delete))
             return rc;
-        state().unsynced.erase(name);
+        forget(name);
     }
     return g_real->xDelete(g_real, name, syncDir);
 }
@@ -381,7 +399,12 @@ void FaultVfs::reset()
     s.crashN = 0;
     s.durable = 0;
     s.crashed = false;
+    for (auto &entry : s.unsynced) {
+        if (entry.second.fd >= 0)
+            s.spentFds.push_back(entry.second.fd);
+    }
     s.unsynced.clear();
+    closeSpentFds();
 }
 
 int FaultVfs::count(Call call)
@@ -435,9 +458,7 @@ int FaultVfs::losePower(QRandomGenerator *rng)
     std::lock_guard lock(s.mutex);
     int undone = 0;
     for (auto &[path, u] : s.unsynced) {
-        if (u.undos.empty() || inodeOf(path) != u.inode)
-            continue;
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = u.fd;
         if (fd < 0)
             continue;
         std::vector<bool> lost(u.undos.size(), true);
@@ -472,9 +493,10 @@ int FaultVfs::losePower(QRandomGenerator *rng)
         }
         if (!rng)
             (void)::ftruncate(fd, off_t(u.syncedSize));
-        ::close(fd);
+        s.spentFds.push_back(fd);
     }
     s.unsynced.clear();
+    closeSpentFds();
     return undone;
 }
 

@@ -25,7 +25,8 @@ public:
     // Registers the VFS as the default; later calls do nothing.
     static void install();
 
-    // Counts from zero, no fault armed, nothing recorded, not crashed.
+    // Counts from zero, no fault armed, nothing recorded, not crashed. No
+    // connection may be open.
     static void reset();
     static int count(Call call);
 
@@ -45,7 +46,8 @@ public:
     // Drops what the disk had not made durable: with `rng` null every write
     // since each file's last sync is undone; otherwise a random subset of
     // them is, and the last write that stays is torn at a 512-byte boundary.
-    // Files since removed or renamed are left alone. Returns the writes undone.
+    // A file renamed since is undone under its new name. No connection may be
+    // open. Returns the writes undone.
     static int losePower(QRandomGenerator *rng = nullptr);
 };
 

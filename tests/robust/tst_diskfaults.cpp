@@ -362,6 +362,8 @@ private slots:
         const bool hit = FaultVfs::faultHit();
         FaultVfs::reset();
         QVERIFY(hit);
+        if ((code & 0xff) == SQLITE_FULL && !outcome.ok)
+            QVERIFY2(outcome.message.contains(QLatin1String("full")), qPrintable(outcome.message));
         checkWholeOrAbsent(c, op, outcome, m_before, m_after.at(op), QString::fromLatin1(QTest::currentDataTag()));
     }
 

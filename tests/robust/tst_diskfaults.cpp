@@ -3,13 +3,15 @@
 // each write path, and power lost with writes not yet synced. Whatever
 // happens, the diary passes its integrity check, nothing reported done is
 // missing, a change is whole or absent, no backup is partial under its final
-// name, and the next Update once the fault is gone succeeds.
+// name, the recovery file holds a text whole or not at all, and the next
+// Update once the fault is gone succeeds.
 //
 // The normal run takes a seeded share of the cases; MEALWISE_STRESS=1 runs
 // every call of every operation and 1,000 power cuts.
 #include "app/autobackup.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
+#include "data/recoveryfile.h"
 #include "data/rowset.h"
 #include "faultvfs.h"
 #include "keeping/backups.h"
@@ -163,6 +165,14 @@ Outcome importDays(const QString &path)
     return {r.ok(), r.error};
 }
 
+const QString kRecoveryText = QStringLiteral("BREAKFAST: porridge, not saved when the session ended");
+
+Outcome keepRecoveryText(const QString &path)
+{
+    const QString why = diary::keepForNextStart(path, kRecoveryText);
+    return {why.isEmpty(), why};
+}
+
 struct Operation
 {
     const char *name;
@@ -178,10 +188,12 @@ const Operation kOperations[] = {
     {"backup", backUp, true},
     {"restore", restore, true},
     {"import of 1,000 days", importDays, false},
+    {"recovery file", keepRecoveryText, false},
 };
 constexpr int kOperationCount = int(std::size(kOperations));
 constexpr int kBackUp = 4;
 constexpr int kRestore = 5;
+constexpr int kRecovery = 7;
 
 // A copy of the prepared folder (the diary, and the backup a restore uses) in
 // a temporary folder of its own.
@@ -226,6 +238,14 @@ class tst_DiskFaults : public QObject
         } else {
             QVERIFY2(!outcome.message.trimmed().isEmpty(), qPrintable(what + QStringLiteral(": failed without a word")));
             QVERIFY2(now == before || now == after, qPrintable(what + QStringLiteral(": half written: ") + now.left(300)));
+        }
+        if (op == kRecovery) {
+            // All of the text, or none of it.
+            const QString kept = diary::keptText(c.path);
+            if (outcome.ok)
+                QCOMPARE(kept, kRecoveryText + QStringLiteral("\n\n"));
+            else
+                QVERIFY2(kept.isEmpty(), qPrintable(what + QStringLiteral(": part kept: ") + kept));
         }
         if (op == kBackUp && outcome.ok)
             QVERIFY2(finalBackups(c.folder).size() == 1, qPrintable(what + QStringLiteral(": reported done, no backup")));
@@ -280,7 +300,7 @@ private slots:
             m_durable << FaultVfs::durableCalls();
             QVERIFY2(clean.ok, qPrintable(QString::fromLatin1(kOperations[op].name) + QStringLiteral(": ") + clean.message));
             m_after << dump(c.path);
-            QVERIFY(m_after.last() != m_before || op == kBackUp);
+            QVERIFY(m_after.last() != m_before || op == kBackUp || op == kRecovery);
             qInfo("%s: %d reads, %d writes, %d syncs, %d truncates, %d locks, %d file sizes, %d deletes",
                   kOperations[op].name, counts[0], counts[1], counts[2], counts[3], counts[4], counts[5], counts[6]);
         }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +59,9 @@ State &state()
     static State s;
     return s;
 }
+
+// Set while SQLite's own sync runs, which is counted as xSync already.
+thread_local bool t_inSqliteSync = false;
 
 sqlite3_vfs *g_real = nullptr;
 sqlite3_vfs g_vfs;
@@ -182,7 +187,9 @@ int xSync(sqlite3_file *f, int flags)
     if (const int rc = enter(FaultVfs::Sync))
         return rc;
     File *file = asFile(f);
+    t_inSqliteSync = true;
     const int rc = file->real->pMethods->xSync(file->real, flags);
+    t_inSqliteSync = false;
     if (rc == SQLITE_OK && file->path)
         forget(*file->path);
     return rc;
@@ -357,7 +364,33 @@ int vCurrentTimeInt64(sqlite3_vfs *, sqlite3_int64 *out)
     return g_real->xCurrentTimeInt64(g_real, out);
 }
 
+// The program's own syncs (a file before its rename, a folder after one,
+// the recovery file) count as sync calls too, and fail as a disk would.
+template<typename Fn>
+int programSync(const char *name, int fd)
+{
+    static const auto real = reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+    if (!t_inSqliteSync) {
+        std::lock_guard lock(state().mutex);
+        if (g_real && enter(FaultVfs::Sync) != SQLITE_OK) {
+            errno = EIO;
+            return -1;
+        }
+    }
+    return real(fd);
+}
+
 } // namespace
+
+extern "C" int fsync(int fd)
+{
+    return programSync<int (*)(int)>("fsync", fd);
+}
+
+extern "C" int fdatasync(int fd)
+{
+    return programSync<int (*)(int)>("fdatasync", fd);
+}
 
 void FaultVfs::install()
 {

@@ -12,7 +12,8 @@ class QRandomGenerator;
 // a failing or full disk would, and keeps, for each file, what every write
 // since its last sync overwrote, so that a power loss can be played: the
 // unsynced writes dropped (all of them, or some, the last one torn), as a
-// disk that lost its cache leaves the file.
+// disk that lost its cache leaves the file. The program's own fsync calls
+// (outside SQLite) are counted and failed as syncs too.
 namespace testing_support {
 
 class FaultVfs

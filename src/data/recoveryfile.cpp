@@ -22,6 +22,16 @@ QString keepForNextStart(const QString &diaryPath, const QString &text)
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     ::fchmod(fd, 0600);
+    // A text that did not fit is taken back whole: half of it would be
+    // offered at the next start as if it were what was kept.
+    struct stat st {};
+    const off_t keptBefore = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+    auto takeBack = [&] {
+        if (keptBefore == 0)
+            ::unlink(native.constData());
+        else if (keptBefore > 0)
+            (void)::ftruncate(fd, keptBefore);
+    };
     const QByteArray bytes = (text + QStringLiteral("\n\n")).toUtf8();
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -29,7 +39,8 @@ QString keepForNextStart(const QString &diaryPath, const QString &text)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            const QString why = QString::fromLocal8Bit(std::strerror(n == 0 ? ENOSPC : errno));
+            takeBack();
             ::close(fd);
             return why;
         }
@@ -37,6 +48,8 @@ QString keepForNextStart(const QString &diaryPath, const QString &text)
     }
     const bool synced = ::fsync(fd) == 0;
     const QString why = synced ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (!synced)
+        takeBack();
     ::close(fd);
     return why;
 }

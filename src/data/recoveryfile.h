@@ -11,7 +11,8 @@ namespace diary {
 QString recoveryPath(const QString &diaryPath);
 
 // Appends `text` (and a blank line) to the recovery file, made 0600 and never
-// through a link; synced before it returns. Empty on success, else why not.
+// through a link; synced before it returns. Empty on success, else why not;
+// then the file is as it was, none of `text` in it.
 QString keepForNextStart(const QString &diaryPath, const QString &text);
 
 // The recovery file's text, or an empty string when there is none.

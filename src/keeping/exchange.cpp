@@ -937,6 +937,7 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
     }
     const QSet<int> dup(plan.duplicateDays.begin(), plan.duplicateDays.end());
     QString failure;
+    int failureCode = SQLITE_OK;
     {
         QStringList cols, marks;
         for (const QString &c : exchangedColumns()) {
@@ -973,6 +974,7 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                     remove.step();
                     if (!remove.error().isEmpty()) {
                         failure = remove.error();
+                        failureCode = remove.code();
                         break;
                     }
                     r.removedRows += sqlite3_changes(file.handle());
@@ -986,7 +988,12 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 insert.bind(int(c + 1), day.values[c]);
             insert.step();
             if (!insert.error().isEmpty()) {
-                failure = (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2")).arg(day.line).arg(insert.error());
+                failureCode = insert.code();
+                // Only a rule of the diary's is the line's fault; a disk that
+                // failed or filled is no line's.
+                failure = (failureCode & 0xff) == SQLITE_CONSTRAINT || (failureCode & 0xff) == SQLITE_MISMATCH
+                    ? (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2")).arg(day.line).arg(insert.error())
+                    : insert.error();
                 break;
             }
         }
@@ -1005,18 +1012,29 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
             for (qsizetype c = 0; c < values.size(); ++c)
                 update.bind(int(c + 1), values.at(c));
             update.step();
-            if (!update.error().isEmpty())
+            if (!update.error().isEmpty()) {
                 failure = update.error();
+                failureCode = update.code();
+            }
             else
                 r.listsReplaced = given;
         }
     }
-    if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT")))
+    if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT"))) {
         failure = file.lastError();
+        failureCode = file.lastCode();
+    }
     if (!failure.isEmpty()) {
         file.exec(QStringLiteral("ROLLBACK"));
         r = ImportResult{};
-        r.error = tr("The import was refused by the diary (%1). %2").arg(failure, nothing);
+        const int primary = failureCode & 0xff;
+        if (primary == SQLITE_FULL)
+            r.error = tr("The import could not be written: the disk holding %1 is full (%2); make room and try again. %3")
+                          .arg(diaryPath, failure, nothing);
+        else if (primary == SQLITE_OK || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH)
+            r.error = tr("The import was refused by the diary (%1). %2").arg(failure, nothing);
+        else
+            r.error = tr("The import could not be written to %1 (%2). %3").arg(diaryPath, failure, nothing);
     }
     return r;
 }

@@ -20,8 +20,15 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QEventLoop>
+#include <QProgressDialog>
 #include <QTableView>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <memory>
 
 namespace {
 QString caption(const QString &what)
@@ -206,8 +213,38 @@ void frmImport::cmdImport_Click()
 {
     const auto policy = m_plan.duplicateDays.isEmpty() ? keeping::Duplicates::Add
                                                        : keeping::Duplicates(cboDuplicates->currentData().toInt());
-    const keeping::ImportResult r =
-        keeping::applyImport(m_diaryPath, m_plan, policy, chkLists->isChecked(), QDateTime::currentDateTime());
+    // Written off the window's thread, so that the window keeps painting and
+    // Cancel can stop a long import (all or nothing, as always).
+    const bool lists = chkLists->isChecked();
+    const QDateTime now = QDateTime::currentDateTime();
+    std::atomic<qsizetype> done{0};
+    std::atomic<bool> cancel{false};
+    keeping::ImportResult r;
+    QProgressDialog progress(tr("Importing %1 days…").arg(m_plan.days.size()), tr("Cancel"), 0, int(m_plan.days.size()), this);
+    progress.setObjectName(QStringLiteral("dlgImportProgress"));
+    progress.setWindowTitle(caption(tr("Import days")));
+    // Nothing else of the program takes input meanwhile: no window the
+    // import needs may close under it.
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        r = keeping::applyImport(m_diaryPath, m_plan, policy, lists, now, [&](qsizetype n, qsizetype) {
+            done = n;
+            return !cancel.load();
+        });
+    }));
+    QEventLoop wait;
+    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, this, [&] { cancel = true; });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] { progress.setValue(int(done.load())); });
+    tick.start(100);
+    worker->start();
+    wait.exec();
+    worker->wait();
+    tick.stop();
+    progress.reset();
     if (!r.ok()) {
         vb::MsgBox(r.error, this);
         return;

@@ -893,8 +893,9 @@ QString ImportResult::summary() const
 }
 
 ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
-                         const QDateTime &now)
+                         const QDateTime &now, const std::function<bool(qsizetype done, qsizetype total)> &progress)
 {
+    bool cancelled = false;
     ImportResult r;
     const QString nothing = tr("Nothing was written.");
     if (!plan.ok()) {
@@ -953,6 +954,11 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         // for it; the diary's rows on it go before the first of them.
         QSet<QString> handled;
         for (qsizetype i = 0; i < plan.days.size() && failure.isEmpty(); ++i) {
+            if (progress && i % 256 == 0 && !progress(i, plan.days.size())) {
+                cancelled = true;
+                failure = tr("cancelled");
+                break;
+            }
             const ImportDay &day = plan.days[i];
             const bool onDiaryDate = dup.contains(int(i));
             if (onDiaryDate && duplicates != Duplicates::Add) {
@@ -1028,7 +1034,9 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         file.exec(QStringLiteral("ROLLBACK"));
         r = ImportResult{};
         const int primary = failureCode & 0xff;
-        if (primary == SQLITE_FULL)
+        if (cancelled)
+            r.error = tr("The import was cancelled. %1").arg(nothing);
+        else if (primary == SQLITE_FULL)
             r.error = tr("The import could not be written: the disk holding %1 is full (%2); make room and try again. %3")
                           .arg(diaryPath, failure, nothing);
         else if (primary == SQLITE_OK || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH)

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 // The days in and out of the diary as CSV (RFC 4180, UTF-8, a header row of
@@ -137,7 +138,10 @@ struct ImportResult
 // under Duplicates::Refuse. Before it replaces days or lists it backs the
 // diary up (at `now`), and writes nothing when that fails; each row it
 // replaces goes to the bin of deleted days.
+// `progress`, where given, hears how many of the plan's days are done now and
+// then; when it returns false the import stops and nothing is written.
 ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Duplicates duplicates, bool replaceLists,
-                         const QDateTime &now = QDateTime::currentDateTime());
+                         const QDateTime &now = QDateTime::currentDateTime(),
+                         const std::function<bool(qsizetype done, qsizetype total)> &progress = {});
 
 } // namespace keeping

@@ -284,7 +284,7 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
         return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%6>"
                               "<tr><th width=\"34%\">%1</th><th width=\"12%\">%2</th><th width=\"8%\">%3</th>"
                               "<th width=\"28%\">%4</th><th width=\"18%\">%5</th></tr>")
-            .arg(esc(tr("Item")), esc(tr("Kind")), esc(tr("Days")), esc(tr("Difference (95% interval)")),
+            .arg(esc(tr("Item")), esc(tr("Kind")), esc(tr("Days")), esc(tr("Adjusted effect (95% interval)")),
                  esc(tr("Verdict")), breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
     };
     // An item that nearly always comes with another says so: its link may be the other's.
@@ -295,9 +295,11 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
                + esc(tr("eaten with %1 on %2% of its days").arg(s.partner).arg(int(std::floor(s.partnerShare * 100 + 0.5))));
     };
     auto linkRowHtml = [&](const analysis::ItemStats &s) {
-        const QString difference = s.ciLow && s.ciHigh
-                                       ? tr("%1 (%2 to %3)").arg(figure(s.difference), figure(s.ciLow), figure(s.ciHigh))
-                                       : figure(s.difference);
+        // The verdict rests on the adjusted effect, so that is what stands
+        // beside it; the plain difference could point the other way.
+        const QString difference = s.adjLow && s.adjHigh
+                                       ? tr("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh))
+                                       : figure(s.adjusted);
         return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
             .arg(esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
                  esc(analysis::verdictText(s.verdict)) + partnerLine(s));
@@ -311,7 +313,10 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     const double body = (page.height() - 2 * margin) * 0.97;
     QString html = head;
     double used = heightOf(head);
-    auto addTable = [&](const auto &start, const auto &rows, const auto &rowOf) {
+    // `title` (a heading and its words) goes with the table: the two start
+    // a page of their own, so that what stands above, which runs on over
+    // pages as it likes, cannot throw the measure of the rows out.
+    auto addTable = [&](const QString &title, const auto &start, const auto &rows, const auto &rowOf) {
         const double headerOnly = heightOf(start(false) + tableEnd);
         bool open = false;
         int rowsOnPage = 0;
@@ -319,12 +324,10 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
             const QString row = rowOf(r);
             const double rowHeight = heightOf(start(false) + row + tableEnd) - headerOnly;
             if (!open) {
-                // A table starts on a page of its own, so that what stands
-                // above it, which runs on over pages as it likes, cannot
-                // throw the measure of its rows out.
-                const bool breakBefore = used > 0;
-                html += start(breakBefore);
-                used = headerOnly;
+                if (used > 0)
+                    html += QStringLiteral("<div style=\"page-break-before: always\"></div>");
+                html += title + start(false);
+                used = heightOf(title) + headerOnly;
                 open = true;
             } else if (rowsOnPage > 0 && used + rowHeight > body) {
                 html += tableEnd + start(true);
@@ -347,19 +350,27 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     };
 
     // What the diary itself suggests comes before the days it rests on.
-    addText(QStringLiteral("<h2>%1</h2><p>%2</p>")
-                .arg(esc(tr("Items that seem to agree or disagree")),
-                     esc(tr("Each item is compared by the next day's overall score: the difference is the mean on the days "
-                            "after it minus the mean on the other days of the range, with its 95% interval."))));
-    if (links.empty())
+    const QString linksTitle =
+        QStringLiteral("<h2>%1</h2><p>%2</p>")
+            .arg(esc(tr("Items that seem to agree or disagree")),
+                 esc(tr("Each item is judged by the next day's overall score in one model of all items together, which "
+                        "allows for what was eaten the two days before, for slow changes over the months and for good "
+                        "and bad days coming in runs: the adjusted effect is how much higher (or lower) the next day "
+                        "scores with the item, other things equal, with its 95% interval.")));
+    if (links.empty()) {
+        addText(linksTitle);
         addText(QStringLiteral("<p>%1</p>").arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
-    else
-        addTable(linkTableStart, links, linkRowHtml);
+    } else {
+        addTable(linksTitle, linkTableStart, links, linkRowHtml);
+    }
     addText(QStringLiteral("<p><i>%1</i></p>")
                 .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
 
-    addText(QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days"))));
-    addTable(tableStart, days, rowHtml);
+    const QString daysTitle = QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
+    if (days.isEmpty())
+        addText(daysTitle);
+    else
+        addTable(daysTitle, tableStart, days, rowHtml);
     html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
     const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
                              tr("Unsatisfactory medication")};

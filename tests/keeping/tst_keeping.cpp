@@ -283,6 +283,28 @@ private slots:
                  onFirstOfMarch);
     }
 
+    // A long import tells how far it is, and stops with nothing written when
+    // told to.
+    void import_cancelledPartWay_writesNothing()
+    {
+        TempDiary d;
+        QByteArray csv("DATE,COMMENTS\r\n");
+        for (int i = 0; i < 2000; ++i)
+            csv += QDate(2020, 1, 1).addDays(i).toString(Qt::ISODate).toLatin1() + ",day\r\n";
+        keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, false, 2026);
+        QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
+        QList<qsizetype> heard;
+        const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, false,
+                                                             QDateTime::currentDateTime(), [&](qsizetype done, qsizetype total) {
+                                                                 heard << done;
+                                                                 return total == 2000 && done < 1000;
+                                                             });
+        QVERIFY(!r.ok());
+        QVERIFY2(r.error.contains(QStringLiteral("cancelled")), qPrintable(r.error));
+        QCOMPARE(heard, (QList<qsizetype>{0, 256, 512, 768, 1024}));
+        QCOMPARE(dayCount(d), 0);
+    }
+
     // Junk in the lists is refused with its reason; a list the file leaves
     // out stays as it is; the summary names the lists written.
     void import_lists_data()

@@ -432,6 +432,21 @@ public:
     // floor is the same move onto an ordinary day. Once per run: it does not
     // depend on the diary's size.
     double hugeCommentMs = -1;
+    // COMMENTS of the day `id` (an ID or a subquery) becomes 1 MB without a blank.
+    static void writeHugeComment(const QString &path, const QString &id)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("huge"));
+            db.setDatabaseName(path);
+            db.open();
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("UPDATE records SET COMMENTS = ? WHERE ID = ") + id);
+            q.addBindValue(QString(1000000, QLatin1Char('x')));
+            q.exec();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("huge"));
+    }
+
     template<typename Add>
     bool runHugeComment(int days, Add &add)
     {
@@ -439,16 +454,7 @@ public:
         const QString path = makeDiary(home, 3);
         if (path.isEmpty())
             return false;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("huge"));
-            db.setDatabaseName(path);
-            db.open();
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE records SET COMMENTS = ? WHERE ID = 2"));
-            q.addBindValue(QString(1000000, QLatin1Char('x')));
-            q.exec();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("huge"));
+        writeHugeComment(path, QStringLiteral("2"));
         auto *window = new frmrecords(nullptr, path);
         window->show();
         settle();
@@ -477,16 +483,7 @@ public:
             const keeping::ReportRange range{last.addDays(-364), last, last};
             const int reportReps = m_quick ? 1 : 3;
             const double plainMs = measure(reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("p.pdf"))); });
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hugeyear"));
-                db.setDatabaseName(year);
-                db.open();
-                QSqlQuery q(db);
-                q.prepare(QStringLiteral("UPDATE records SET COMMENTS = ? WHERE ID = (SELECT max(ID) FROM records)"));
-                q.addBindValue(QString(1000000, QLatin1Char('x')));
-                q.exec();
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("hugeyear"));
+            writeHugeComment(year, QStringLiteral("(SELECT max(ID) FROM records)"));
             hugeReportMs = measure(reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("h.pdf"))); });
             add("report_huge_text", hugeReportMs, plainMs);
         }

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -136,6 +138,36 @@ void frmRestore::ask(const QString &path)
         emit restoreRequested(path);
 }
 
+namespace {
+// Runs `work` off the window's thread behind a progress dialog, which takes
+// all input meanwhile, so that no window the work needs can close under it.
+// `done` is shown against `total` (0: a busy bar); Cancel sets `cancel`,
+// which the work reads where it can stop. Returns whether Cancel was pressed.
+bool runBehindProgress(QWidget *parent, const QString &label, qsizetype total,
+                       const std::function<void(std::atomic<qsizetype> &done, std::atomic<bool> &cancel)> &work)
+{
+    std::atomic<qsizetype> done{0};
+    std::atomic<bool> cancel{false};
+    QProgressDialog progress(label, QCoreApplication::translate("app", "Cancel"), 0, int(total), parent);
+    progress.setObjectName(QStringLiteral("dlgImportProgress"));
+    progress.setWindowTitle(QStringLiteral("MEALWISE"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+    std::unique_ptr<QThread> worker(QThread::create([&] { work(done, cancel); }));
+    QEventLoop wait;
+    QObject::connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
+    QObject::connect(&progress, &QProgressDialog::canceled, &wait, [&] { cancel = true; });
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &wait, [&] { progress.setValue(int(done.load())); });
+    tick.start(100);
+    worker->start();
+    wait.exec();
+    worker->wait();
+    return cancel.load();
+}
+} // namespace
+
 frmImport::frmImport(const QString &diaryPath, const QString &filePath, const QByteArray &bytes, QWidget *parent)
     : QWidget(parent, Qt::Window), m_diaryPath(diaryPath), m_filePath(filePath), m_bytes(bytes)
 {
@@ -187,11 +219,22 @@ frmImport::frmImport(const QString &diaryPath, const QString &filePath, const QB
 
 void frmImport::readAgain()
 {
-    m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), chkAsIs->isChecked(),
-                                 QDate::currentDate().year());
+    // Read and tried against the diary off the window's thread: a file of
+    // a million days takes a while.
+    const bool asIs = chkAsIs->isChecked();
+    const int year = QDate::currentDate().year();
     QString dupError;
-    if (m_plan.fileError.isEmpty())
-        dupError = keeping::findDuplicates(m_diaryPath, &m_plan);
+    const bool cancelled = runBehindProgress(this, tr("Reading %1…").arg(QFileInfo(m_filePath).fileName()), 0,
+                                             [&](std::atomic<qsizetype> &, std::atomic<bool> &cancel) {
+                                                 m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), asIs, year);
+                                                 if (m_plan.fileError.isEmpty() && !cancel.load())
+                                                     dupError = keeping::findDuplicates(m_diaryPath, &m_plan,
+                                                                                        [&] { return !cancel.load(); });
+                                             });
+    if (cancelled) {
+        m_plan = keeping::ImportPlan{};
+        m_plan.fileError = tr("Reading the file was cancelled; nothing is imported.");
+    }
     lstRefused->clear();
     lstRefused->addItems(m_plan.describeRefusals());
     if (!dupError.isEmpty())
@@ -217,34 +260,14 @@ void frmImport::cmdImport_Click()
     // Cancel can stop a long import (all or nothing, as always).
     const bool lists = chkLists->isChecked();
     const QDateTime now = QDateTime::currentDateTime();
-    std::atomic<qsizetype> done{0};
-    std::atomic<bool> cancel{false};
     keeping::ImportResult r;
-    QProgressDialog progress(tr("Importing %1 days…").arg(m_plan.days.size()), tr("Cancel"), 0, int(m_plan.days.size()), this);
-    progress.setObjectName(QStringLiteral("dlgImportProgress"));
-    progress.setWindowTitle(caption(tr("Import days")));
-    // Nothing else of the program takes input meanwhile: no window the
-    // import needs may close under it.
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(0);
-    progress.show();
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        r = keeping::applyImport(m_diaryPath, m_plan, policy, lists, now, [&](qsizetype n, qsizetype) {
-            done = n;
-            return !cancel.load();
-        });
-    }));
-    QEventLoop wait;
-    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
-    connect(&progress, &QProgressDialog::canceled, this, [&] { cancel = true; });
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, this, [&] { progress.setValue(int(done.load())); });
-    tick.start(100);
-    worker->start();
-    wait.exec();
-    worker->wait();
-    tick.stop();
-    progress.reset();
+    runBehindProgress(this, tr("Importing %1 days…").arg(m_plan.days.size()), m_plan.days.size(),
+                      [&](std::atomic<qsizetype> &done, std::atomic<bool> &cancel) {
+                          r = keeping::applyImport(m_diaryPath, m_plan, policy, lists, now, [&](qsizetype n, qsizetype) {
+                              done = n;
+                              return !cancel.load();
+                          });
+                      });
     if (!r.ok()) {
         vb::MsgBox(r.error, this);
         return;

@@ -771,7 +771,7 @@ QString readImportFile(const QString &path, QByteArray *bytes)
     return {};
 }
 
-QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
+QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::function<bool()> &keepGoing)
 {
     plan->duplicateDays.clear();
     plan->duplicateDates = 0;
@@ -829,16 +829,18 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan)
         if (!insert.ok())
             return tr("The days could not be tried against the diary: %1").arg(insert.error());
         file.exec(QStringLiteral("BEGIN"));
-        QList<ImportDay> kept;
+        qsizetype tried = 0;
         for (const ImportDay &day : std::as_const(plan->days)) {
+            if (keepGoing && ++tried % 256 == 0 && !keepGoing()) {
+                plan->fileError = tr("Reading the file was cancelled; nothing is imported.");
+                break;
+            }
             insert.reset();
             for (qsizetype c = 0; c < day.values.size(); ++c)
                 insert.bind(int(c + 1), day.values[c]);
             insert.step();
-            if (insert.error().isEmpty()) {
-                kept << day;
+            if (insert.error().isEmpty())
                 continue;
-            }
             QString why = insert.error();
             if (why.startsWith(QLatin1String("CHECK constraint failed: ")))
                 why = tr("this diary refuses it (%1)").arg(why.mid(25));

@@ -113,7 +113,9 @@ QString readImportFile(const QString &path, QByteArray *bytes);
 // versions may lack or have stricter), in a table of its own apart from the
 // diary: what the write would refuse is refused here, with its line. Empty
 // string on success; the refusals go to plan.refused.
-QString findDuplicates(const QString &diaryPath, ImportPlan *plan);
+// `keepGoing`, where given, is asked now and then; false stops the trial
+// (the plan then says so).
+QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::function<bool()> &keepGoing = {});
 
 struct ImportResult
 {

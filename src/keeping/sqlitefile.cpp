@@ -162,6 +162,9 @@ bool Statement::step()
 
 bool Statement::reset()
 {
+    // A failure of the last step is not the next one's.
+    m_error.clear();
+    m_code = SQLITE_OK;
     sqlite3_clear_bindings(m_stmt);
     return sqlite3_reset(m_stmt) == SQLITE_OK;
 }

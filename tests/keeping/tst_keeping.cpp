@@ -365,8 +365,9 @@ private slots:
                                             << QStringLiteral("LUNCH holds a NUL character");
         QTest::newRow("a huge number") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "BMs": 1e300}]})") << false
                                        << QStringLiteral("BMs holds neither text nor a whole number");
-        QTest::newRow("as-is score in a checking diary") << QByteArray("DATE,OVERALL SCORE\r\n2026-12-01,12\r\n") << true
-                                                         << QStringLiteral("this diary refuses it");
+        QTest::newRow("as-is score in a checking diary")
+            << QByteArray("DATE,OVERALL SCORE\r\n2026-12-01,12\r\n2026-12-02,5\r\n2026-12-03,0\r\n") << true
+            << QStringLiteral("Line 2: this diary refuses it");
     }
     void import_previewRefusesWhatTheWriteWould()
     {
@@ -379,6 +380,9 @@ private slots:
             QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
         QVERIFY(!plan.ok());
         QVERIFY2(plan.describeRefusals().join(QLatin1Char('\n')).contains(refusal), qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
+        // Only the days refused are listed: a good day between two bad ones is not.
+        QVERIFY2(!plan.describeRefusals().join(QLatin1Char('\n')).contains(QStringLiteral("Line 3:")),
+                 qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
         QCOMPARE(dayCount(d), 0);
     }
 

@@ -14,7 +14,7 @@
 
 namespace sim {
 
-struct Spec
+struct Shape
 {
     int days = 365;
     bool runs = false;        // each field keeps its value for 3-4 days
@@ -37,21 +37,21 @@ inline QString name(const char *prefix, int i)
     return QLatin1String(prefix) + QString::number(i).rightJustified(4, QLatin1Char('0'));
 }
 
-inline std::vector<analysis::DiaryDay> diary(const Spec &spec, std::mt19937 &rng)
+inline std::vector<analysis::DiaryDay> diary(const Shape &shape, std::mt19937 &rng)
 {
     using analysis::Kind;
     std::uniform_real_distribution<double> unit(0, 1);
     std::normal_distribution<double> normal(0, 1);
-    const int n = spec.days;
+    const int n = shape.days;
     std::vector<analysis::DiaryDay> rows(static_cast<size_t>(n));
     // Pools per kind: about 40 items, or `manyItems` split 2:1:1.
-    const int foods = spec.manyItems ? spec.manyItems / 2 : 20;
-    const int drinks = spec.manyItems ? spec.manyItems / 4 : 10;
-    const int meds = spec.manyItems ? spec.manyItems - foods - drinks : 10;
+    const int foods = shape.manyItems ? shape.manyItems / 2 : 20;
+    const int drinks = shape.manyItems ? shape.manyItems / 4 : 10;
+    const int meds = shape.manyItems ? shape.manyItems - foods - drinks : 10;
     const auto draw = [&](int pool) {
         // Many items: a long tail (item i about 1/sqrt(i) as often as the first).
         const double u = unit(rng);
-        return std::min(pool - 1, int(pool * (spec.manyItems ? u * u : u)));
+        return std::min(pool - 1, int(pool * (shape.manyItems ? u * u : u)));
     };
     std::array<QString, analysis::kItemFieldCount> current;
     std::array<int, analysis::kItemFieldCount> left{};
@@ -69,7 +69,7 @@ inline std::vector<analysis::DiaryDay> diary(const Spec &spec, std::mt19937 &rng
                                          : kind == Kind::Drink ? name("D", draw(drinks))
                                                                : name("M", draw(meds));
                 }
-                left[size_t(f)] = spec.runs ? 3 + int(rng() % 2u) : 1;
+                left[size_t(f)] = shape.runs ? 3 + int(rng() % 2u) : 1;
             }
             --left[size_t(f)];
             r.fields[size_t(f)] = current[size_t(f)];
@@ -80,20 +80,20 @@ inline std::vector<analysis::DiaryDay> diary(const Spec &spec, std::mt19937 &rng
         text = text.isEmpty() ? item : text + QStringLiteral(", ") + item;
     };
     constexpr int kSnack4 = 6, kBeverage4 = 10;
-    if (spec.summerFood) {
+    if (shape.summerFood) {
         for (int d = 0; d < n; ++d) {
             const int month = QDate(2020, 1, 1).addDays(d).month();
             if (month >= 6 && month <= 8 && unit(rng) < 0.5)
                 add(d, kSnack4, QStringLiteral("SUMMER BERRIES"));
         }
     }
-    for (int i = 0; i < spec.rareItems; ++i) {
+    for (int i = 0; i < shape.rareItems; ++i) {
         const int times = 5 + int(rng() % 11u);
         for (int t = 0; t < times; ++t)
             add(int(rng() % quint32(n)), kSnack4, name("RARE", i));
     }
     std::vector<bool> planted(static_cast<size_t>(n), false);
-    if (spec.planted) {
+    if (shape.planted) {
         // Runs of 3-4 days starting on about one day in twenty.
         for (int d = 0; d < n; ++d) {
             if (unit(rng) < 0.06) {
@@ -107,12 +107,12 @@ inline std::vector<analysis::DiaryDay> diary(const Spec &spec, std::mt19937 &rng
             if (planted[size_t(d)])
                 add(d, kBeverage4, QStringLiteral("PLANTED"));
         }
-        if (spec.innocentShare > 0) {
+        if (shape.innocentShare > 0) {
             // With PLANTED on most of its days, alone on the rest.
             int with = 0, plantedDays = 0;
             for (int d = 0; d < n; ++d)
                 plantedDays += planted[size_t(d)] ? 1 : 0;
-            const double alone = 0.85 * plantedDays * (1 - spec.innocentShare) / spec.innocentShare
+            const double alone = 0.85 * plantedDays * (1 - shape.innocentShare) / shape.innocentShare
                                  / std::max(1, n - plantedDays);
             for (int d = 0; d < n; ++d) {
                 if (planted[size_t(d)] ? unit(rng) < 0.85 : unit(rng) < alone) {
@@ -126,11 +126,11 @@ inline std::vector<analysis::DiaryDay> diary(const Spec &spec, std::mt19937 &rng
     // effect on the next day; rounded and clipped to 1-10.
     double latent = 0;
     for (int d = 0; d < n; ++d) {
-        latent = spec.phi * latent + std::sqrt(1 - spec.phi * spec.phi) * normal(rng);
-        double s = spec.skewed ? 8.5 - std::gamma_distribution<double>(2.0, 1.2)(rng) + 0.8 * latent : 6 + 2 * latent;
-        s += spec.trend * d / 730.0;
+        latent = shape.phi * latent + std::sqrt(1 - shape.phi * shape.phi) * normal(rng);
+        double s = shape.skewed ? 8.5 - std::gamma_distribution<double>(2.0, 1.2)(rng) + 0.8 * latent : 6 + 2 * latent;
+        s += shape.trend * d / 730.0;
         if (d > 0 && planted[size_t(d - 1)])
-            s += spec.plantedEffect;
+            s += shape.plantedEffect;
         rows[size_t(d)].score = std::clamp(std::round(s), 1.0, 10.0);
     }
     return rows;

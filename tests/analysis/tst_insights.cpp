@@ -172,12 +172,12 @@ void tst_insights::listedItem_contradictingVerdict_isFlagged()
     QFETCH(QString, names);
     QFETCH(bool, contradicts);
     // Two years in which the drink COFFEE lowers the next day's score by 3.
-    sim::Spec spec;
-    spec.days = 730;
-    spec.planted = true;
-    spec.plantedEffect = -3;
+    sim::Shape shape;
+    shape.days = 730;
+    shape.planted = true;
+    shape.plantedEffect = -3;
     std::mt19937 rng(5150);
-    std::vector<DiaryDay> rows = sim::diary(spec, rng);
+    std::vector<DiaryDay> rows = sim::diary(shape, rng);
     for (DiaryDay &r : rows)
         r.fields[size_t(fieldIndex("BEVERAGE4"))].replace(QStringLiteral("PLANTED"), QStringLiteral("Coffee"));
     const Insights in = computeInsights(rows, lists);
@@ -506,9 +506,9 @@ void tst_insights::capacity_rule()
 void tst_insights::twins_areAliasedWithEachOther()
 {
     // A year in which LEFT and RIGHT come always together.
-    sim::Spec spec;
+    sim::Shape shape;
     std::mt19937 rng(31337);
-    std::vector<DiaryDay> rows = sim::diary(spec, rng);
+    std::vector<DiaryDay> rows = sim::diary(shape, rng);
     for (size_t d = 0; d < rows.size(); ++d) {
         if (rng() % 5u == 0)
             rows[d].fields[size_t(fieldIndex("SNACK4"))] = QStringLiteral("LEFT, RIGHT");
@@ -560,12 +560,12 @@ bool fullSize()
 struct NullDesign
 {
     const char *name;
-    sim::Spec spec;
+    sim::Shape shape;
 };
 std::vector<NullDesign> nullDesigns()
 {
     std::vector<NullDesign> d;
-    sim::Spec s;
+    sim::Shape s;
     d.push_back({"(a) a year, independent", s});
     s.days = 730;
     s.skewed = true;
@@ -579,20 +579,20 @@ std::vector<NullDesign> nullDesigns()
     s.runs = true;
     s.days = 730;
     d.push_back({"(e) runs and carry-over 0.5", s});
-    sim::Spec f = s;
+    sim::Shape f = s;
     f.phi = 0.7;
     f.trend = 2;
     f.summerFood = true;
     d.push_back({"(f) runs, carry-over 0.7, trend, summer food", f});
-    sim::Spec g = s;
+    sim::Shape g = s;
     g.rareItems = 20;
     d.push_back({"(g) as (e) with rare items", g});
     return d;
 }
 
-sim::Spec designE()
+sim::Shape designE()
 {
-    sim::Spec s;
+    sim::Shape s;
     s.days = 730;
     s.runs = true;
     s.phi = 0.5;
@@ -615,7 +615,7 @@ void tst_insights::simulation_nullDesigns_fewVerdicts()
         std::mt19937 rng(quint32(1701 + i));
         int any[3] = {0, 0, 0};
         for (int k = 0; k < diaries; ++k) {
-            const std::vector<DiaryDay> rows = sim::diary(designs[i].spec, rng);
+            const std::vector<DiaryDay> rows = sim::diary(designs[i].shape, rng);
             for (int lag = 0; lag < 3; ++lag)
                 any[lag] += sim::anyVerdict(computeInsights(rows, OwnLists{}, lag)) ? 1 : 0;
         }
@@ -645,14 +645,14 @@ void tst_insights::simulation_plantedEffect_foundAtItsLag()
     QFETCH(double, effect);
     QFETCH(int, atLeast);
     QFETCH(bool, sizeChecked);
-    sim::Spec spec = designE();
-    spec.planted = true;
-    spec.plantedEffect = effect;
+    sim::Shape shape = designE();
+    shape.planted = true;
+    shape.plantedEffect = effect;
     std::mt19937 rng(quint32(2701 + int(effect * 10)));
     int found = 0;
     double sum = 0;
     for (int k = 0; k < 100; ++k) {
-        const Insights in = computeInsights(sim::diary(spec, rng), OwnLists{}, 1);
+        const Insights in = computeInsights(sim::diary(shape, rng), OwnLists{}, 1);
         const ItemStats *s = sim::item(in, QStringLiteral("PLANTED"));
         QVERIFY(s && s->adjusted);
         found += s->verdict == (effect < 0 ? Verdict::SeemsToDisagree : Verdict::SeemsToAgree) ? 1 : 0;
@@ -666,14 +666,14 @@ void tst_insights::simulation_plantedEffect_foundAtItsLag()
 
 void tst_insights::simulation_innocentPartner_isCleared()
 {
-    sim::Spec spec = designE();
-    spec.planted = true;
-    spec.plantedEffect = -2;
-    spec.innocentShare = 0.9;
+    sim::Shape shape = designE();
+    shape.planted = true;
+    shape.plantedEffect = -2;
+    shape.innocentShare = 0.9;
     std::mt19937 rng(3701);
     int found = 0, cleared = 0;
     for (int k = 0; k < 100; ++k) {
-        const Insights in = computeInsights(sim::diary(spec, rng), OwnLists{}, 1);
+        const Insights in = computeInsights(sim::diary(shape, rng), OwnLists{}, 1);
         const ItemStats *harmful = sim::item(in, QStringLiteral("PLANTED"));
         const ItemStats *innocent = sim::item(in, QStringLiteral("INNOCENT"));
         QVERIFY(harmful && innocent);
@@ -689,14 +689,14 @@ void tst_insights::simulation_manyItems_everyItemAccountedFor()
 {
     // (h): ten years, 2,000 distinct items, no effect. Too slow for 200
     // diaries in the normal run: two there, 200 under MEALWISE_INSIGHTS_FULL.
-    sim::Spec spec = designE();
-    spec.days = 3650;
-    spec.manyItems = 2000;
+    sim::Shape shape = designE();
+    shape.days = 3650;
+    shape.manyItems = 2000;
     const int diaries = fullSize() ? 200 : 2;
     std::mt19937 rng(1708);
     int any[3] = {0, 0, 0};
     for (int k = 0; k < diaries; ++k) {
-        const std::vector<DiaryDay> rows = sim::diary(spec, rng);
+        const std::vector<DiaryDay> rows = sim::diary(shape, rng);
         for (int lag = 1; lag < (fullSize() ? 4 : 2); ++lag) {
             const Insights in = computeInsights(rows, OwnLists{}, lag % 3);
             any[lag % 3] += sim::anyVerdict(in) ? 1 : 0;

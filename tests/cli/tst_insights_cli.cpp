@@ -1,6 +1,7 @@
 // mealwise-diary insights, through the real dispatcher with string streams.
 #include "cli/diarycli.h"
 #include "data/fieldtext.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -10,23 +11,11 @@ using testing_support::TempDiary;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
+using Run = testing_support::CliRun;
+// mealwise-diary insights with `args`.
 Run run(const QStringList &args)
 {
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    cli::Io io{out, err};
-    r.status = cli::runDiaryCli(QStringList{QStringLiteral("mealwise-diary"), QStringLiteral("insights")} + args, io);
-    out.flush();
-    err.flush();
-    return r;
+    return testing_support::runCli(QStringList{QStringLiteral("insights")} + args);
 }
 
 // COFFEE on 1, 3, 5, 7, 9 March; the next days score 3, 4, 4, 5, 6 against

@@ -7,6 +7,7 @@
 #include "data/diarynames.h"
 #include "data/rowset.h"
 #include "keeping/backups.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
@@ -19,24 +20,8 @@ using testing_support::TempDiary;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QStringList &args)
-{
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    cli::Io io{out, err};
-    r.status = cli::runDiaryCli(QStringList{QStringLiteral("mealwise-diary")} + args, io);
-    out.flush();
-    err.flush();
-    return r;
-}
+using Run = testing_support::CliRun;
+constexpr auto run = testing_support::runCli;
 
 // Every column of a row with its type and bytes, as the file holds it.
 QString stored(const TempDiary &d, const QString &table, const QString &where, const QVariantList &values = {})

@@ -11,6 +11,7 @@
 #include "keeping/exchange.h"
 #include "keeping/restore.h"
 #include "robusthelpers.h"
+#include "clirun.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -383,18 +384,14 @@ private slots:
         QFETCH(QString, words);
         QString path;
         QVERIFY(this->arrange(arrange, &path).isEmpty());
-        QString out, err;
-        QTextStream o(&out), e(&err);
-        cli::Io io{o, e};
-        QStringList args{QStringLiteral("mealwise-diary"), command, QStringLiteral("--path"), path};
+        QStringList args{command, QStringLiteral("--path"), path};
         if (command == QLatin1String("export"))
             args << QStringLiteral("--out") << m_dir->filePath(QStringLiteral("out.csv"));
         if (command == QLatin1String("backup") && arrange == Arrange::CrashMidWriteReadOnlyFile)
             args << QStringLiteral("--to") << m_dir->filePath(QStringLiteral("copy.mdb"));
-        QCOMPARE(cli::runDiaryCli(args, io), status);
-        o.flush();
-        e.flush();
-        const QString said = out + err;
+        const testing_support::CliRun r = testing_support::runCli(args);
+        QCOMPARE(r.status, status);
+        const QString said = r.out + r.err;
         QVERIFY2(said.contains(words), qPrintable(said));
     }
 

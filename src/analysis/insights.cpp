@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
 #include <unordered_map>
 
@@ -497,6 +498,32 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
     std::stable_sort(candidates.begin(), candidates.end(), [&](int a, int b) {
         return result.items[size_t(a)].modelDays > result.items[size_t(b)].modelDays;
     });
+    // Twins, items on exactly the same days, cannot be told apart by any
+    // model: the first stands for both in it, and both are told so.
+    std::vector<int> twinOf(result.items.size(), -1);
+    {
+        std::map<std::vector<int>, int> firstOnDays;
+        std::vector<int> kept;
+        kept.reserve(candidates.size());
+        for (const int i : candidates) {
+            std::vector<int> onDays;
+            onDays.reserve(result.items[size_t(i)].evidence.size());
+            for (const Evidence &e : result.items[size_t(i)].evidence)
+                onDays.push_back(e.day);
+            std::sort(onDays.begin(), onDays.end());
+            const auto [at, first] = firstOnDays.emplace(std::move(onDays), i);
+            if (first) {
+                kept.push_back(i);
+                continue;
+            }
+            ItemStats &twin = result.items[size_t(i)];
+            twin.verdict = Verdict::Aliased;
+            twin.aliasedWith = result.items[size_t(at->second)].item;
+            if (twinOf[size_t(at->second)] < 0)
+                twinOf[size_t(at->second)] = i;
+        }
+        candidates = std::move(kept);
+    }
     const int modelled = std::min(int(candidates.size()), room);
     if (room == 0 && !result.items.empty())
         result.moreDaysNeeded = rowsShortOfOneItem(n, splines.count());
@@ -533,10 +560,33 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
 
     ModelFit fit;
     if (modelled > 0)
-        fit = fitModel(design, [&](int percent) { return keepGoing(10 + percent * 8 / 10); });
+        fit = fitModel(design, [&](int percent) { return keepGoing(10 + percent * 5 / 10); });
     if (fit.cancelled) {
         result.cancelled = true;
         return result;
+    }
+    // Items that with others of their kind fill every day (a breakfast that
+    // is always one of a few) add up to the intercept: alone, each would be
+    // measured against a day without any of them, which the diary never has.
+    // Fitted again, such columns are measured against the rest of their set.
+    // Twins were set aside above, so what stays inseparable after this is
+    // told as such.
+    if (fit.ok) {
+        std::vector<int> peered;
+        for (int j = fixedColumns; j < design.columns; ++j) {
+            if (fit.inflation(j) > kAliasInflation)
+                peered.push_back(j);
+        }
+        if (!peered.empty()) {
+            ModelFit again = fitModel(
+                design, [&](int percent) { return keepGoing(60 + percent * 3 / 10); }, peered);
+            if (again.cancelled) {
+                result.cancelled = true;
+                return result;
+            }
+            if (again.ok)
+                fit = std::move(again);
+        }
     }
     result.modelColumns = modelled > 0 ? design.columns : 0;
     result.carryOver = fit.phi;
@@ -574,6 +624,13 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
                 s.lagEffects[size_t(l)] = LagEffect{t.estimate, t.se, t.low, t.high, t.p};
             }
             const int chosen = fixedColumns + 3 * c + result.lag;
+            if (const int twin = twinOf[size_t(candidates[size_t(c)])]; twin >= 0) {
+                // Its effects are the pair's together.
+                s.lagEffects = {};
+                s.verdict = Verdict::Aliased;
+                s.aliasedWith = result.items[size_t(twin)].item;
+                continue;
+            }
             if (fit.inflation(chosen) > kAliasInflation) {
                 // Name the column whose estimate moves most with this one.
                 const Eigen::VectorXd row = fit.inverseRow(chosen);

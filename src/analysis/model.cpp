@@ -10,6 +10,10 @@ namespace analysis {
 namespace {
 constexpr int kKnotSpacingDays = 90;
 constexpr double kTinyRidge = 1e-9;
+// The ridge on columns measured against their peers, relative to each one's
+// own square sum: small enough not to move what the days determine, large
+// enough that the variance it adds can be taken off again in doubles.
+constexpr double kPeerRidge = 1e-6;
 constexpr double kMaxCarryOver = 0.95;
 constexpr int kIterativeFromColumns = 1200;
 } // namespace
@@ -122,14 +126,25 @@ const SparseRow &whitenedAt(const Design &d, double phi, size_t i, SparseRow &sc
     return scratch;
 }
 
-// Factors the lower triangle of `a` in place, with the tiny ridge.
-bool factor(Eigen::MatrixXd &a)
+// Factors the lower triangle of `a` in place, with the tiny ridge on every
+// column, or with the peer ridge on the `peered` columns only (each one's
+// ridge added to `ridges`).
+bool factor(Eigen::MatrixXd &a, const std::vector<int> &peered = {}, std::vector<double> *ridges = nullptr)
 {
     const Eigen::Index k = a.rows();
     if (k == 0)
         return false;
-    const double ridge = kTinyRidge * a.diagonal().sum() / double(k);
-    a.diagonal().array() += ridge > 0 ? ridge : kTinyRidge;
+    if (peered.empty()) {
+        const double ridge = kTinyRidge * a.diagonal().sum() / double(k);
+        a.diagonal().array() += ridge > 0 ? ridge : kTinyRidge;
+    } else {
+        for (const int j : peered) {
+            const double ridge = kPeerRidge * std::max(a(j, j), 1.0);
+            a(j, j) += ridge;
+            if (ridges)
+                ridges->push_back(ridge);
+        }
+    }
     Eigen::LLT<Eigen::Ref<Eigen::MatrixXd>, Eigen::Lower> llt(a);
     return llt.info() == Eigen::Success;
 }
@@ -295,7 +310,8 @@ Eigen::VectorXd ModelFit::inverseRow(int j) const
     return inverseFactor.transpose() * inverseFactor.col(j);
 }
 
-ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &keepGoing)
+ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &keepGoing,
+                  const std::vector<int> &peered)
 {
     ModelFit fit;
     fit.rows = int(design.x.size());
@@ -334,7 +350,7 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
             fit.cancelled = true;
             return fit;
         }
-        if (!factor(a))
+        if (!factor(a, peered))
             return fit;
         ols.beta = solveFactored(a, b);
         if (!ols.beta.allFinite())
@@ -358,7 +374,8 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
         return fit;
     }
     fit.centredSquares = a.diagonal() - sums.cwiseAbs2() / double(fit.rows);
-    if (!factor(a))
+    std::vector<double> ridges;
+    if (!factor(a, peered, &ridges))
         return fit;
     if (stop(70))
         return fit;
@@ -399,6 +416,14 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
     if (stop(95))
         return fit;
     fit.inverseDiagonal = fit.inverseFactor.colwise().squaredNorm().transpose();
+    // With the ridge R on the peered columns, the estimate's covariance is
+    // s^2 G A G with G = (A + R)^-1, which is G - G R G: the ridge's own
+    // share is taken off, so that what no day can tell (the level of the
+    // whole set against the intercept) adds nothing.
+    for (size_t p = 0; p < peered.size(); ++p)
+        fit.inverseDiagonal -= ridges[p] * fit.inverseRow(peered[p]).cwiseAbs2();
+    fit.inverseDiagonal = fit.inverseDiagonal.cwiseMax(0.0);
+    fit.peered = int(peered.size());
     fit.ok = fit.inverseDiagonal.allFinite();
     return fit;
 }

@@ -93,9 +93,16 @@ struct ModelFit
     double inflation(int j) const { return inverseDiagonal[j] * centredSquares[j]; }
     // Row j of A^-1.
     Eigen::VectorXd inverseRow(int j) const;
+    int peered = 0; // columns measured against their peers
 };
 // `keepGoing` is asked between the stages; false stops the fit (cancelled).
-ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &keepGoing = {});
+// `peered` names columns that with others add up to the intercept (a field
+// that always holds one of a few items): only their differences can be
+// measured, so they get a small ridge instead of the tiny one everywhere,
+// which makes each such column's effect the one against its set's usual
+// (frequency-weighted) member, with that estimate's own variance.
+ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &keepGoing = {},
+                  const std::vector<int> &peered = {});
 
 // A coefficient's t test: se = sqrt(variance), t = estimate / se, two-sided p
 // on `df` degrees of freedom and the 95% interval.

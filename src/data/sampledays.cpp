@@ -93,7 +93,9 @@ SampleDay SampleDays::day(int daysAgo)
     if (m_random.bounded(40u) != 0)
         d[QStringLiteral("OVERALL SCORE")] = int(1 + m_random.bounded(10u));
     d[QStringLiteral("BMs")] = int(m_random.bounded(6u));
-    d[QStringLiteral("BREAKFAST")] = pick(breakfasts());
+    // Breakfast is skipped now and then, as in real diaries.
+    if (m_random.bounded(12u) != 0)
+        d[QStringLiteral("BREAKFAST")] = pick(breakfasts());
     d[QStringLiteral("LUNCH")] = pick(meals());
     d[QStringLiteral("TEA")] = pick(meals());
     d[QStringLiteral("BEVERAGE1")] = pick(beverageItems());

@@ -191,13 +191,13 @@ public:
             if (qEnvironmentVariableIsSet("MEALWISE_BENCH_STAGES")) {
                 QElapsedTimer t;
                 t.start();
-                frmMain w(path);
+                frmMain staged(path);
                 const double made = t.nsecsElapsed() / 1e6;
-                w.load();
+                staged.load();
                 const double loaded = t.nsecsElapsed() / 1e6;
-                w.show();
+                staged.show();
                 const double shown = t.nsecsElapsed() / 1e6;
-                w.grab();
+                staged.grab();
                 const double painted = t.nsecsElapsed() / 1e6;
                 out << "startup stages: made " << made << " loaded " << loaded << " shown " << shown << " painted "
                     << painted << Qt::endl;
@@ -629,19 +629,19 @@ private:
         if (!f.open(path, keeping::SqliteFile::ReadOnly))
             return;
         keeping::Statement s(f, exportSelect());
-        QByteArray out;
+        QByteArray text;
         const int n = s.columnCount();
         while (s.step()) {
             for (int i = 0; i < n; ++i) {
                 if (i)
-                    out += ',';
-                out += s.bytes(i);
+                    text += ',';
+                text += s.bytes(i);
             }
-            out += "\r\n";
+            text += "\r\n";
         }
         QFile o(file);
         if (o.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            o.write(out);
+            o.write(text);
     }
 
     static void floorReport(const QString &path, const keeping::ReportRange &range)

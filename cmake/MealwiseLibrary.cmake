@@ -4,7 +4,6 @@ function(mealwise_library name dir)
     file(GLOB _sources CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
     add_library(${name} STATIC ${_sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
-    target_compile_options(${name} PRIVATE -Wall -Wextra)
     target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 

@@ -671,10 +671,10 @@ bool isAccessFile(const QString &path)
     return hasAccessSignature(f.read(0x20));
 }
 
-int Table::columnIndex(const QString &name) const
+int Table::columnIndex(const QString &columnName) const
 {
     for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+        if (columns[i].name.compare(columnName, Qt::CaseInsensitive) == 0)
             return int(i);
     }
     return -1;

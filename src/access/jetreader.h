@@ -40,7 +40,7 @@ struct Table
     QString name;
     QList<Column> columns;
     QList<QVariantList> rows; // in the file's order
-    int columnIndex(const QString &name) const; // ignoring case; -1
+    int columnIndex(const QString &columnName) const; // ignoring case; -1
 };
 
 struct FileContents

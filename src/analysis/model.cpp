@@ -407,9 +407,9 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
     for (Eigen::Index j0 = 0; j0 < k; j0 += kBlock) {
         if (stop(70 + int(25 * double(j0) / double(k))))
             return fit;
-        const Eigen::Index b = std::min(kBlock, k - j0);
-        auto block = fit.inverseFactor.block(j0, j0, k - j0, b);
-        block.topRows(b).setIdentity();
+        const Eigen::Index width = std::min(kBlock, k - j0);
+        auto block = fit.inverseFactor.block(j0, j0, k - j0, width);
+        block.topRows(width).setIdentity();
         a.block(j0, j0, k - j0, k - j0).triangularView<Eigen::Lower>().solveInPlace(block);
     }
     a.resize(0, 0);

@@ -56,6 +56,8 @@ struct TextBoxDesign
     const char *accessibleName; // its label, and its meal where labels repeat
 };
 
+// One control a line, as the window lays them out.
+// clang-format off
 const TextBoxDesign kTextBoxes[] = {
     {5, "BREAKFAST", 1320, 720, 3375, 615, true, kBreakfast, "Breakfast"},
     {6, "COMMENTS", 1320, 5940, 4695, 765, true, kExtras, "Comments"},
@@ -67,6 +69,7 @@ const TextBoxDesign kTextBoxes[] = {
     {17, "SNACK4", 6480, 4785, 3375, 285, false, kExtras, "Extras snack"},
     {18, "TEA", 6600, 840, 3375, 615, true, kTea, "Tea"},
 };
+// clang-format on
 
 enum class Items { Numbers, Beverages, Medications };
 
@@ -83,6 +86,8 @@ struct ListDesign
     const char *accessibleName; // its label, and its meal where labels repeat
 };
 
+// One control a line, as the window lays them out.
+// clang-format off
 const ListDesign kLists[] = {
     {&frmrecords::Combo2, "Combo2", "OVERALL SCORE", 3120, 360, 735, 315, Items::Numbers, "Combo2", kDay,
      "A score for this day, 1 for bad and 10 for good. If you lived in the toilet this day or feel unhealthy, "
@@ -103,6 +108,7 @@ const ListDesign kLists[] = {
     {&frmrecords::Combo14, "Combo14", "MEDICATION8", 6600, 2280, 3375, 315, Items::Medications, "Combo4", kTea, nullptr, "Tea medication 2"},
     {&frmrecords::Combo15, "Combo15", "MEDICATION9", 6600, 2640, 3375, 315, Items::Medications, "Combo4", kTea, nullptr, "Tea medication 3"},
 };
+// clang-format on
 
 struct LabelDesign
 {
@@ -111,6 +117,8 @@ struct LabelDesign
     int left, top, width, height;
 };
 
+// One control a line, as the window lays them out.
+// clang-format off
 const LabelDesign kLabels[] = {
     {0, "BEVERAGE:", 120, 1500, 1095, 255},      {1, "BEVERAGE:", 120, 4080, 1095, 255},
     {2, "BEVERAGE:", 5400, 1665, 1095, 255},     {3, "BEVERAGE:", 5280, 4380, 1095, 255},
@@ -122,6 +130,7 @@ const LabelDesign kLabels[] = {
     {15, "SNACK:", 120, 5580, 1095, 255},        {16, "SNACK:", 5400, 3015, 1095, 255},
     {17, "SNACK:", 5280, 4785, 1095, 255},       {18, "TEA:", 5400, 960, 1095, 255},
 };
+// clang-format on
 
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry)
 {

@@ -43,7 +43,8 @@ public:
     }
     QAccessible::Role role() const override
     {
-        return m_row < m_grid->FixedRows() ? QAccessible::ColumnHeader : QAccessible::Cell;
+        // Asked for after the grid has gone, a cell is a plain cell.
+        return m_grid && m_row < m_grid->FixedRows() ? QAccessible::ColumnHeader : QAccessible::Cell;
     }
     QAccessible::State state() const override
     {

@@ -23,15 +23,6 @@ using testing_support::TempDiary;
 using testing_support::TempHome;
 
 namespace {
-QAction *menuAction(const frmMain &w, const QString &title)
-{
-    for (QAction *a : w.menuBar()->actions()) {
-        if (a->text() == title)
-            return a;
-    }
-    return nullptr;
-}
-
 template<typename T>
 T *openWindow()
 {

@@ -76,7 +76,7 @@ void fillMany(const TempDiary &d)
     QString columns;
     for (int f = 0; f < 8; ++f) {
         columns += QStringLiteral(", ") + QLatin1String(fields[f]);
-        const int pool = f < 5 ? 1200 : f < 7 ? 400 : 400;
+        const int pool = f < 5 ? 1200 : 400;
         items += QStringLiteral(", '%1' || (((n + 1) * %2 + %3) % 4294967291 % %4)")
                      .arg(f < 5 ? QStringLiteral("F") : f < 7 ? QStringLiteral("D") : QStringLiteral("M"))
                      .arg(qint64(2654435761LL + 2 * f))

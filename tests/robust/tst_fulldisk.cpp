@@ -26,6 +26,7 @@ const QDate kToday(2026, 6, 15);
 
 struct Run
 {
+    Run(bool succeeded, const QString &text) : ok(succeeded), message(text) {}
     bool ok = false;
     QString message;
     QString check; // after success: what must now be on the disk

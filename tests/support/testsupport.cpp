@@ -43,7 +43,8 @@ template<typename F>
 auto withConnection(const QString &path, F &&f)
 {
     const QString name = QStringLiteral("test-direct");
-    decltype(f(std::declval<QSqlDatabase &>())) result;
+    // A failed open gives the empty value (false, no rows), never an unset one.
+    decltype(f(std::declval<QSqlDatabase &>())) result{};
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);

@@ -5,13 +5,13 @@
 #include "access/diarymapping.h"
 #include "access/jetreader.h"
 #include "analysis/diaryread.h"
-#include "data/diaryschema.h"
 #include "analysis/insights.h"
 #include "app/frminsights.h"
 #include "app/frmmain.h"
 #include "app/module1.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
+#include "data/diaryschema.h"
 #include "entry/adodc.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
@@ -24,6 +24,7 @@
 #include "platform/msgbox.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,6 +32,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QLineEdit>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
 #include <QSet>
@@ -41,10 +43,8 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
-#include <QBuffer>
-#include <QPdfWriter>
 #include <QTextDocument>
+#include <QTextStream>
 
 #include <sqlite3.h>
 
@@ -104,7 +104,9 @@ struct Result
 class Bench
 {
 public:
-    explicit Bench(bool quick) : m_quick(quick) {}
+    explicit Bench(bool quick)
+        : m_quick(quick)
+    {}
 
     std::vector<Result> results;
     double peakRssMb = 0;
@@ -133,7 +135,8 @@ public:
         };
 
         // fill: Data2 reading the ranking into the grid.
-        const double fillFloor = measure(reps, [&] { floorReadAll(path, diary::selectForRecordSource(diary::mainRecordSource())); });
+        const double fillFloor =
+            measure(reps, [&] { floorReadAll(path, diary::selectForRecordSource(diary::mainRecordSource())); });
         {
             vb::FlexGrid grid;
             grid.setFixedRows(1);
@@ -204,7 +207,6 @@ public:
             }
         }
 
-
         // filters_build: "Show filters" on the whole grid.
         ColumnFilters *filters = w.filters();
         {
@@ -218,7 +220,8 @@ public:
         {
             w.cmdFilter->click();
             const int col = 3;
-            const QString pick = filters->cmbFilter.at(col)->count() > 1 ? filters->cmbFilter.at(col)->itemText(1) : QString();
+            const QString pick =
+                filters->cmbFilter.at(col)->count() > 1 ? filters->cmbFilter.at(col)->itemText(1) : QString();
             vb::FlexGrid scratch;
             scratch.setFixedRows(1);
             {
@@ -294,7 +297,11 @@ public:
                     }
                     window->grab();
                 },
-                {}, [&] { window->close(); settle(); });
+                {},
+                [&] {
+                    window->close();
+                    settle();
+                });
             add("insights_open", openMs, ms);
         }
         // insights_many: ten years with about 2,000 distinct items, each
@@ -304,11 +311,14 @@ public:
             const QString many = home.filePath(QStringLiteral("many.mdb"));
             QFile::copy(path, many);
             QString set;
-            const char *fields[] = {"BREAKFAST", "LUNCH", "TEA", "SNACK1", "SNACK2", "BEVERAGE1", "BEVERAGE2", "MEDICATION1"};
+            const char *fields[] = {"BREAKFAST", "LUNCH",     "TEA",       "SNACK1",
+                                    "SNACK2",    "BEVERAGE1", "BEVERAGE2", "MEDICATION1"};
             for (int f = 0; f < 8; ++f) {
                 set += QStringLiteral("%1%2 = '%3' || (((ID + 1) * %4 + %5) % 4294967291 % %6)")
                            .arg(f ? QStringLiteral(", ") : QString(), QLatin1String(fields[f]),
-                                f < 5 ? QStringLiteral("F") : f < 7 ? QStringLiteral("D") : QStringLiteral("M"))
+                                f < 5   ? QStringLiteral("F")
+                                : f < 7 ? QStringLiteral("D")
+                                        : QStringLiteral("M"))
                            .arg(qint64(2654435761LL + 2 * f))
                            .arg(97 * f)
                            .arg(f < 5 ? 1200 : 400);
@@ -316,7 +326,8 @@ public:
             {
                 sqlite3 *db = nullptr;
                 if (sqlite3_open(QFile::encodeName(many).constData(), &db) == SQLITE_OK)
-                    sqlite3_exec(db, (QStringLiteral("UPDATE records SET ") + set).toUtf8().constData(), nullptr, nullptr, nullptr);
+                    sqlite3_exec(db, (QStringLiteral("UPDATE records SET ") + set).toUtf8().constData(), nullptr,
+                                 nullptr, nullptr);
                 sqlite3_close(db);
             }
             const double floorMs = measure(3, [&] { floorReadAll(many, analysis::daysSelect()); });
@@ -339,7 +350,8 @@ public:
         {
             QTemporaryDir scratch;
             int n = 0;
-            const double floorMs = measure(reps, [&] { floorBackup(path, scratch.filePath(QStringLiteral("f%1.mdb").arg(++n))); });
+            const double floorMs =
+                measure(reps, [&] { floorBackup(path, scratch.filePath(QStringLiteral("f%1.mdb").arg(++n))); });
             const QDateTime base(QDate(2026, 1, 1), QTime(0, 0));
             const double ms = measure(reps, [&] { keeping::backUp(path, base.addSecs(++n)); });
             add("backup", ms, floorMs);
@@ -362,7 +374,8 @@ public:
         if (days == 36500 || m_quick) {
             QTemporaryDir scratch;
             const QByteArray csv = keeping::exportDays(path, {}).bytes;
-            const keeping::ImportPlan imported = keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
+            const keeping::ImportPlan imported =
+                keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
             jet::SourceTable source{QStringLiteral("records"), keeping::exchangedColumns(), {}};
             for (const keeping::ImportDay &d : imported.days)
                 source.rows << d.values;
@@ -374,7 +387,8 @@ public:
                 reps,
                 [&] {
                     diary::createDiary(target);
-                    const keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
+                    const keeping::ImportPlan plan =
+                        keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
                     keeping::applyImport(target, plan, keeping::Duplicates::Add, false);
                     keeping::SqliteFile f;
                     f.open(target, keeping::SqliteFile::ReadOnly);
@@ -386,17 +400,18 @@ public:
             const double ms = measure(
                 reps,
                 [&] {
-                    const jet::ConversionPlan plan = jet::planConversion(source, std::nullopt, true, QDate::currentDate().year());
+                    const jet::ConversionPlan plan =
+                        jet::planConversion(source, std::nullopt, true, QDate::currentDate().year());
                     jet::writeNewDiary(plan, target);
                 },
                 fresh, drop);
             add("convert_access", ms, floorMs);
             // Beside it, the largest table of the Access test files read
             // whole (its floor: the file's bytes read).
-            const QString jetFile = QDir(qEnvironmentVariableIsSet("MEALWISE_JET_FIXTURES")
-                                             ? qEnvironmentVariable("MEALWISE_JET_FIXTURES")
-                                             : QStringLiteral(MEALWISE_JET_FIXTURES_DEFAULT))
-                                        .filePath(QStringLiteral("nwind.mdb"));
+            const QString jetFile =
+                QDir(qEnvironmentVariableIsSet("MEALWISE_JET_FIXTURES") ? qEnvironmentVariable("MEALWISE_JET_FIXTURES")
+                                                                        : QStringLiteral(MEALWISE_JET_FIXTURES_DEFAULT))
+                    .filePath(QStringLiteral("nwind.mdb"));
             if (QFile::exists(jetFile)) {
                 jet::ReadOptions o;
                 o.tables = {QStringLiteral("Order Details")};
@@ -416,7 +431,8 @@ public:
             const QDate last = QDate::currentDate().addDays(-1);
             const keeping::ReportRange range{last.addDays(-364), last, last};
             const double floorMs = measure(reps, [&] { floorReport(path, range); });
-            const double ms = measure(reps, [&] { keeping::writeReportPdf(path, range, scratch.filePath(QStringLiteral("r.pdf"))); });
+            const double ms =
+                measure(reps, [&] { keeping::writeReportPdf(path, range, scratch.filePath(QStringLiteral("r.pdf"))); });
             add("report_pdf", ms, floorMs);
         }
         if (!m_hugeDone) {
@@ -447,8 +463,7 @@ public:
         QSqlDatabase::removeDatabase(QStringLiteral("huge"));
     }
 
-    template<typename Add>
-    bool runHugeComment(int days, Add &add)
+    template <typename Add> bool runHugeComment(int days, Add &add)
     {
         QTemporaryDir home;
         const QString path = makeDiary(home, 3);
@@ -464,8 +479,10 @@ public:
             window->grab();
         };
         // Days 1 and 3 are ordinary, day 2 is the huge one.
-        const double floorMs = measure(reps, [&] { moveTo(3); }, [&] { moveTo(1); });
-        const double ms = measure(reps, [&] { moveTo(2); }, [&] { moveTo(1); });
+        const double floorMs = measure(
+            reps, [&] { moveTo(3); }, [&] { moveTo(1); });
+        const double ms = measure(
+            reps, [&] { moveTo(2); }, [&] { moveTo(1); });
         window->close();
         settle();
         hugeCommentMs = ms;
@@ -482,9 +499,11 @@ public:
             const QDate last = QDate::currentDate().addDays(-1);
             const keeping::ReportRange range{last.addDays(-364), last, last};
             const int reportReps = m_quick ? 1 : 3;
-            const double plainMs = measure(reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("p.pdf"))); });
+            const double plainMs = measure(
+                reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("p.pdf"))); });
             writeHugeComment(year, QStringLiteral("(SELECT max(ID) FROM records)"));
-            hugeReportMs = measure(reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("h.pdf"))); });
+            hugeReportMs = measure(
+                reportReps, [&] { keeping::writeReportPdf(year, range, scratch.filePath(QStringLiteral("h.pdf"))); });
             add("report_huge_text", hugeReportMs, plainMs);
         }
         Q_UNUSED(days);
@@ -580,8 +599,7 @@ private:
         return 0;
     }
 
-    template<typename F>
-    static void withDb(const QString &path, F &&f)
+    template <typename F> static void withDb(const QString &path, F &&f)
     {
         const QString name = QStringLiteral("bench-floor");
         {
@@ -605,7 +623,8 @@ private:
     {
         sqlite3 *src = nullptr, *dst = nullptr;
         sqlite3_open_v2(QFile::encodeName(path).constData(), &src, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_open_v2(QFile::encodeName(target).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        sqlite3_open_v2(QFile::encodeName(target).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr);
         sqlite3_backup *b = sqlite3_backup_init(dst, "main", src, "main");
         if (b) {
             sqlite3_backup_step(b, -1);
@@ -620,7 +639,8 @@ private:
         QStringList cols;
         for (const QString &c : keeping::exchangedColumns())
             cols << QLatin1Char('[') + c + QLatin1Char(']');
-        return QStringLiteral("SELECT ") + cols.join(QLatin1Char(',')) + QStringLiteral(" FROM records ORDER BY DATE, ID");
+        return QStringLiteral("SELECT ") + cols.join(QLatin1Char(',')) +
+               QStringLiteral(" FROM records ORDER BY DATE, ID");
     }
 
     static void floorExport(const QString &path, const QString &file)
@@ -649,18 +669,20 @@ private:
         keeping::SqliteFile f;
         if (!f.open(path, keeping::SqliteFile::ReadOnly))
             return;
-        keeping::Statement s(f, QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, "
-                                               "SNACK3, SNACK4, BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, "
-                                               "MEDICATION2, MEDICATION3, MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, "
-                                               "MEDICATION8, MEDICATION9, COMMENTS FROM records WHERE DATE >= ? AND DATE <= ? "
-                                               "ORDER BY DATE, ID"));
+        keeping::Statement s(
+            f, QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, "
+                              "SNACK3, SNACK4, BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, "
+                              "MEDICATION2, MEDICATION3, MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, "
+                              "MEDICATION8, MEDICATION9, COMMENTS FROM records WHERE DATE >= ? AND DATE <= ? "
+                              "ORDER BY DATE, ID"));
         s.bind(1, range.from.toString(Qt::ISODate));
         s.bind(2, range.to.toString(Qt::ISODate));
         QString html = QStringLiteral("<table border=\"1\" width=\"100%\">");
         while (s.step()) {
             html += QStringLiteral("<tr>");
             for (int i = 0; i < s.columnCount(); ++i)
-                html += QStringLiteral("<td>") + QString::fromUtf8(s.bytes(i)).toHtmlEscaped() + QStringLiteral("</td>");
+                html +=
+                    QStringLiteral("<td>") + QString::fromUtf8(s.bytes(i)).toHtmlEscaped() + QStringLiteral("</td>");
             html += QStringLiteral("</tr>");
         }
         html += QStringLiteral("</table>");
@@ -799,20 +821,22 @@ int main(int argc, char *argv[])
     if (std::find(sizes.begin(), sizes.end(), 36500) != sizes.end())
         bench.peakRssMb = bench.measureRss(36500);
     if (!messages.isEmpty())
-        out << "messages shown during the run: " << messages.size() << " (first: " << messages.first() << ")" << Qt::endl;
+        out << "messages shown during the run: " << messages.size() << " (first: " << messages.first() << ")"
+            << Qt::endl;
 
     // Targets: ratios at 36,500 days (startup against its fair floor at 3,650
     // and 36,500, report_pdf for a year at 3,650), each operation's growth from 3,650 to 36,500 days no more
     // than its own floor's growth in the same run (a quarter over it allowed
     // for noise: a sorted read grows as n log n, not n), peak memory at most
     // 150 MB.
-    const std::map<QString, double> limits{{QStringLiteral("startup_fair"), 1.5},  {QStringLiteral("fill"), 1.5},
-                                           {QStringLiteral("activate"), 2.0},      {QStringLiteral("filters_build"), 2.0},
-                                           {QStringLiteral("filters_apply"), 3.0}, {QStringLiteral("records_open"), 2.0},
-                                           {QStringLiteral("update_one"), 2.0},    {QStringLiteral("backup"), 2.0},
-                                           {QStringLiteral("export_csv"), 2.0},    {QStringLiteral("report_pdf"), 3.0},
-                                           {QStringLiteral("insights"), 3.0},      {QStringLiteral("insights_open"), 2.0},
-                                           {QStringLiteral("convert_access"), 1.5}};
+    const std::map<QString, double> limits{
+        {QStringLiteral("startup_fair"), 1.5},  {QStringLiteral("fill"), 1.5},
+        {QStringLiteral("activate"), 2.0},      {QStringLiteral("filters_build"), 2.0},
+        {QStringLiteral("filters_apply"), 3.0}, {QStringLiteral("records_open"), 2.0},
+        {QStringLiteral("update_one"), 2.0},    {QStringLiteral("backup"), 2.0},
+        {QStringLiteral("export_csv"), 2.0},    {QStringLiteral("report_pdf"), 3.0},
+        {QStringLiteral("insights"), 3.0},      {QStringLiteral("insights_open"), 2.0},
+        {QStringLiteral("convert_access"), 1.5}};
     auto find = [&](const QString &op, int days) -> const Result * {
         for (const Result &r : bench.results)
             if (r.op == op && r.days == days)

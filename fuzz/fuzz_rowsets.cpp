@@ -99,18 +99,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QVariantList deletedBase = deleting >= 0 ? storedRow(rs, deleting) : QVariantList();
         bool ok = true;
         switch (op) {
-        case 0: ok = rs.setField(QStringLiteral("COMMENTS"), QStringLiteral("edit %1").arg(arg)); break;
-        case 1: ok = rs.setField(QStringLiteral("OVERALL SCORE"), arg % 12); break;
+        case 0:
+            ok = rs.setField(QStringLiteral("COMMENTS"), QStringLiteral("edit %1").arg(arg));
+            break;
+        case 1:
+            ok = rs.setField(QStringLiteral("OVERALL SCORE"), arg % 12);
+            break;
         case 2:
             // An added day left empty is dropped rather than written (its own
             // tests cover that); here every added day holds a text.
             ok = rs.AddNew() && rs.setField(QStringLiteral("COMMENTS"), QStringLiteral("new %1").arg(arg));
             break;
-        case 3: ok = rs.Move(arg % 5 - 2); break;
-        case 4: ok = rs.Delete(); break;
-        case 5: ok = rs.UpdateBatch(); break;
-        case 6: ok = rs.Requery(); break;
-        case 7: rs.setLockType(arg & 1 ? RowSet::adLockOptimistic : RowSet::adLockBatchOptimistic); break;
+        case 3:
+            ok = rs.Move(arg % 5 - 2);
+            break;
+        case 4:
+            ok = rs.Delete();
+            break;
+        case 5:
+            ok = rs.UpdateBatch();
+            break;
+        case 6:
+            ok = rs.Requery();
+            break;
+        case 7:
+            rs.setLockType(arg & 1 ? RowSet::adLockOptimistic : RowSet::adLockBatchOptimistic);
+            break;
         }
         const Rows after = fileRows(path);
         if (op == 6 || op == 0 || op == 1 || op == 7) {

@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
     const QRect splashShown(0, 0, px(7380), px(4590));
     write(out, "splash", artwork::drawSplashPicture(splashSize, 1.0, splashShown), splashSize, splashShown);
     const QSize backdropSize(px(11055), px(6345));
-    write(out, "backdrop", artwork::drawMainBackdrop(backdropSize, 1.0), backdropSize, QRect(QPoint(0, 0), backdropSize));
+    write(out, "backdrop", artwork::drawMainBackdrop(backdropSize, 1.0), backdropSize,
+          QRect(QPoint(0, 0), backdropSize));
     out << "} // namespace artworkcache\n";
     out.flush();
     return file.error() == QFileDevice::NoError ? 0 : 1;

@@ -28,10 +28,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption pathOption(QStringLiteral("path"),
                                         QStringLiteral("Create the diary at FILE instead of ~/MEALWISE/Records.mdb."),
                                         QStringLiteral("FILE"));
-    const QCommandLineOption sampleOption(QStringLiteral("sample-days"),
-                                          QStringLiteral("Fill the new diary with N sample days (0 to 1000000), one a day back "
-                                                         "from yesterday."),
-                                          QStringLiteral("N"));
+    const QCommandLineOption sampleOption(
+        QStringLiteral("sample-days"),
+        QStringLiteral("Fill the new diary with N sample days (0 to 1000000), one a day back "
+                       "from yesterday."),
+        QStringLiteral("N"));
     parser.addOption(pathOption);
     parser.addOption(sampleOption);
     parser.process(app);

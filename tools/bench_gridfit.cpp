@@ -72,7 +72,8 @@ double bestOf(int runs, const std::function<void()> &work)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int days = argc > 1 ? std::max(0, atoi(argv[1])) : 36500;
 
@@ -107,13 +108,13 @@ int main(int argc, char *argv[])
     QCoreApplication::processEvents();
 
     QTextStream out(stdout);
-    out << days << " days x " << grid->Cols() << " columns, " << qint64(days) * grid->Cols() << " cells; best of 5, ms\n";
+    out << days << " days x " << grid->Cols() << " columns, " << qint64(days) * grid->Cols()
+        << " cells; best of 5, ms\n";
 
     vb::TextMeasurer m = windowMeasurer();
     const QColor yellow(255, 255, 192), white(255, 255, 255);
-    const double activation = bestOf(5, [&] {
-        grid::FG_AlternateRowColors(*grid, m, yellow, white, -1, -1, false, -1, -1, &filters);
-    });
+    const double activation =
+        bestOf(5, [&] { grid::FG_AlternateRowColors(*grid, m, yellow, white, -1, -1, false, -1, -1, &filters); });
     std::vector<int> heights, widths;
     for (int r = 0; r < grid->Rows(); ++r)
         heights.push_back(grid->RowHeight(r));
@@ -158,9 +159,8 @@ int main(int argc, char *argv[])
     int shown = 0;
     for (int r = 1; r < grid->Rows(); ++r)
         shown += grid->RowHeight(r) > 0;
-    const double filteredActivation = bestOf(5, [&] {
-        grid::FG_AlternateRowColors(*grid, m, yellow, white, -1, -1, false, -1, -1, &filters);
-    });
+    const double filteredActivation =
+        bestOf(5, [&] { grid::FG_AlternateRowColors(*grid, m, yellow, white, -1, -1, false, -1, -1, &filters); });
     int shownAfter = 0;
     for (int r = 1; r < grid->Rows(); ++r)
         shownAfter += grid->RowHeight(r) > 0;
@@ -172,8 +172,7 @@ int main(int argc, char *argv[])
     out << "show filters (build every list):           " << build << "\n";
     out << "one pick (ApplyFilters):                   " << pick << "\n";
     out << "two picks combined (ApplyFilters):         " << twoPicks << "   rows left " << shown << "\n";
-    out << "activation while filtered:                 " << filteredActivation << "   rows left " << shownAfter
-        << "\n";
+    out << "activation while filtered:                 " << filteredActivation << "   rows left " << shownAfter << "\n";
     out << "placing the lists:                         " << position << "\n";
     out << "hide filters:                              " << hide << "\n";
     return same && shown == shownAfter ? 0 : 1;

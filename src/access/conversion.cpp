@@ -46,10 +46,10 @@ PreparedConversion prepareConversion(const QString &accessPath, bool asIs, int c
     }
     const Table *records = contents.table(QLatin1String(diary::kRecordsTable));
     if (!records) {
-        out.error = tr("%1 is an Access database but not a diary: it has no table named records. Its tables are: %2. "
-                       "Nothing was written.")
-                        .arg(accessPath,
-                             contents.tables.isEmpty() ? tr("none") : contents.tables.join(QStringLiteral(", ")));
+        out.error =
+            tr("%1 is an Access database but not a diary: it has no table named records. Its tables are: %2. "
+               "Nothing was written.")
+                .arg(accessPath, contents.tables.isEmpty() ? tr("none") : contents.tables.join(QStringLiteral(", ")));
         return out;
     }
     out.sourceRows = records->rows.size();
@@ -63,8 +63,8 @@ PreparedConversion prepareConversion(const QString &accessPath, bool asIs, int c
 QString keptAccessName(const QString &diaryPath, const QDateTime &now)
 {
     const QFileInfo info(diaryPath);
-    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral("-access-")
-                                       + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".mdb"));
+    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral("-access-") +
+                                       now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".mdb"));
 }
 
 QStringList keptAccessFiles(const QString &diaryPath)

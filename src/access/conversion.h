@@ -14,8 +14,8 @@ namespace jet {
 
 struct PreparedConversion
 {
-    QString error;        // the file cannot be converted (read failure, no records table)
-    QStringList tables;   // the file's tables
+    QString error;      // the file cannot be converted (read failure, no records table)
+    QStringList tables; // the file's tables
     int jetVersion = -1;
     QString textEncoding;
     qint64 sourceRows = 0;
@@ -25,7 +25,8 @@ struct PreparedConversion
 
 // Reads `records` and `FOOD AND MEDICATION` from `accessPath` and plans the
 // diary. `read` gives the reader's time limit, progress and cancel.
-PreparedConversion prepareConversion(const QString &accessPath, bool asIs, int currentYear, const ReadOptions &read = {});
+PreparedConversion prepareConversion(const QString &accessPath, bool asIs, int currentYear,
+                                     const ReadOptions &read = {});
 
 // "<stem>-access-YYYY-MM-DD-HHMMSS.mdb" beside `diaryPath`.
 QString keptAccessName(const QString &diaryPath, const QDateTime &now);

@@ -27,7 +27,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("access", text);
 }
 
-
 const QString &emptyText()
 {
     // Not a null string: the diary keeps an empty field apart from NULL.
@@ -91,7 +90,8 @@ QString textOf(const QVariant &v)
         const QString t = v.toString();
         return t.isEmpty() ? emptyText() : t;
     }
-    case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
     case QMetaType::Float: {
         // The shortest text that reads back as the same float: 0.15, not
         // the 0.15000000596 of its double.
@@ -99,13 +99,15 @@ QString textOf(const QVariant &v)
         const auto r = std::to_chars(buf, buf + sizeof buf, v.toFloat());
         return QString::fromLatin1(buf, r.ptr - buf);
     }
-    case QMetaType::Bool: return v.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
     case QMetaType::QDateTime: {
         const QDateTime dt = v.toDateTime();
         return dt.time() == QTime(0, 0) ? diary::storeDate(dt.date())
                                         : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
-    default: return v.toString();
+    default:
+        return v.toString();
     }
 }
 
@@ -135,7 +137,8 @@ QStringList ConversionPlan::summary() const
         out << tr("FOOD AND MEDICATION columns the file does not have, left empty: %1")
                    .arg(missingListColumns.join(QStringLiteral(", ")));
     if (!extraListColumns.isEmpty())
-        out << tr("FOOD AND MEDICATION columns of the file not carried: %1").arg(extraListColumns.join(QStringLiteral(", ")));
+        out << tr("FOOD AND MEDICATION columns of the file not carried: %1")
+                   .arg(extraListColumns.join(QStringLiteral(", ")));
     if (listRows == 0 && lists)
         out << tr("FOOD AND MEDICATION has no row; the four lists are left empty");
     if (listRows > 1)
@@ -200,8 +203,8 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
             if (column == QLatin1String("DATE")) {
                 QDate date;
                 if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
-                    const QDateTime dt = v.typeId() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0))
-                                                                          : v.toDateTime();
+                    const QDateTime dt =
+                        v.typeId() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
                     if (!dt.isValid()) {
                         whys << tr("DATE holds a stored value that is no date");
                         continue;
@@ -228,7 +231,8 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
                     }
                     date = *d;
                 } else {
-                    whys << tr("DATE holds a value of another kind (%1), not a date").arg(QString::fromLatin1(v.typeName()));
+                    whys << tr("DATE holds a value of another kind (%1), not a date")
+                                .arg(QString::fromLatin1(v.typeName()));
                     continue;
                 }
                 day[c] = diary::storeDate(date);
@@ -342,8 +346,9 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
             cols << bracketed(c);
             marks << QStringLiteral("?");
         }
-        keeping::Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(','))
-                                            + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        keeping::Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
+                                            QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                                            QLatin1Char(')'));
         if (!insert.ok())
             failure = insert.error();
         const qint64 total = plan.days.size();
@@ -378,7 +383,8 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
             QStringList sets;
             for (const QString &c : diary::foodColumns())
                 sets << bracketed(c) + QStringLiteral(" = ?");
-            keeping::Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(',')));
+            keeping::Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") +
+                                                sets.join(QLatin1Char(',')));
             for (qsizetype c = 0; c < plan.lists->size(); ++c)
                 update.bind(int(c + 1), plan.lists->at(c));
             update.step();

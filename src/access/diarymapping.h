@@ -43,10 +43,10 @@ struct ConversionPlan
     QStringList missingColumns;       // the diary's columns the file lacks (left empty)
     QStringList extraColumns;         // the file's columns the diary lacks (not carried)
     QStringList missingListColumns, extraListColumns;
-    int timesDropped = 0;             // dates that held a time of day as well
-    int listRows = 0;                 // rows of the food and medication table
+    int timesDropped = 0; // dates that held a time of day as well
+    int listRows = 0;     // rows of the food and medication table
     bool asIs = false;
-    QList<RowRefusal> refused;        // nothing is written while there is one
+    QList<RowRefusal> refused; // nothing is written while there is one
     QDate first, last;
     bool ok() const { return refused.isEmpty(); }
     // What the conversion does, one line each, for the command line and the
@@ -76,6 +76,7 @@ QString writeNewDiary(const ConversionPlan &plan, const QString &target, const W
 
 // As writeNewDiary, but leaves the checked, synced diary under its
 // temporary name beside `target` and returns that name (empty with `error`).
-QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options, QString *error);
+QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options,
+                         QString *error);
 
 } // namespace jet

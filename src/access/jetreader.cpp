@@ -69,7 +69,9 @@ enum Tag : unsigned char { TagNull, TagText, TagInteger, TagDouble, TagDate, Tag
 class Writer
 {
 public:
-    explicit Writer(int fd) : m_fd(fd) {}
+    explicit Writer(int fd)
+        : m_fd(fd)
+    {}
     void frame(Frame kind, const QByteArray &payload)
     {
         m_buffer.append(char(kind));
@@ -307,7 +309,9 @@ bool headerHasPassword(const MdbHandle *mdb)
 
     // libmdb reads past the end as the end: a table whose definition lies
     // beyond the file's last page means the file was cut short.
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.constData(), &st) != 0 || mdb->num_catalog == 0)
         childFail(w, FailCatalogue);
     const quint64 pages = quint64(st.st_size) / quint64(mdb->fmt->pg_size);
@@ -323,7 +327,8 @@ bool headerHasPassword(const MdbHandle *mdb)
         Writer::appendBytes(p, name.constData(), size_t(name.size()));
         w.frame(FrameTableName, p);
         for (const QByteArray &want : wanted) {
-            if (QString::fromUtf8(want).compare(QString::fromUtf8(name), Qt::CaseInsensitive) == 0 && !chosen.contains(entry))
+            if (QString::fromUtf8(want).compare(QString::fromUtf8(name), Qt::CaseInsensitive) == 0 &&
+                !chosen.contains(entry))
                 chosen << entry;
         }
     }
@@ -394,7 +399,9 @@ bool headerHasPassword(const MdbHandle *mdb)
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &data) : m_data(data) {}
+    explicit Reader(const QByteArray &data)
+        : m_data(data)
+    {}
     bool u8(unsigned char *v)
     {
         if (m_at + 1 > m_data.size())
@@ -440,19 +447,32 @@ private:
 ColumnType columnType(int mdbType)
 {
     switch (mdbType) {
-    case MDB_BOOL: return ColumnType::Boolean;
-    case MDB_BYTE: return ColumnType::Byte;
-    case MDB_INT: return ColumnType::Integer;
-    case MDB_LONGINT: return ColumnType::Long;
-    case MDB_MONEY: return ColumnType::Currency;
-    case MDB_FLOAT: return ColumnType::Single;
-    case MDB_DOUBLE: return ColumnType::Double;
-    case MDB_DATETIME: return ColumnType::DateTime;
-    case MDB_BINARY: return ColumnType::Binary;
-    case MDB_TEXT: return ColumnType::Text;
-    case MDB_OLE: return ColumnType::Ole;
-    case MDB_MEMO: return ColumnType::Memo;
-    default: return ColumnType::Other;
+    case MDB_BOOL:
+        return ColumnType::Boolean;
+    case MDB_BYTE:
+        return ColumnType::Byte;
+    case MDB_INT:
+        return ColumnType::Integer;
+    case MDB_LONGINT:
+        return ColumnType::Long;
+    case MDB_MONEY:
+        return ColumnType::Currency;
+    case MDB_FLOAT:
+        return ColumnType::Single;
+    case MDB_DOUBLE:
+        return ColumnType::Double;
+    case MDB_DATETIME:
+        return ColumnType::DateTime;
+    case MDB_BINARY:
+        return ColumnType::Binary;
+    case MDB_TEXT:
+        return ColumnType::Text;
+    case MDB_OLE:
+        return ColumnType::Ole;
+    case MDB_MEMO:
+        return ColumnType::Memo;
+    default:
+        return ColumnType::Other;
     }
 }
 
@@ -469,7 +489,8 @@ QString failureText(const QString &path, unsigned char kind, const QByteArray &d
     const QString d = QString::fromUtf8(detail);
     switch (kind) {
     case FailOpen:
-        return tr("%1 could not be opened as an Access database; it is damaged or of a kind that cannot be read.").arg(path);
+        return tr("%1 could not be opened as an Access database; it is damaged or of a kind that cannot be read.")
+            .arg(path);
     case FailEncrypted:
         return tr("%1 is an encrypted Access database. Decrypt it in Access (Tools, Security, Encrypt/Decrypt "
                   "Database), then convert the decrypted copy.")
@@ -494,7 +515,9 @@ QString failureText(const QString &path, unsigned char kind, const QByteArray &d
             break;
         return tr("%1 is damaged: the table %2 says it holds %3 rows, but %4 could be read. Access's Compact and "
                   "Repair may mend a copy of it.")
-            .arg(path, QString::fromUtf8(detail.left(detail.size() - parts.last().size() - parts[parts.size() - 2].size() - 2)),
+            .arg(path,
+                 QString::fromUtf8(
+                     detail.left(detail.size() - parts.last().size() - parts[parts.size() - 2].size() - 2)),
                  QString::fromLatin1(parts[parts.size() - 2]), QString::fromLatin1(parts.last()));
     }
     case FailTextTooLong:
@@ -560,7 +583,9 @@ bool takeFrame(unsigned char kind, const QByteArray &payload, const QString &pat
             if (!r.u8(&tag))
                 return false;
             switch (tag) {
-            case TagNull: row << QVariant(); break;
+            case TagNull:
+                row << QVariant();
+                break;
             case TagText: {
                 QByteArray b;
                 if (!r.bytes(&b))
@@ -603,7 +628,8 @@ bool takeFrame(unsigned char kind, const QByteArray &payload, const QString &pat
                 row << QVariant(b);
                 break;
             }
-            default: return false;
+            default:
+                return false;
             }
         }
         t.rows << row;
@@ -618,8 +644,11 @@ bool takeFrame(unsigned char kind, const QByteArray &payload, const QString &pat
         p->failure = failureText(path, what, detail);
         return true;
     }
-    case FrameDone: p->done = true; return true;
-    default: return false;
+    case FrameDone:
+        p->done = true;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -630,7 +659,9 @@ QString precheck(const QString &path, qint64 *size)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return tr("%1 could not be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return tr("%1 is not a file.").arg(path);
@@ -767,9 +798,11 @@ FileContents readAccessFile(const QString &path, const ReadOptions &options)
             failure = tr("The reading of %1 was cancelled.").arg(path);
             break;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            failure = tr("%1 could not be read within %2 seconds; it is most likely damaged.").arg(path).arg(limitMs / 1000);
+            failure =
+                tr("%1 could not be read within %2 seconds; it is most likely damaged.").arg(path).arg(limitMs / 1000);
             break;
         }
         pollfd pfd{fds[0], POLLIN, 0};

@@ -21,7 +21,21 @@ namespace jet {
 bool isAccessFile(const QString &path);
 bool hasAccessSignature(const QByteArray &firstBytes);
 
-enum class ColumnType { Boolean, Byte, Integer, Long, Currency, Single, Double, DateTime, Binary, Text, Ole, Memo, Other };
+enum class ColumnType {
+    Boolean,
+    Byte,
+    Integer,
+    Long,
+    Currency,
+    Single,
+    Double,
+    DateTime,
+    Binary,
+    Text,
+    Ole,
+    Memo,
+    Other
+};
 
 struct Column
 {
@@ -39,17 +53,17 @@ struct Table
 {
     QString name;
     QList<Column> columns;
-    QList<QVariantList> rows; // in the file's order
+    QList<QVariantList> rows;                         // in the file's order
     int columnIndex(const QString &columnName) const; // ignoring case; -1
 };
 
 struct FileContents
 {
-    QString error;          // empty when the file was read
-    int jetVersion = -1;    // 0 Jet 3, 1 Jet 4, 2 and up Access 2007 and later
-    QString textEncoding;   // the code page Jet 3 texts were read in
-    QStringList tables;     // every user table, in the catalogue's order
-    QList<Table> read;      // the tables asked for that the file has
+    QString error;        // empty when the file was read
+    int jetVersion = -1;  // 0 Jet 3, 1 Jet 4, 2 and up Access 2007 and later
+    QString textEncoding; // the code page Jet 3 texts were read in
+    QStringList tables;   // every user table, in the catalogue's order
+    QList<Table> read;    // the tables asked for that the file has
     bool ok() const { return error.isEmpty(); }
     const Table *table(const QString &name) const; // ignoring case
 };

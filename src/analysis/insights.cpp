@@ -331,7 +331,8 @@ void findPartners(Insights &in)
             // itself: telling it would say nothing.
             if (double(in.items[size_t(j)].evidence.size()) >= kTellPartnerShare * double(in.days.size()))
                 continue;
-            if (best < 0 || count[size_t(j)] > count[size_t(best)] || (count[size_t(j)] == count[size_t(best)] && j < best))
+            if (best < 0 || count[size_t(j)] > count[size_t(best)] ||
+                (count[size_t(j)] == count[size_t(best)] && j < best))
                 best = j;
         }
         if (best >= 0 && !s.evidence.empty()) {
@@ -551,7 +552,8 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             for (const int m : dayModelled[size_t(d - l)])
                 row.push_back({fixedColumns + 3 * m + l, 1.0});
         }
-        std::sort(row.begin() + qsizetype(fixed), row.end(), [](const Entry &a, const Entry &b) { return a.column < b.column; });
+        std::sort(row.begin() + qsizetype(fixed), row.end(),
+                  [](const Entry &a, const Entry &b) { return a.column < b.column; });
     }
     if (!keepGoing(10)) {
         result.cancelled = true;
@@ -721,7 +723,7 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
     for (size_t t = 0; t < tested.size(); ++t) {
         ItemStats &s = result.items[tested[t]];
         s.q = q[t];
-        if (q[t] < kFalseDiscoveryRate && *s.adjusted > 0)
+        if (q[t]<kFalseDiscoveryRate && * s.adjusted> 0)
             s.verdict = Verdict::SeemsToAgree;
         else if (q[t] < kFalseDiscoveryRate && *s.adjusted < 0)
             s.verdict = Verdict::SeemsToDisagree;
@@ -740,8 +742,8 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
         s.lists = from.value(itemKey(s.item), NoList);
         const unsigned good = Adequate | Reliable;
         const unsigned bad = Irritating | Unsatisfactory;
-        s.contradicts = (s.verdict == Verdict::SeemsToDisagree && (s.lists & good))
-                        || (s.verdict == Verdict::SeemsToAgree && (s.lists & bad));
+        s.contradicts = (s.verdict == Verdict::SeemsToDisagree && (s.lists & good)) ||
+                        (s.verdict == Verdict::SeemsToAgree && (s.lists & bad));
     }
     keepGoing(100);
     return result;

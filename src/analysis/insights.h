@@ -39,7 +39,7 @@ enum List : unsigned { NoList = 0, Adequate = 1, Irritating = 2, Reliable = 4, U
 QString listNames(unsigned lists);
 
 enum class Verdict { TooFewDays, NoClearEffect, SeemsToAgree, SeemsToDisagree, CannotCompare, Aliased, NotJudged };
-QString verdictText(Verdict verdict);    // "seems to agree", ...
+QString verdictText(Verdict verdict); // "seems to agree", ...
 // "agrees", "disagrees", "no-clear-effect", "too-few-days", "cannot-compare",
 // "aliased", "not-judged"
 QString verdictKeyword(Verdict verdict);
@@ -58,10 +58,10 @@ inline constexpr double kAliasInflation = 1e4;
 struct CalendarDay
 {
     QDate date;
-    qint64 id = -1; // the first row's ID
-    std::optional<double> score;    // mean of the scored rows
-    std::optional<double> bms;      // mean of the rows that give BMs
-    std::optional<double> outcome;  // the score `lag` days later
+    qint64 id = -1;                // the first row's ID
+    std::optional<double> score;   // mean of the scored rows
+    std::optional<double> bms;     // mean of the rows that give BMs
+    std::optional<double> outcome; // the score `lag` days later
     std::optional<double> outcomeBms;
 };
 
@@ -114,7 +114,7 @@ struct ItemStats
     Kind partnerKind = Kind::Food;
     double partnerShare = 0;
     unsigned lists = NoList;
-    bool contradicts = false; // its verdict goes against a list that holds it
+    bool contradicts = false;       // its verdict goes against a list that holds it
     std::vector<Evidence> evidence; // every day holding it, in date order
 };
 
@@ -129,7 +129,7 @@ struct Insights
     std::vector<CalendarDay> days; // in date order
     std::vector<ItemStats> items;  // by kind, then first appearance
     int rowsWithoutValidDate = 0;
-    int tested = 0;       // items with a p-value at the chosen lag
+    int tested = 0; // items with a p-value at the chosen lag
     // The model: its rows (scored days whose two days before are written),
     // its columns, the carry-over removed, and how the items were judged.
     int modelRows = 0;

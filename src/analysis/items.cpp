@@ -50,8 +50,8 @@ QString cleanItem(QStringView piece)
             ++j;
         if (j < s.size() && s.at(j) == QLatin1Char('*'))
             s = s.mid(j + 1).trimmed();
-        else if (j > digits && j + 1 < s.size() && (s.at(j) == QLatin1Char('x') || s.at(j) == QLatin1Char('X'))
-                 && s.at(j + 1).isSpace())
+        else if (j > digits && j + 1 < s.size() && (s.at(j) == QLatin1Char('x') || s.at(j) == QLatin1Char('X')) &&
+                 s.at(j + 1).isSpace())
             s = s.mid(j + 2).trimmed();
     }
     return s.toString();

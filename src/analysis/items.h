@@ -31,7 +31,10 @@ template <typename F> void forEachItem(const QString &text, F &&take);
 
 // Two items are one when equal without regard to letter case, as the column
 // filters group values.
-inline QString itemKey(const QString &item) { return item.toCaseFolded(); }
+inline QString itemKey(const QString &item)
+{
+    return item.toCaseFolded();
+}
 
 // One piece of a field, trimmed and without its dose; empty when nothing is left.
 QString cleanItem(QStringView piece);

@@ -83,10 +83,10 @@ struct ModelFit
     double phi = 0;
     double s2 = 0;
     Eigen::VectorXd beta;
-    Eigen::VectorXd inverseDiagonal;  // (A^-1)_jj of the whitened A = X*'X*
-    Eigen::VectorXd centredSquares;   // each whitened column's squares about its mean
-    Eigen::MatrixXd inverseFactor;    // L^-1 where A = L L': rows of A^-1 on demand
-    std::vector<double> residuals;    // of the whitened fit
+    Eigen::VectorXd inverseDiagonal; // (A^-1)_jj of the whitened A = X*'X*
+    Eigen::VectorXd centredSquares;  // each whitened column's squares about its mean
+    Eigen::MatrixXd inverseFactor;   // L^-1 where A = L L': rows of A^-1 on demand
+    std::vector<double> residuals;   // of the whitened fit
     double residualSquares = 0;
     // Variance inflation of column j: how much its variance grows through
     // the other columns (1 when it shares nothing with them).

@@ -25,7 +25,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("app", text);
 }
 
-
 AccessPreparer &preparer()
 {
     static AccessPreparer p;
@@ -133,18 +132,20 @@ std::optional<jet::PreparedConversion> readAndPlan(QWidget *parent, const QStrin
     if (!prepared.plan.ok()) {
         const QString question =
             tr("%1 holds %2, but these hold values that a diary refuses (%3):")
-                .arg(QFileInfo(path).fileName(), daysText(prepared.plan), jet::counted(prepared.plan.refused.size(), "row", "rows"))
-            + QLatin1Char('\n') + prepared.plan.describeRefusals(10).join(QLatin1Char('\n')) + QStringLiteral("\n\n")
-            + tr("Convert it as it is? Stored scores and BMs are then kept unchanged, and the new diary does not refuse "
-                 "scores outside 1 to 10 or BMs below 0, as older diaries did not.");
+                .arg(QFileInfo(path).fileName(), daysText(prepared.plan),
+                     jet::counted(prepared.plan.refused.size(), "row", "rows")) +
+            QLatin1Char('\n') + prepared.plan.describeRefusals(10).join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+            tr("Convert it as it is? Stored scores and BMs are then kept unchanged, and the new diary does not refuse "
+               "scores outside 1 to 10 or BMs below 0, as older diaries did not.");
         if (!choosers().askYesNo(parent, question)) {
             vb::MsgBox(nothingChanged(shownPath), parent);
             return std::nullopt;
         }
         prepared = readWithProgress(parent, path, true);
         if (!prepared.ok()) {
-            vb::MsgBox((prepared.error.isEmpty() ? prepared.plan.describeRefusals(10).join(QLatin1Char('\n')) : prepared.error)
-                           + QLatin1Char(' ') + nothingChanged(shownPath),
+            vb::MsgBox((prepared.error.isEmpty() ? prepared.plan.describeRefusals(10).join(QLatin1Char('\n'))
+                                                 : prepared.error) +
+                           QLatin1Char(' ') + nothingChanged(shownPath),
                        parent);
             return std::nullopt;
         }
@@ -169,11 +170,11 @@ bool offerAccessConversion(const QString &diaryPath, QWidget *parent)
     const QString name = QFileInfo(diaryPath).fileName();
     const QString question =
         tr("%1 is a diary kept in the Access (Jet) format of older programs, not yet a MEALWISE diary. It holds %2.")
-            .arg(diaryPath, daysText(prepared->plan))
-        + QStringLiteral("\n\n")
-        + tr("Convert it now? The new diary takes the name %1; the Access file is not changed and is kept beside it "
-             "under a name with today's date.")
-              .arg(name);
+            .arg(diaryPath, daysText(prepared->plan)) +
+        QStringLiteral("\n\n") +
+        tr("Convert it now? The new diary takes the name %1; the Access file is not changed and is kept beside it "
+           "under a name with today's date.")
+            .arg(name);
     if (!choosers().askYesNo(parent, question)) {
         vb::MsgBox(nothingChanged(diaryPath), parent);
         return false;
@@ -204,7 +205,8 @@ bool offerToFinishConversion(const QString &diaryPath, QWidget *parent)
            "cut short. Convert it again now? The kept file is not changed.")
             .arg(diaryPath, source);
     if (!choosers().askYesNo(parent, question)) {
-        vb::MsgBox(tr("Nothing was changed; %1 is kept as it was. MEALWISE has no diary and closes now.").arg(source), parent);
+        vb::MsgBox(tr("Nothing was changed; %1 is kept as it was. MEALWISE has no diary and closes now.").arg(source),
+                   parent);
         return false;
     }
     std::optional<jet::PreparedConversion> prepared = readAndPlan(parent, source, source);

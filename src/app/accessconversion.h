@@ -28,7 +28,8 @@ bool offerAccessConversion(const QString &diaryPath, QWidget *parent);
 bool offerToFinishConversion(const QString &diaryPath, QWidget *parent);
 
 // What reads and plans a conversion; tests put in rows of their own.
-using AccessPreparer = std::function<jet::PreparedConversion(const QString &accessPath, bool asIs, const jet::ReadOptions &read)>;
+using AccessPreparer =
+    std::function<jet::PreparedConversion(const QString &accessPath, bool asIs, const jet::ReadOptions &read)>;
 // Returns the previous one; an empty function puts the real reader back.
 AccessPreparer setAccessPreparer(AccessPreparer preparer);
 

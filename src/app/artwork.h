@@ -11,7 +11,7 @@
 // pixels, the control it fills) at the device pixel ratio `dpr`, so it is
 // sharp on dense screens and needs no scaling when painted.
 namespace artwork {
-constexpr QSize kSplashDesign(677, 537); // swirling blue and green bands, yellow strokes, grey ground
+constexpr QSize kSplashDesign(677, 537);   // swirling blue and green bands, yellow strokes, grey ground
 constexpr QSize kBackdropDesign(697, 399); // light grey, pastel strokes along the left, right and bottom
 
 // Only `visible` (within `size`; all of it when empty) is drawn: the splash

@@ -11,8 +11,8 @@ namespace artworkcache {
 struct Picture
 {
     const unsigned char *pixels;
-    int width, height;     // device pixels
-    int sizeW, sizeH;      // the control, device-independent pixels
+    int width, height;          // device pixels
+    int sizeW, sizeH;           // the control, device-independent pixels
     int visX, visY, visW, visH; // the part drawn
 };
 extern const Picture splash;

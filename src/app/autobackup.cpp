@@ -2,8 +2,8 @@
 
 #include "data/writehooks.h"
 #include "keeping/backups.h"
-#include "platform/settingsstore.h"
 #include "platform/msgbox.h"
+#include "platform/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -42,8 +42,9 @@ void AutoBackup::install(const QString &diaryPath)
         s.backedUpBeforeDelete = true;
         const keeping::BackupResult r = keeping::backUp(path, QDateTime::currentDateTime());
         if (!r.ok())
-            vb::MsgBox(QCoreApplication::translate("app", "Before the first delete the diary is backed up; that failed. "
-                                                          "The delete goes on. %1")
+            vb::MsgBox(QCoreApplication::translate("app",
+                                                   "Before the first delete the diary is backed up; that failed. "
+                                                   "The delete goes on. %1")
                            .arg(r.error));
     };
     hooks.afterWrite = [](const QString &path) {
@@ -79,7 +80,8 @@ QString AutoBackup::atExit(const QDateTime &now)
 
 QString AutoBackup::takeFailureOfLastRun()
 {
-    const QString stored = vb::GetSetting(QLatin1String(vb::kProgramTitle), QLatin1String(kSection), QLatin1String(kFailureKey));
+    const QString stored =
+        vb::GetSetting(QLatin1String(vb::kProgramTitle), QLatin1String(kSection), QLatin1String(kFailureKey));
     if (stored.isEmpty())
         return {};
     vb::SaveSetting(QLatin1String(vb::kProgramTitle), QLatin1String(kSection), QLatin1String(kFailureKey), QString());

@@ -65,8 +65,7 @@ Choosers platformChoosers()
     };
     c.askYesNoDefaultNo = [](QWidget *parent, const QString &question) {
         return QMessageBox::question(parent, QLatin1String(vb::kProgramTitle), question,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            == QMessageBox::Yes;
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     c.reportRange = askRange;
     c.print = [](QWidget *parent, const std::function<void(QPagedPaintDevice &)> &print) {

@@ -90,16 +90,17 @@ std::optional<int> answerCommandLine(const QStringList &arguments)
             return 0;
         }
     }
-    const QString what = !parsed ? p.parser.errorText()
-                                 : QStringLiteral("unexpected argument \"%1\".").arg(p.parser.positionalArguments().first());
+    const QString what =
+        !parsed ? p.parser.errorText()
+                : QStringLiteral("unexpected argument \"%1\".").arg(p.parser.positionalArguments().first());
     err << "mealwise: " << what << "\n\n" << helpFrom(p.parser);
     return 2;
 }
 
 bool noDisplayNamed()
 {
-    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-           && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 void guardDisplayStartup()

@@ -23,7 +23,8 @@ QString frmAbout::aboutText(const QString &databasePath)
              sqlite.isEmpty() ? QStringLiteral("(the SQLite driver is missing)") : sqlite, databasePath);
 }
 
-frmAbout::frmAbout(const QString &databasePath, QWidget *parent) : QWidget(parent, Qt::Window)
+frmAbout::frmAbout(const QString &databasePath, QWidget *parent)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -26,7 +26,9 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
 }
 } // namespace
 
-frmBin::frmBin(const QString &diaryPath, QWidget *parent) : QWidget(parent, Qt::Window), m_diaryPath(diaryPath)
+frmBin::frmBin(const QString &diaryPath, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_diaryPath(diaryPath)
 {
     setObjectName(QStringLiteral("frmBin"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -93,9 +95,11 @@ void frmBin::refresh()
     else if (bin.entries.isEmpty())
         lblSummary->setText(tr("The bin is empty: no day was deleted since it was last emptied."));
     else
-        lblSummary->setText((bin.entries.size() == 1 ? tr("1 deleted day.") : tr("%1 deleted days, newest first.").arg(bin.entries.size()))
-                            + QLatin1Char(' ')
-                            + tr("Select the days to put back into the diary; each keeps its ID where no day has it now."));
+        lblSummary->setText(
+            (bin.entries.size() == 1 ? tr("1 deleted day.")
+                                     : tr("%1 deleted days, newest first.").arg(bin.entries.size())) +
+            QLatin1Char(' ') +
+            tr("Select the days to put back into the diary; each keeps its ID where no day has it now."));
     updateButtons();
 }
 

@@ -15,13 +15,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-frmFind::frmFind(vb::FlexGrid *grid, QWidget *parent) : QWidget(parent, Qt::Window), m_grid(grid)
+frmFind::frmFind(vb::FlexGrid *grid, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_grid(grid)
 {
     setObjectName(QStringLiteral("frmFind"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Find"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25));
 
     auto *label = new QLabel(tr("&Find what:"), this);

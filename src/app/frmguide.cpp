@@ -10,7 +10,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-frmGuide::frmGuide(QWidget *parent) : QWidget(parent, Qt::Window)
+frmGuide::frmGuide(QWidget *parent)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmGuide"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
-#include <QTabWidget>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -27,6 +26,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QThread>
@@ -53,8 +53,8 @@ protected:
         const QAbstractItemModel *m = sourceModel();
         if (!kind.isEmpty() && m->index(row, InsightsModel::Kind, parent).data().toString() != kind)
             return false;
-        return search.isEmpty()
-               || m->index(row, InsightsModel::Item, parent).data().toString().contains(search, Qt::CaseInsensitive);
+        return search.isEmpty() ||
+               m->index(row, InsightsModel::Item, parent).data().toString().contains(search, Qt::CaseInsensitive);
     }
     bool lessThan(const QModelIndex &a, const QModelIndex &b) const override
     {
@@ -88,7 +88,8 @@ QString howToRead()
         "<p>Items that nearly always come together cannot be told apart; the window says which item one comes "
         "with, and \"cannot be told apart\" where they always do. Items that take turns, so that one of them "
         "is on every day (a breakfast that is always one of a few), are each compared with the usual one of "
-        "the others: the diary has no day without any of them to compare with. A habit repeated for days on end makes the "
+        "the others: the diary has no day without any of them to compare with. A habit repeated for days on end makes "
+        "the "
         "day that matters hard to find (wide intervals). Something taken <i>because</i> a day is going badly "
         "(a painkiller, plain toast) looks harmful on that same day: look at the next day.</p>"
         "<p>\"No clear effect\" means the diary cannot tell, not that the item is harmless. \"Too few days\" "
@@ -99,7 +100,8 @@ QString howToRead()
 } // namespace
 
 frmInsights::frmInsights(const QString &databasePath, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
+    : QWidget(parent, Qt::Window)
+    , m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
 {
     setObjectName(QStringLiteral("frmInsights"));
     setWindowTitle(QStringLiteral("Insights"));
@@ -392,16 +394,16 @@ void frmInsights::jobFinished()
     const analysis::Insights &in = m_model->insights();
     QString note = tr("%n day(s) in the diary.", nullptr, int(in.days.size()));
     if (in.rowsWithoutValidDate > 0)
-        note += QLatin1Char(' ') + tr("%n day(s) without a valid date were left out.", nullptr, in.rowsWithoutValidDate);
+        note +=
+            QLatin1Char(' ') + tr("%n day(s) without a valid date were left out.", nullptr, in.rowsWithoutValidDate);
     if (in.moreDaysNeeded > 0)
-        note += QLatin1Char(' ')
-                + tr("The diary is too short to judge any item: it needs %n more scored day(s) in a row.", nullptr,
-                     in.moreDaysNeeded);
+        note +=
+            QLatin1Char(' ') + tr("The diary is too short to judge any item: it needs %n more scored day(s) in a row.",
+                                  nullptr, in.moreDaysNeeded);
     if (in.secondStage > 0)
-        note += QLatin1Char(' ')
-                + tr("%1 items were judged together, %2 less frequent ones each on its own.")
-                      .arg(in.inModel)
-                      .arg(in.secondStage);
+        note += QLatin1Char(' ') + tr("%1 items were judged together, %2 less frequent ones each on its own.")
+                                       .arg(in.inModel)
+                                       .arg(in.secondStage);
     lblNote->setText(note);
     tblItems->resizeColumnsToContents();
     // A long item name is elided rather than pushing the verdict and the
@@ -504,9 +506,9 @@ bool frmInsights::addToList(int list)
         text += QLatin1Char('\n');
     text += s->item;
     if (text.size() > 255) {
-        vb::MsgBox(tr("%1 does not fit in %2: a list holds at most 255 characters. Nothing was added.")
-                       .arg(s->item, field),
-                   this);
+        vb::MsgBox(
+            tr("%1 does not fit in %2: a list holds at most 255 characters. Nothing was added.").arg(s->item, field),
+            this);
         return false;
     }
     if (!rs.setField(field, text) || !rs.UpdateBatch()) {
@@ -548,7 +550,8 @@ void frmInsights::showEvidence()
         const std::optional<analysis::LagEffect> &e = s.lagEffects[size_t(l)];
         QString text = lagTitles[l] + QStringLiteral("<br/>");
         if (e)
-            text += tr("%1 points<br/>(%2 to %3)").arg(signedFigure(e->effect), signedFigure(e->low), signedFigure(e->high));
+            text += tr("%1 points<br/>(%2 to %3)")
+                        .arg(signedFigure(e->effect), signedFigure(e->low), signedFigure(e->high));
         else if (s.verdict == analysis::Verdict::Aliased)
             text += tr("cannot be told apart");
         else
@@ -560,7 +563,8 @@ void frmInsights::showEvidence()
     switch (s.verdict) {
     case analysis::Verdict::Aliased:
         lblJudged->setText(tr("Cannot be told apart from %1: they come together, so their effects cannot be "
-                              "separated.").arg(s.aliasedWith));
+                              "separated.")
+                               .arg(s.aliasedWith));
         break;
     case analysis::Verdict::NotJudged:
         lblJudged->setText(tr("Not judged: %1").arg(s.notJudged));
@@ -585,17 +589,22 @@ void frmInsights::showEvidence()
     }
     lblJudged->setVisible(!lblJudged->text().isEmpty());
     lblPartner->setVisible(!lblPartner->text().isEmpty());
-    const auto score = [](const std::optional<double> &v) { return v ? QString::number(*v, 'g', 3) : QStringLiteral("-"); };
+    const auto score = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'g', 3) : QStringLiteral("-");
+    };
     for (const analysis::Evidence &e : s.evidence) {
         const analysis::CalendarDay &d = in.days[size_t(e.day)];
-        const QString head = diary::showDate(d.date) + QStringLiteral("  ") + fieldPlaces(e.fields) + QStringLiteral("  ");
+        const QString head =
+            diary::showDate(d.date) + QStringLiteral("  ") + fieldPlaces(e.fields) + QStringLiteral("  ");
         QString text;
         if (in.lag == 0)
             text = tr("score %1 (BMs %2)").arg(score(d.score), score(d.bms));
         else if (in.lag == 1)
-            text = tr("score %1, next day's %2 (next day's BMs %3)").arg(score(d.score), score(d.outcome), score(d.outcomeBms));
+            text = tr("score %1, next day's %2 (next day's BMs %3)")
+                       .arg(score(d.score), score(d.outcome), score(d.outcomeBms));
         else
-            text = tr("score %1, two days later %2 (BMs then %3)").arg(score(d.score), score(d.outcome), score(d.outcomeBms));
+            text = tr("score %1, two days later %2 (BMs then %3)")
+                       .arg(score(d.score), score(d.outcome), score(d.outcomeBms));
         auto *item = new QListWidgetItem(head + text, lstEvidence);
         item->setData(Qt::UserRole, e.id);
     }
@@ -633,8 +642,8 @@ QString frmInsights::selectedRowsText() const
 
 bool frmInsights::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == tblItems && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+    if (watched == tblItems && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
         QApplication::clipboard()->setText(selectedRowsText());
         return true;
     }

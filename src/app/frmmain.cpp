@@ -3,13 +3,13 @@
 #include "app/artwork.h"
 #include "app/autobackup.h"
 #include "app/frmabout.h"
-#include "app/frmguide.h"
 #include "app/frmfind.h"
+#include "app/frmguide.h"
+#include "app/frminsights.h"
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
 #include "entry/food.h"
-#include "app/frminsights.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
@@ -22,7 +22,6 @@
 #include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
-#include "platform/busycursor.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -33,8 +32,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <exception>
 
@@ -55,16 +54,16 @@ QRect pixelsToTwips(const QRect &r)
 } // namespace
 
 frmMain::frmMain(const QString &databasePath, QWidget *parent)
-    : QMainWindow(parent),
-      m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath),
-      m_measure(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25))
+    : QMainWindow(parent)
+    , m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
+    , m_measure(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(appName());
     setWindowIcon(artwork::mainIcon());
     // Fixed single border: a close box, no maximise or minimise button.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFont(vb::designFont(QStringLiteral("MS Sans Serif"), 8.25));
     m_measure.setFont(font(), QStringLiteral("MS Sans Serif"));
     buildMenus();
@@ -337,8 +336,8 @@ void frmMain::adoptFrame()
     if (!m_sizeFromDesign) {
         const int menu = menuBar()->sizeHint().height();
         const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.left() - frame.right());
-        const int clientH
-            = std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.top() - frame.bottom() - menu);
+        const int clientH =
+            std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.top() - frame.bottom() - menu);
         clientArea->setFixedSize(clientW, clientH);
         setFixedSize(clientW, clientH + menu);
     }
@@ -481,10 +480,13 @@ void frmMain::Form_Unload()
         // be; under no window manager it never is, and that holds too.
         QRect outer = frameGeometry();
         if (m_framePending)
-            outer.setSize(QSize(vb::twipsToPixelsX(m_requestedOuter.width()), vb::twipsToPixelsY(m_requestedOuter.height())));
+            outer.setSize(
+                QSize(vb::twipsToPixelsX(m_requestedOuter.width()), vb::twipsToPixelsY(m_requestedOuter.height())));
         const QString section = QLatin1String(placement::kSection);
-        vb::SaveSetting(appName(), section, QLatin1String(placement::kLeft), placement::writeTwips(vb::pixelsToTwipsX(outer.x())));
-        vb::SaveSetting(appName(), section, QLatin1String(placement::kTop), placement::writeTwips(vb::pixelsToTwipsY(outer.y())));
+        vb::SaveSetting(appName(), section, QLatin1String(placement::kLeft),
+                        placement::writeTwips(vb::pixelsToTwipsX(outer.x())));
+        vb::SaveSetting(appName(), section, QLatin1String(placement::kTop),
+                        placement::writeTwips(vb::pixelsToTwipsY(outer.y())));
         vb::SaveSetting(appName(), section, QLatin1String(placement::kWidth),
                         placement::writeTwips(vb::pixelsToTwipsX(outer.width())));
         vb::SaveSetting(appName(), section, QLatin1String(placement::kHeight),
@@ -641,8 +643,7 @@ void frmMain::mnuFileExit_Click()
 
 namespace {
 // Shows the one window of its kind, making it first when there is none.
-template<typename Make>
-void showSingle(QPointer<QWidget> &window, Make make)
+template <typename Make> void showSingle(QPointer<QWidget> &window, Make make)
 {
     if (!window)
         window = make();

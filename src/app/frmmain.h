@@ -171,7 +171,7 @@ private:
     bool m_shownOnce = false;
     bool m_activationDone = false; // Form_Activate ran for the activation now due
     bool m_sizeFromDesign = false;
-    QRect m_requestedOuter; // twips, as applied from the store
+    QRect m_requestedOuter;    // twips, as applied from the store
     QPointer<QWidget> m_guide; // one guide and one About box, raised when asked again
     QPointer<QWidget> m_about;
     QPointer<frmFind> m_find;

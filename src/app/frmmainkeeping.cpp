@@ -12,9 +12,9 @@
 #include "keeping/privatefiles.h"
 #include "keeping/report.h"
 #include "keeping/restore.h"
+#include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
-#include "platform/busycursor.h"
 #include "platform/msgbox.h"
 
 #include <QDateTime>
@@ -22,8 +22,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
-#include <QSet>
 #include <QPagedPaintDevice>
+#include <QSet>
 #include <QTextDocument>
 
 void frmMain::buildKeepingMenu()
@@ -119,19 +119,22 @@ void frmMain::mnuFileExport_Click()
             if (const auto key = MSFlexGrid1->RowKey(row))
                 shown.insert(*key);
         }
-        if (hidden > 0
-            && app::choosers().askYesNo(this, tr("Export only the %1 days the filters show? No exports every day.").arg(shown.size())))
+        if (hidden > 0 &&
+            app::choosers().askYesNo(
+                this, tr("Export only the %1 days the filters show? No exports every day.").arg(shown.size())))
             options.ids = shown;
     }
     // Proposed in the documents folder, named after the days it will hold.
     const auto range = keeping::exportedDayRange(m_databasePath, options);
-    const QString name = range ? app::rangedFileName(range->first, range->second, QStringLiteral("csv"), QStringLiteral("days"))
-                               : app::rangedFileName({}, {}, QStringLiteral("csv"), QStringLiteral("days"));
+    const QString name =
+        range ? app::rangedFileName(range->first, range->second, QStringLiteral("csv"), QStringLiteral("days"))
+              : app::rangedFileName({}, {}, QStringLiteral("csv"), QStringLiteral("days"));
     const QString path = app::choosers().saveFile(this, tr("Export days"), QDir(app::documentsFolder()).filePath(name),
                                                   tr("CSV (*.csv);;JSON (*.json)"));
     if (path.isEmpty())
         return;
-    options.format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) ? keeping::Format::Json : keeping::Format::Csv;
+    options.format =
+        path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) ? keeping::Format::Json : keeping::Format::Csv;
     const keeping::ExportResult r = keeping::exportDays(m_databasePath, options);
     QString error = r.error;
     if (error.isEmpty())
@@ -142,13 +145,16 @@ void frmMain::mnuFileExport_Click()
     }
     QString text = tr("%1 days were written to %2.").arg(r.days).arg(QDir::toNativeSeparators(path));
     if (r.repairedTexts > 0)
-        text += QLatin1Char(' ') + tr("%1 texts held bytes that are not UTF-8; each such byte was written as \uFFFD.").arg(r.repairedTexts);
+        text +=
+            QLatin1Char(' ') +
+            tr("%1 texts held bytes that are not UTF-8; each such byte was written as \uFFFD.").arg(r.repairedTexts);
     vb::MsgBox(text, this);
 }
 
 void frmMain::mnuFileImport_Click()
 {
-    const QString path = app::choosers().openFile(this, tr("Import days"), tr("CSV or JSON (*.csv *.json);;All files (*)"));
+    const QString path =
+        app::choosers().openFile(this, tr("Import days"), tr("CSV or JSON (*.csv *.json);;All files (*)"));
     if (path.isEmpty())
         return;
     QByteArray bytes;
@@ -182,7 +188,8 @@ void frmMain::mnuFilePrintReport_Click()
     if (!range)
         return;
     QString error;
-    app::choosers().print(this, [&](QPagedPaintDevice &printer) { error = keeping::printReport(m_databasePath, *range, printer); });
+    app::choosers().print(
+        this, [&](QPagedPaintDevice &printer) { error = keeping::printReport(m_databasePath, *range, printer); });
     if (!error.isEmpty())
         vb::MsgBox(error, this);
 }
@@ -193,8 +200,8 @@ void frmMain::mnuFileReportPdf_Click()
     if (!range)
         return;
     const QString name = app::rangedFileName(range->from, range->to, QStringLiteral("pdf"), QStringLiteral("report"));
-    const QString path = app::choosers().saveFile(this, tr("Export report as PDF"), QDir(app::documentsFolder()).filePath(name),
-                                                  tr("PDF (*.pdf)"));
+    const QString path = app::choosers().saveFile(this, tr("Export report as PDF"),
+                                                  QDir(app::documentsFolder()).filePath(name), tr("PDF (*.pdf)"));
     if (path.isEmpty())
         return;
     const QString error = keeping::writeReportPdf(m_databasePath, *range, path);

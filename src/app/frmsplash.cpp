@@ -42,7 +42,8 @@ frmSplash *frmSplash::instance()
     return splash.data();
 }
 
-frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
+frmSplash::frmSplash()
+    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -63,18 +64,18 @@ frmSplash::frmSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindow
     Image1->setPixmap(artwork::splashPicture(Image1->size(), devicePixelRatioF(),
                                              QRect(QPoint(0, 0), fraMainFrame->size()) & Image1->rect()));
 
-    Label1 = makeLabel(fraMainFrame, "Label1", 1680, 600, 3855, 735, vb::designFont(QStringLiteral("MS Sans Serif"), 24, true),
-                       QColor(64, 64, 64));
+    Label1 = makeLabel(fraMainFrame, "Label1", 1680, 600, 3855, 735,
+                       vb::designFont(QStringLiteral("MS Sans Serif"), 24, true), QColor(64, 64, 64));
     Label1->setText(QStringLiteral("Now Loading...."));
     vb::fitCaption(Label1);
     lblProductName = makeLabel(fraMainFrame, "lblProductName", 2280, 1560, 4020, 825,
                                vb::designFont(QStringLiteral("Arial"), 36, true, true), QColor(128, 0, 0));
-    lblVersion = makeLabel(fraMainFrame, "lblVersion", 3720, 2640, 1470, 285, vb::designFont(QStringLiteral("Arial"), 12, true),
-                           QColor());
+    lblVersion = makeLabel(fraMainFrame, "lblVersion", 3720, 2640, 1470, 285,
+                           vb::designFont(QStringLiteral("Arial"), 12, true), QColor());
     lblVersion->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblVersion->setText(QStringLiteral("Version 1.0.0"));
-    lblCopyright = makeLabel(fraMainFrame, "lblCopyright", 4560, 3480, 1935, 855, vb::designFont(QStringLiteral("Arial"), 8.25),
-                             QColor());
+    lblCopyright = makeLabel(fraMainFrame, "lblCopyright", 4560, 3480, 1935, 855,
+                             vb::designFont(QStringLiteral("Arial"), 8.25), QColor());
     lblCopyright->setWordWrap(true);
     lblCopyright->setText(QStringLiteral("Copyright \u00A9 the MEALWISE developers. GPL 3 or later."));
     vb::fitCaption(lblCopyright);

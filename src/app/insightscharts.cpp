@@ -22,9 +22,8 @@ QChart *forestPlot(const analysis::Insights &insights, int count)
         if (s.adjusted && s.adjLow && s.adjHigh && s.verdict != analysis::Verdict::Aliased)
             shown.push_back(&s);
     }
-    std::sort(shown.begin(), shown.end(), [](const auto *a, const auto *b) {
-        return std::abs(*a->adjusted) > std::abs(*b->adjusted);
-    });
+    std::sort(shown.begin(), shown.end(),
+              [](const auto *a, const auto *b) { return std::abs(*a->adjusted) > std::abs(*b->adjusted); });
     if (int(shown.size()) > count)
         shown.resize(size_t(count));
 

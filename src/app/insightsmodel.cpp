@@ -22,13 +22,26 @@ QString fieldPlaces(quint32 fields)
 {
     // In itemFields() order.
     static const char *places[analysis::kItemFieldCount] = {
-        "Breakfast",           "Lunch",               "Tea",
-        "Breakfast: snack",    "Lunch: snack",        "Tea: snack",
-        "Extras: snack",       "Breakfast: beverage", "Lunch: beverage",
-        "Tea: beverage",       "Extras: beverage",    "Breakfast: medication 1",
-        "Lunch: medication 1", "Tea: medication 1",   "Breakfast: medication 2",
-        "Breakfast: medication 3", "Lunch: medication 2", "Lunch: medication 3",
-        "Tea: medication 2",   "Tea: medication 3",
+        "Breakfast",
+        "Lunch",
+        "Tea",
+        "Breakfast: snack",
+        "Lunch: snack",
+        "Tea: snack",
+        "Extras: snack",
+        "Breakfast: beverage",
+        "Lunch: beverage",
+        "Tea: beverage",
+        "Extras: beverage",
+        "Breakfast: medication 1",
+        "Lunch: medication 1",
+        "Tea: medication 1",
+        "Breakfast: medication 2",
+        "Breakfast: medication 3",
+        "Lunch: medication 2",
+        "Lunch: medication 3",
+        "Tea: medication 2",
+        "Tea: medication 3",
     };
     QStringList names;
     for (int f = 0; f < analysis::kItemFieldCount; ++f) {
@@ -130,8 +143,9 @@ QVariant InsightsModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     // Short headers, so that every column fits at the window's own size; the
     // tooltip says the rest.
-    static const char *names[] = {"Item", "Kind", "Days", "With", "Without", "Difference (95% interval)",
-                                  "Adjusted (95% interval)", "q", "Verdict", "List"};
+    static const char *names[] = {
+        "Item", "Kind",    "Days", "With", "Without", "Difference (95% interval)", "Adjusted (95% interval)",
+        "q",    "Verdict", "List"};
     static const char *tips[] = {
         nullptr,
         nullptr,

@@ -17,7 +17,9 @@ public:
     // The raw figure of a cell, for sorting.
     static constexpr int SortRole = Qt::UserRole + 1;
 
-    explicit InsightsModel(QObject *parent = nullptr) : QAbstractTableModel(parent) {}
+    explicit InsightsModel(QObject *parent = nullptr)
+        : QAbstractTableModel(parent)
+    {}
     void setInsights(analysis::Insights insights);
     const analysis::Insights &insights() const { return m_insights; }
 

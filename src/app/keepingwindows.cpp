@@ -13,16 +13,16 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardItemModel>
-#include <QEventLoop>
-#include <QProgressDialog>
 #include <QTableView>
 #include <QThread>
 #include <QTimer>
@@ -47,7 +47,8 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
 } // namespace
 
 frmRestore::frmRestore(const QString &diaryPath, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_diaryPath(diaryPath)
+    : QWidget(parent, Qt::Window)
+    , m_diaryPath(diaryPath)
 {
     setObjectName(QStringLiteral("frmRestore"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -95,8 +96,8 @@ void frmRestore::refresh()
     const QLocale c = QLocale::c();
     for (const keeping::BackupInfo &b : keeping::listBackups(m_diaryPath)) {
         QList<QStandardItem *> items{
-            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss"))
-                              + (b.damaged ? tr(" (the damaged diary, kept)") : QString())),
+            new QStandardItem(b.time.toString(QStringLiteral("dd/MM/yy HH:mm:ss")) +
+                              (b.damaged ? tr(" (the damaged diary, kept)") : QString())),
             new QStandardItem(b.days < 0 ? tr("unreadable") : QString::number(b.days)),
             new QStandardItem(b.first.isValid() ? diary::showDate(b.first) : QString()),
             new QStandardItem(b.last.isValid() ? diary::showDate(b.last) : QString()),
@@ -121,7 +122,8 @@ void frmRestore::cmdRestore_Click()
 
 void frmRestore::cmdOtherFile_Click()
 {
-    const QString path = app::choosers().openFile(this, tr("Restore from a file"), tr("MEALWISE diaries (*.mdb);;All files (*)"));
+    const QString path =
+        app::choosers().openFile(this, tr("Restore from a file"), tr("MEALWISE diaries (*.mdb);;All files (*)"));
     if (!path.isEmpty())
         ask(path);
 }
@@ -169,7 +171,10 @@ bool runBehindProgress(QWidget *parent, const QString &label, qsizetype total,
 } // namespace
 
 frmImport::frmImport(const QString &diaryPath, const QString &filePath, const QByteArray &bytes, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_diaryPath(diaryPath), m_filePath(filePath), m_bytes(bytes)
+    : QWidget(parent, Qt::Window)
+    , m_diaryPath(diaryPath)
+    , m_filePath(filePath)
+    , m_bytes(bytes)
 {
     setObjectName(QStringLiteral("frmImport"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -224,13 +229,13 @@ void frmImport::readAgain()
     const bool asIs = chkAsIs->isChecked();
     const int year = QDate::currentDate().year();
     QString dupError;
-    const bool cancelled = runBehindProgress(this, tr("Reading %1…").arg(QFileInfo(m_filePath).fileName()), 0,
-                                             [&](std::atomic<qsizetype> &, std::atomic<bool> &cancel) {
-                                                 m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), asIs, year);
-                                                 if (m_plan.fileError.isEmpty() && !cancel.load())
-                                                     dupError = keeping::findDuplicates(m_diaryPath, &m_plan,
-                                                                                        [&] { return !cancel.load(); });
-                                             });
+    const bool cancelled = runBehindProgress(
+        this, tr("Reading %1…").arg(QFileInfo(m_filePath).fileName()), 0,
+        [&](std::atomic<qsizetype> &, std::atomic<bool> &cancel) {
+            m_plan = keeping::readImport(m_bytes, keeping::guessFormat(m_filePath, m_bytes), asIs, year);
+            if (m_plan.fileError.isEmpty() && !cancel.load())
+                dupError = keeping::findDuplicates(m_diaryPath, &m_plan, [&] { return !cancel.load(); });
+        });
     if (cancelled) {
         m_plan = keeping::ImportPlan{};
         m_plan.fileError = tr("Reading the file was cancelled; nothing is imported.");
@@ -263,10 +268,11 @@ void frmImport::cmdImport_Click()
     keeping::ImportResult r;
     runBehindProgress(this, tr("Importing %1 days…").arg(m_plan.days.size()), m_plan.days.size(),
                       [&](std::atomic<qsizetype> &done, std::atomic<bool> &cancel) {
-                          r = keeping::applyImport(m_diaryPath, m_plan, policy, lists, now, [&](qsizetype n, qsizetype) {
-                              done = n;
-                              return !cancel.load();
-                          });
+                          r = keeping::applyImport(m_diaryPath, m_plan, policy, lists, now,
+                                                   [&](qsizetype n, qsizetype) {
+                                                       done = n;
+                                                       return !cancel.load();
+                                                   });
                       });
     if (!r.ok()) {
         vb::MsgBox(r.error, this);

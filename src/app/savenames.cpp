@@ -20,8 +20,7 @@ QString rangedFileName(const QDate &from, const QDate &to, const QString &extens
 {
     if (!from.isValid() || !to.isValid())
         return QStringLiteral("MEALWISE-%1.%2").arg(fallback, extension);
-    return QStringLiteral("MEALWISE-%1-to-%2.%3")
-        .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate), extension);
+    return QStringLiteral("MEALWISE-%1-to-%2.%3").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate), extension);
 }
 
 } // namespace app

@@ -63,7 +63,9 @@ void installSessionEndHandlers()
         [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
         closeLikeUnload();
     });
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

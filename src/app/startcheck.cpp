@@ -36,7 +36,9 @@ QString countedInDiary(const QString &diaryPath)
     if (!s.ok() || !s.step())
         return {};
     const QDate last = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
-    return last.isValid() ? tr(" The damaged diary still shows %1 days, the newest of %2.").arg(s.integer(0)).arg(diary::showDate(last))
+    return last.isValid() ? tr(" The damaged diary still shows %1 days, the newest of %2.")
+                                .arg(s.integer(0))
+                                .arg(diary::showDate(last))
                           : tr(" The damaged diary still shows %1 days.").arg(s.integer(0));
 }
 
@@ -47,8 +49,9 @@ void offerRestore(const QString &diaryPath, const keeping::Verdict &verdict, QWi
         if (b.damaged || !keeping::checkDiary(b.path, keeping::CheckDepth::Full).ok)
             continue;
         const QString made = b.time.toString(QStringLiteral("dd/MM/yy HH:mm"));
-        const QString holds = b.last.isValid() ? tr("%1 days, the newest of %2").arg(b.days).arg(diary::showDate(b.last))
-                                               : tr("%1 days").arg(b.days);
+        const QString holds = b.last.isValid()
+                                  ? tr("%1 days, the newest of %2").arg(b.days).arg(diary::showDate(b.last))
+                                  : tr("%1 days").arg(b.days);
         const QString question =
             tr("%1%2\n\nRestore the newest sound backup, made %3 with %4? Days written after it would be lost from "
                "the diary; the damaged diary is kept beside the backups. No leaves everything as it is.")
@@ -82,7 +85,7 @@ bool checkAtStart(const QString &diaryPath, QWidget *parent)
             offerToFinishConversion(diaryPath, parent);
         return true;
     case keeping::DiaryState::Sound:
-    case keeping::DiaryState::NotAFile:  // the data control says so
+    case keeping::DiaryState::NotAFile: // the data control says so
     case keeping::DiaryState::Unreadable:
         return true;
     case keeping::DiaryState::NotADiary:
@@ -96,8 +99,7 @@ bool checkAtStart(const QString &diaryPath, QWidget *parent)
     case keeping::DiaryState::UndoWaits:
     case keeping::DiaryState::NewerFormat:
         // Opening it now would only wait again, or fail, behind the same cause.
-        vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)) + QLatin1Char('\n')
-                       + tr("MEALWISE ends now."),
+        vb::MsgBox(verdict.text(QDir::toNativeSeparators(diaryPath)) + QLatin1Char('\n') + tr("MEALWISE ends now."),
                    parent);
         return false;
     case keeping::DiaryState::Access:

@@ -12,19 +12,22 @@ namespace cli {
 
 int runConvertAccess(const QStringList &arguments, Io &io)
 {
-    SubcommandParser p("convert-access",
-                       QStringLiteral("Converts FILE, a diary kept in an Access (Jet) database, into a new MEALWISE diary "
-                                      "at --path (by default ~/MEALWISE/Records.mdb). It never writes over an "
-                                      "existing diary, and never writes FILE. When FILE is at the diary's own path, "
-                                      "it is renamed aside to <name>-access-YYYY-MM-DD-HHMMSS.mdb and the new diary "
-                                      "takes its place. Every row of records is kept with its ID; the lists of FOOD "
-                                      "AND MEDICATION come from its first row. A score outside 1 to 10 or BMs below "
-                                      "0 is refused (and nothing written) unless --as-is is given."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Read everything and print the summary and every refusal; write nothing."));
-    const QCommandLineOption asIs(QStringLiteral("as-is"),
-                                  QStringLiteral("Take stored scores and BMs unchanged; the new diary then does not "
-                                                 "refuse scores outside 1 to 10 or BMs below 0, as older diaries did not."));
+    SubcommandParser p(
+        "convert-access",
+        QStringLiteral("Converts FILE, a diary kept in an Access (Jet) database, into a new MEALWISE diary "
+                       "at --path (by default ~/MEALWISE/Records.mdb). It never writes over an "
+                       "existing diary, and never writes FILE. When FILE is at the diary's own path, "
+                       "it is renamed aside to <name>-access-YYYY-MM-DD-HHMMSS.mdb and the new diary "
+                       "takes its place. Every row of records is kept with its ID; the lists of FOOD "
+                       "AND MEDICATION come from its first row. A score outside 1 to 10 or BMs below "
+                       "0 is refused (and nothing written) unless --as-is is given."));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"),
+        QStringLiteral("Read everything and print the summary and every refusal; write nothing."));
+    const QCommandLineOption asIs(
+        QStringLiteral("as-is"),
+        QStringLiteral("Take stored scores and BMs unchanged; the new diary then does not "
+                       "refuse scores outside 1 to 10 or BMs below 0, as older diaries did not."));
     p.parser().addOptions({dryRun, asIs});
     p.parser().addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The Access database (.mdb) to convert."));
     if (const auto status = p.parse(arguments, io))
@@ -35,12 +38,13 @@ int runConvertAccess(const QStringList &arguments, Io &io)
     const QString source = args.first();
     const QString diaryPath = p.diaryPath();
     const QFileInfo sourceInfo(source), diaryInfo(diaryPath);
-    const bool inPlace = diaryInfo.exists() && sourceInfo.exists()
-                         && sourceInfo.canonicalFilePath() == diaryInfo.canonicalFilePath();
+    const bool inPlace =
+        diaryInfo.exists() && sourceInfo.exists() && sourceInfo.canonicalFilePath() == diaryInfo.canonicalFilePath();
     const bool dry = p.parser().isSet(dryRun);
     if (!dry && !inPlace && (diaryInfo.exists() || diaryInfo.isSymLink())) {
-        io.err << "mealwise-diary convert-access: " << diaryPath
-               << " already exists; a conversion never writes over a diary. Give another --path. Nothing was written.\n";
+        io.err
+            << "mealwise-diary convert-access: " << diaryPath
+            << " already exists; a conversion never writes over a diary. Give another --path. Nothing was written.\n";
         return kFailed;
     }
     const jet::PreparedConversion prepared =

@@ -14,13 +14,16 @@ int runBin(const QStringList &arguments, Io &io)
                                              "shows them, each with its number in the bin first; --put-back puts "
                                              "the days with those numbers back, each with its old ID where no "
                                              "day has it now; --empty --yes removes them all for good."));
-    const QCommandLineOption list(QStringLiteral("list"), QStringLiteral("List the days in the bin, newest deletion first."));
-    const QCommandLineOption putBack(QStringLiteral("put-back"),
-                                     QStringLiteral("Put back the days with these numbers in the bin (as --list shows)."));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("List the days in the bin, newest deletion first."));
+    const QCommandLineOption putBack(
+        QStringLiteral("put-back"),
+        QStringLiteral("Put back the days with these numbers in the bin (as --list shows)."));
     const QCommandLineOption empty(QStringLiteral("empty"), QStringLiteral("Remove every day from the bin for good."));
     const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Confirm --empty."));
     p.parser().addOptions({list, putBack, empty, yes});
-    p.parser().addPositionalArgument(QStringLiteral("NUMBER"), QStringLiteral("With --put-back: the numbers in the bin."),
+    p.parser().addPositionalArgument(QStringLiteral("NUMBER"),
+                                     QStringLiteral("With --put-back: the numbers in the bin."),
                                      QStringLiteral("[NUMBER...]"));
     if (const auto status = p.parse(arguments, io))
         return *status;

@@ -51,9 +51,9 @@ int runDiaryCli(const QStringList &arguments, Io &io)
 }
 
 SubcommandParser::SubcommandParser(const char *name, const QString &description)
-    : m_name(QLatin1String(name)),
-      m_help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")),
-      m_path(QStringLiteral("path"), QStringLiteral("The diary (by default ~/MEALWISE/Records.mdb)."),
+    : m_name(QLatin1String(name))
+    , m_help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."))
+    , m_path(QStringLiteral("path"), QStringLiteral("The diary (by default ~/MEALWISE/Records.mdb)."),
              QStringLiteral("FILE"))
 {
     m_parser.setApplicationDescription(description);

@@ -32,10 +32,22 @@ enum class Format { Tsv, Csv, Json };
 const QStringList &columns()
 {
     static const QStringList names{
-        QStringLiteral("item"),       QStringLiteral("kind"),    QStringLiteral("days"),    QStringLiteral("with_mean"),
-        QStringLiteral("without_mean"), QStringLiteral("difference"), QStringLiteral("ci_low"), QStringLiteral("ci_high"),
-        QStringLiteral("adjusted"),   QStringLiteral("p"),       QStringLiteral("q"),       QStringLiteral("verdict"),
-        QStringLiteral("list"),       QStringLiteral("adj_low"), QStringLiteral("adj_high"), QStringLiteral("with"),
+        QStringLiteral("item"),
+        QStringLiteral("kind"),
+        QStringLiteral("days"),
+        QStringLiteral("with_mean"),
+        QStringLiteral("without_mean"),
+        QStringLiteral("difference"),
+        QStringLiteral("ci_low"),
+        QStringLiteral("ci_high"),
+        QStringLiteral("adjusted"),
+        QStringLiteral("p"),
+        QStringLiteral("q"),
+        QStringLiteral("verdict"),
+        QStringLiteral("list"),
+        QStringLiteral("adj_low"),
+        QStringLiteral("adj_high"),
+        QStringLiteral("with"),
     };
     return names;
 }
@@ -67,44 +79,44 @@ QString jsonString(const QString &s)
 
 int runInsights(const QStringList &arguments, Io &io)
 {
-    SubcommandParser sp("insights",
-                        QStringLiteral(
-                            "Which foods, drinks and medications go with better or worse days.\n\n"
-                            "Method: one regression of the day's score on every tested item at lags 0, 1 and 2\n"
-                            "together, with an intercept and smooth curves over time (cubic B-splines, a knot\n"
-                            "every 90 days) so that slow drifts and seasons are not read as foods; one\n"
-                            "Prais-Winsten step removes the score's day-to-day carry-over (a day missing from\n"
-                            "the diary breaks the chain). Each effect has a t test on the pooled error of that\n"
-                            "fit (N - k degrees of freedom); Benjamini-Hochberg's q over the items at the chosen\n"
-                            "lag gives the verdict at q < 0.10, its direction from the same effect. A row of\n"
-                            "the model is a scored day whose two days before are in the diary. Items are tested\n"
-                            "with 5 such days or more and 5 without; the model holds the most frequent of them\n"
-                            "while its columns stay within min(2500, N - max(30, N/4)); the others are judged on\n"
-                            "their own against what the model leaves unexplained. Items that take turns so that\n"
-                            "one of them is on every day (a breakfast always one of a few) are each measured\n"
-                            "against the usual one of the others; items on exactly the same days are aliased.\n\n"
-                            "One row per item, with the columns item kind days with_mean without_mean difference\n"
-                            "ci_low ci_high adjusted p q verdict list adj_low adj_high with:\n"
-                            "  kind          food, drink or medication\n"
-                            "  days          days holding the item that have an outcome (the score LAG days later)\n"
-                            "  with_mean     mean outcome of those days; without_mean: of every other day with one\n"
-                            "  difference    with_mean - without_mean, ci_low..ci_high its 95% interval (Welch):\n"
-                            "                the plain comparison, which the verdict does not use\n"
-                            "  adjusted      the model's effect at lag LAG in score points, adj_low..adj_high its\n"
-                            "                95% interval\n"
-                            "  p, q          the effect's t-test p and Benjamini-Hochberg q; below 1e-300 a p is\n"
-                            "                written <1e-300 (a string in JSON)\n"
-                            "  verdict       agrees, disagrees (q < 0.10), no-clear-effect, too-few-days (under 5\n"
-                            "                days), cannot-compare (on all but 4 days or fewer), aliased (always\n"
-                            "                with another item: cannot be told apart), not-judged (the diary is\n"
-                            "                too short, or no room to tell it apart)\n"
-                            "  list          the user's lists that hold it: adequate, irritating, reliable,\n"
-                            "                unsatisfactory, joined by +; ending in ! when the verdict contradicts it\n"
-                            "  with          the item it most often shares its days with and the share, when that\n"
-                            "                is 70% or more (RYE CRISPBREAD 92%)\n"
-                            "A figure that does not exist is an empty field (TSV, CSV) or null (JSON).\n"
-                            "A link is not proof; talk to a doctor before changing medication.\n"
-                            "Exit status: 0 done, 1 the diary cannot be read, 2 bad usage."));
+    SubcommandParser sp(
+        "insights",
+        QStringLiteral("Which foods, drinks and medications go with better or worse days.\n\n"
+                       "Method: one regression of the day's score on every tested item at lags 0, 1 and 2\n"
+                       "together, with an intercept and smooth curves over time (cubic B-splines, a knot\n"
+                       "every 90 days) so that slow drifts and seasons are not read as foods; one\n"
+                       "Prais-Winsten step removes the score's day-to-day carry-over (a day missing from\n"
+                       "the diary breaks the chain). Each effect has a t test on the pooled error of that\n"
+                       "fit (N - k degrees of freedom); Benjamini-Hochberg's q over the items at the chosen\n"
+                       "lag gives the verdict at q < 0.10, its direction from the same effect. A row of\n"
+                       "the model is a scored day whose two days before are in the diary. Items are tested\n"
+                       "with 5 such days or more and 5 without; the model holds the most frequent of them\n"
+                       "while its columns stay within min(2500, N - max(30, N/4)); the others are judged on\n"
+                       "their own against what the model leaves unexplained. Items that take turns so that\n"
+                       "one of them is on every day (a breakfast always one of a few) are each measured\n"
+                       "against the usual one of the others; items on exactly the same days are aliased.\n\n"
+                       "One row per item, with the columns item kind days with_mean without_mean difference\n"
+                       "ci_low ci_high adjusted p q verdict list adj_low adj_high with:\n"
+                       "  kind          food, drink or medication\n"
+                       "  days          days holding the item that have an outcome (the score LAG days later)\n"
+                       "  with_mean     mean outcome of those days; without_mean: of every other day with one\n"
+                       "  difference    with_mean - without_mean, ci_low..ci_high its 95% interval (Welch):\n"
+                       "                the plain comparison, which the verdict does not use\n"
+                       "  adjusted      the model's effect at lag LAG in score points, adj_low..adj_high its\n"
+                       "                95% interval\n"
+                       "  p, q          the effect's t-test p and Benjamini-Hochberg q; below 1e-300 a p is\n"
+                       "                written <1e-300 (a string in JSON)\n"
+                       "  verdict       agrees, disagrees (q < 0.10), no-clear-effect, too-few-days (under 5\n"
+                       "                days), cannot-compare (on all but 4 days or fewer), aliased (always\n"
+                       "                with another item: cannot be told apart), not-judged (the diary is\n"
+                       "                too short, or no room to tell it apart)\n"
+                       "  list          the user's lists that hold it: adequate, irritating, reliable,\n"
+                       "                unsatisfactory, joined by +; ending in ! when the verdict contradicts it\n"
+                       "  with          the item it most often shares its days with and the share, when that\n"
+                       "                is 70% or more (RYE CRISPBREAD 92%)\n"
+                       "A figure that does not exist is an empty field (TSV, CSV) or null (JSON).\n"
+                       "A link is not proof; talk to a doctor before changing medication.\n"
+                       "Exit status: 0 done, 1 the diary cannot be read, 2 bad usage."));
     QCommandLineParser &p = sp.parser();
     const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("tsv (the default), csv or json."),
                                     QStringLiteral("FORMAT"), QStringLiteral("tsv"));
@@ -176,8 +188,8 @@ int runInsights(const QStringList &arguments, Io &io)
         if (s.contradicts)
             list += QLatin1Char('!');
         const std::vector<std::optional<QString>> numbers{
-            QString::number(s.days), score(s.withMean), score(s.withoutMean), score(s.difference),
-            score(s.ciLow), score(s.ciHigh), score(s.adjusted), probability(s.p), probability(s.q),
+            QString::number(s.days), score(s.withMean), score(s.withoutMean), score(s.difference), score(s.ciLow),
+            score(s.ciHigh),         score(s.adjusted), probability(s.p),     probability(s.q),
         };
         const std::optional<QString> adjLow = score(s.adjLow);
         const std::optional<QString> adjHigh = score(s.adjHigh);

@@ -35,9 +35,8 @@ bool readRange(SubcommandParser &p, const QCommandLineOption &from, const QComma
             continue;
         const std::optional<QDate> d = readDateOption(p.parser().value(*option));
         if (!d) {
-            *status = p.badUsage(QStringLiteral("\"%1\" is not a date (yyyy-MM-dd or dd/MM/yy).")
-                                     .arg(p.parser().value(*option)),
-                                 io);
+            *status = p.badUsage(
+                QStringLiteral("\"%1\" is not a date (yyyy-MM-dd or dd/MM/yy).").arg(p.parser().value(*option)), io);
             return false;
         }
         *target = *d;
@@ -58,8 +57,9 @@ QString sizeText(qint64 bytes)
 
 int runCheck(const QStringList &arguments, Io &io)
 {
-    SubcommandParser p("check", QStringLiteral("Checks the diary in full: every page (integrity_check), its tables, "
-                                               "columns and ranking query, and its format version. Exits 1 on damage."));
+    SubcommandParser p("check",
+                       QStringLiteral("Checks the diary in full: every page (integrity_check), its tables, "
+                                      "columns and ranking query, and its format version. Exits 1 on damage."));
     if (const auto status = p.parse(arguments, io))
         return *status;
     if (!p.parser().positionalArguments().isEmpty())
@@ -90,8 +90,8 @@ int runBackup(const QStringList &arguments, Io &io)
         return p.badUsage(QStringLiteral("unexpected argument %1").arg(p.parser().positionalArguments().first()), io);
     if (!p.diaryIsUsable(io))
         return kFailed;
-    const keeping::BackupResult r =
-        keeping::backUp(p.diaryPath(), QDateTime::currentDateTime(), p.parser().isSet(to) ? p.parser().value(to) : QString());
+    const keeping::BackupResult r = keeping::backUp(p.diaryPath(), QDateTime::currentDateTime(),
+                                                    p.parser().isSet(to) ? p.parser().value(to) : QString());
     if (!r.ok()) {
         io.err << "mealwise-diary backup: " << r.error << "\n";
         return kFailed;
@@ -123,7 +123,10 @@ int runRestore(const QStringList &arguments, Io &io)
             if (b.days < 0)
                 io.out << "unreadable";
             else
-                io.out << b.days << " days" << (b.first.isValid() ? QStringLiteral(", %1 to %2").arg(diary::showDate(b.first), diary::showDate(b.last)) : QString());
+                io.out << b.days << " days"
+                       << (b.first.isValid()
+                               ? QStringLiteral(", %1 to %2").arg(diary::showDate(b.first), diary::showDate(b.last))
+                               : QString());
             io.out << "  " << sizeText(b.size) << "  " << b.path << "\n";
         }
         return kDone;
@@ -149,7 +152,8 @@ int runExport(const QStringList &arguments, Io &io)
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("The first day (yyyy-MM-dd or dd/MM/yy)."),
                                   QStringLiteral("DATE"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("The last day."), QStringLiteral("DATE"));
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Write to FILE (0600) instead of the standard output."),
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("Write to FILE (0600) instead of the standard output."),
                                  QStringLiteral("FILE"));
     p.parser().addOptions({format, from, to, out});
     if (const auto status = p.parse(arguments, io))
@@ -202,8 +206,9 @@ int runImport(const QStringList &arguments, Io &io)
                                        QStringLiteral("WHAT"));
     const QCommandLineOption asIs(QStringLiteral("as-is"),
                                   QStringLiteral("Take stored values (old scores outside 1 to 10) unchanged."));
-    const QCommandLineOption lists(QStringLiteral("replace-lists"),
-                                   QStringLiteral("Replace the four food and medication lists with the file's (JSON)."));
+    const QCommandLineOption lists(
+        QStringLiteral("replace-lists"),
+        QStringLiteral("Replace the four food and medication lists with the file's (JSON)."));
     p.parser().addOptions({dryRun, duplicate, asIs, lists});
     p.parser().addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV or JSON file."));
     if (const auto status = p.parse(arguments, io))
@@ -247,7 +252,9 @@ int runImport(const QStringList &arguments, Io &io)
     if (!plan.ok()) {
         // What the diary's own rules refuse is told before anything is written.
         io.err << "mealwise-diary import: nothing was written; this diary refuses these days"
-               << (p.parser().isSet(asIs) ? " even with --as-is: this diary checks the ranges itself, so --as-is cannot hold in it" : "")
+               << (p.parser().isSet(asIs)
+                       ? " even with --as-is: this diary checks the ranges itself, so --as-is cannot hold in it"
+                       : "")
                << ".\n";
         for (const QString &line : plan.describeRefusals())
             io.err << "  " << line << "\n";
@@ -270,7 +277,8 @@ int runReport(const QStringList &arguments, Io &io)
     SubcommandParser p("report", QStringLiteral("Writes a report of the days for a doctor as a PDF: the score over "
                                                 "time, a table of the days and the food and medication lists. By "
                                                 "default the last 90 days."));
-    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF to write (0600)."), QStringLiteral("FILE"));
+    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF to write (0600)."),
+                                 QStringLiteral("FILE"));
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("The first day (yyyy-MM-dd or dd/MM/yy)."),
                                   QStringLiteral("DATE"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("The last day."), QStringLiteral("DATE"));

@@ -6,8 +6,8 @@ namespace diary {
 
 int fullYearForTwoDigits(int twoDigitYear, int currentYear)
 {
-    const int last = currentYear + 20;   // the window's last year
-    const int first = last - 99;         // and its first
+    const int last = currentYear + 20; // the window's last year
+    const int first = last - 99;       // and its first
     int year = (first / 100) * 100 + twoDigitYear;
     if (year < first)
         year += 100;

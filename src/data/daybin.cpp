@@ -80,10 +80,10 @@ bool prepareBin(SqlRunner &sql, QStringList *dayColumns, QString *error)
             return false;
         }
     }
-    if (!sql.run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + bin() + QStringLiteral(" (")
-                     + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" INTEGER PRIMARY KEY, ")
-                     + quoted(QLatin1String(kBinWhenColumn)) + QStringLiteral(" TEXT NOT NULL, ")
-                     + quoted(QLatin1String(kBinByColumn)) + QStringLiteral(" TEXT NOT NULL)"),
+    if (!sql.run(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + bin() + QStringLiteral(" (") +
+                     quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" INTEGER PRIMARY KEY, ") +
+                     quoted(QLatin1String(kBinWhenColumn)) + QStringLiteral(" TEXT NOT NULL, ") +
+                     quoted(QLatin1String(kBinByColumn)) + QStringLiteral(" TEXT NOT NULL)"),
                  {}, nullptr, error))
         return false;
     QStringList have;
@@ -98,9 +98,9 @@ bool prepareBin(SqlRunner &sql, QStringList *dayColumns, QString *error)
     }
     for (const QString &c : *dayColumns) {
         // No declared type: the bin takes every value as it is.
-        if (!containsName(have, c)
-            && !sql.run(QStringLiteral("ALTER TABLE ") + bin() + QStringLiteral(" ADD COLUMN ") + quoted(c), {}, nullptr,
-                        error))
+        if (!containsName(have, c) &&
+            !sql.run(QStringLiteral("ALTER TABLE ") + bin() + QStringLiteral(" ADD COLUMN ") + quoted(c), {}, nullptr,
+                     error))
             return false;
     }
     return true;
@@ -203,12 +203,12 @@ int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values,
     QVariantList binds{stamp(when), by};
     binds += values;
     QList<QVariantList> changed;
-    if (!sql.run(QStringLiteral("INSERT INTO ") + bin() + QStringLiteral(" (") + quoted(QLatin1String(kBinWhenColumn))
-                     + QLatin1Char(',') + quoted(QLatin1String(kBinByColumn)) + QLatin1Char(',') + list
-                     + QStringLiteral(") SELECT ?, ?, ") + list + QStringLiteral(" FROM ")
-                     + quoted(QLatin1String(kRecordsTable)) + QStringLiteral(" WHERE ") + where,
-                 binds, nullptr, &why)
-        || !sql.run(QStringLiteral("SELECT changes()"), {}, &changed, &why)) {
+    if (!sql.run(QStringLiteral("INSERT INTO ") + bin() + QStringLiteral(" (") + quoted(QLatin1String(kBinWhenColumn)) +
+                     QLatin1Char(',') + quoted(QLatin1String(kBinByColumn)) + QLatin1Char(',') + list +
+                     QStringLiteral(") SELECT ?, ?, ") + list + QStringLiteral(" FROM ") +
+                     quoted(QLatin1String(kRecordsTable)) + QStringLiteral(" WHERE ") + where,
+                 binds, nullptr, &why) ||
+        !sql.run(QStringLiteral("SELECT changes()"), {}, &changed, &why)) {
         *error = tr("the bin of deleted days in the diary could not be written: %1").arg(why);
         return -1;
     }
@@ -232,12 +232,12 @@ BinList listBin(const QString &path)
         return containsName(have, n) ? quoted(n) : QStringLiteral("NULL");
     };
     QList<QVariantList> rows;
-    if (!db.sql->run(QStringLiteral("SELECT ") + column(kBinIdColumn) + QLatin1Char(',') + column("ID") + QLatin1Char(',')
-                         + column("DATE") + QLatin1Char(',') + column("OVERALL SCORE") + QLatin1Char(',')
-                         + column("BREAKFAST") + QLatin1Char(',') + column("LUNCH") + QLatin1Char(',') + column("TEA")
-                         + QLatin1Char(',') + column(kBinWhenColumn) + QLatin1Char(',') + column(kBinByColumn)
-                         + QStringLiteral(" FROM ") + bin() + QStringLiteral(" ORDER BY ")
-                         + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" DESC"),
+    if (!db.sql->run(QStringLiteral("SELECT ") + column(kBinIdColumn) + QLatin1Char(',') + column("ID") +
+                         QLatin1Char(',') + column("DATE") + QLatin1Char(',') + column("OVERALL SCORE") +
+                         QLatin1Char(',') + column("BREAKFAST") + QLatin1Char(',') + column("LUNCH") +
+                         QLatin1Char(',') + column("TEA") + QLatin1Char(',') + column(kBinWhenColumn) +
+                         QLatin1Char(',') + column(kBinByColumn) + QStringLiteral(" FROM ") + bin() +
+                         QStringLiteral(" ORDER BY ") + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" DESC"),
                      {}, &rows, &out.error))
         return out;
     for (const QVariantList &r : rows) {
@@ -288,8 +288,8 @@ PutBackResult putBack(const QString &path, const QList<qint64> &binIds)
     if (!binExists(sql, &exists, &why))
         return failed(why);
     QStringList dayColumns, binColumns;
-    if (exists && (!columnsOf(sql, QLatin1String(kRecordsTable), &dayColumns, &why)
-                   || !columnsOf(sql, QLatin1String(kBinTable), &binColumns, &why)))
+    if (exists && (!columnsOf(sql, QLatin1String(kRecordsTable), &dayColumns, &why) ||
+                   !columnsOf(sql, QLatin1String(kBinTable), &binColumns, &why)))
         return failed(why);
     // The columns both tables have; one the bin lacks takes its default.
     QStringList common;
@@ -300,12 +300,14 @@ PutBackResult putBack(const QString &path, const QList<qint64> &binIds)
     const QString idColumn = QStringLiteral("ID");
     for (const qint64 binId : binIds) {
         QList<QVariantList> found;
-        if (exists
-            && !sql.run(QStringLiteral("SELECT ") + (containsName(common, idColumn) ? quoted(idColumn) : QStringLiteral("NULL"))
-                            + QLatin1Char(',') + (containsName(common, QStringLiteral("DATE")) ? QStringLiteral("DATE") : QStringLiteral("NULL"))
-                            + QStringLiteral(" FROM ") + bin() + QStringLiteral(" WHERE ")
-                            + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" = ?"),
-                        {binId}, &found, &why))
+        if (exists &&
+            !sql.run(
+                QStringLiteral("SELECT ") +
+                    (containsName(common, idColumn) ? quoted(idColumn) : QStringLiteral("NULL")) + QLatin1Char(',') +
+                    (containsName(common, QStringLiteral("DATE")) ? QStringLiteral("DATE") : QStringLiteral("NULL")) +
+                    QStringLiteral(" FROM ") + bin() + QStringLiteral(" WHERE ") + quoted(QLatin1String(kBinIdColumn)) +
+                    QStringLiteral(" = ?"),
+                {binId}, &found, &why))
             return failed(why);
         if (found.isEmpty())
             return failed(tr("The bin holds no day numbered %1.").arg(binId));
@@ -326,15 +328,15 @@ PutBackResult putBack(const QString &path, const QList<qint64> &binIds)
             from << (c.compare(idColumn, Qt::CaseInsensitive) == 0 && !keepId ? QStringLiteral("NULL") : quoted(c));
         }
         QList<QVariantList> id;
-        if (!sql.run(QStringLiteral("INSERT INTO records (") + into.join(QLatin1Char(',')) + QStringLiteral(") SELECT ")
-                         + from.join(QLatin1Char(',')) + QStringLiteral(" FROM ") + bin() + QStringLiteral(" WHERE ")
-                         + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" = ?"),
-                     {binId}, nullptr, &why)
-            || !sql.run(QStringLiteral("SELECT ID FROM records WHERE rowid = last_insert_rowid()"), {}, &id, &why))
+        if (!sql.run(QStringLiteral("INSERT INTO records (") + into.join(QLatin1Char(',')) +
+                         QStringLiteral(") SELECT ") + from.join(QLatin1Char(',')) + QStringLiteral(" FROM ") + bin() +
+                         QStringLiteral(" WHERE ") + quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" = ?"),
+                     {binId}, nullptr, &why) ||
+            !sql.run(QStringLiteral("SELECT ID FROM records WHERE rowid = last_insert_rowid()"), {}, &id, &why))
             return failed(tr("The day %1 could not be put back: %2.").arg(shownDate(p.date), why));
         p.newId = id.value(0).value(0).toLongLong();
-        if (!sql.run(QStringLiteral("DELETE FROM ") + bin() + QStringLiteral(" WHERE ") + quoted(QLatin1String(kBinIdColumn))
-                         + QStringLiteral(" = ?"),
+        if (!sql.run(QStringLiteral("DELETE FROM ") + bin() + QStringLiteral(" WHERE ") +
+                         quoted(QLatin1String(kBinIdColumn)) + QStringLiteral(" = ?"),
                      {binId}, nullptr, &why))
             return failed(why);
         out.done << p;
@@ -351,13 +353,13 @@ QString PutBackResult::summary() const
         if (p.sameId())
             continue;
         if (p.oldId.isNull())
-            text += QLatin1Char(' ') + tr("The day %1 had no ID and got the ID %2.").arg(shownDate(p.date)).arg(p.newId);
+            text +=
+                QLatin1Char(' ') + tr("The day %1 had no ID and got the ID %2.").arg(shownDate(p.date)).arg(p.newId);
         else
-            text += QLatin1Char(' ')
-                + tr("The day %1 got the new ID %2, since another day has its ID %3.")
-                      .arg(shownDate(p.date))
-                      .arg(p.newId)
-                      .arg(p.oldId.toLongLong());
+            text += QLatin1Char(' ') + tr("The day %1 got the new ID %2, since another day has its ID %3.")
+                                           .arg(shownDate(p.date))
+                                           .arg(p.newId)
+                                           .arg(p.oldId.toLongLong());
     }
     return text;
 }
@@ -371,17 +373,17 @@ int emptyBin(const QString &path, QString *error)
     db.connection->reopenIfWritableNow();
     QString why;
     // The days removed are overwritten in the file, not merely unlinked.
-    if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why)
-        || !sql.run(QStringLiteral("BEGIN IMMEDIATE"), {}, nullptr, &why)) {
+    if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why) ||
+        !sql.run(QStringLiteral("BEGIN IMMEDIATE"), {}, nullptr, &why)) {
         *error = tr("The diary %1 could not be locked for writing (%2). The bin was not emptied.").arg(path, why);
         return -1;
     }
     bool exists = false;
     QList<QVariantList> count;
-    if (!binExists(sql, &exists, &why)
-        || (exists && (!sql.run(QStringLiteral("SELECT count(*) FROM ") + bin(), {}, &count, &why)
-                       || !sql.run(QStringLiteral("DELETE FROM ") + bin(), {}, nullptr, &why)))
-        || !sql.run(QStringLiteral("COMMIT"), {}, nullptr, &why)) {
+    if (!binExists(sql, &exists, &why) ||
+        (exists && (!sql.run(QStringLiteral("SELECT count(*) FROM ") + bin(), {}, &count, &why) ||
+                    !sql.run(QStringLiteral("DELETE FROM ") + bin(), {}, nullptr, &why))) ||
+        !sql.run(QStringLiteral("COMMIT"), {}, nullptr, &why)) {
         QString ignored;
         sql.run(QStringLiteral("ROLLBACK"), {}, nullptr, &ignored);
         *error = tr("The bin could not be emptied (%1); nothing was removed.").arg(why);

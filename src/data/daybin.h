@@ -41,7 +41,7 @@ inline constexpr char kBinWhenColumn[] = "DELETED WHEN";
 inline constexpr char kBinByColumn[] = "DELETED BY";
 
 // What wrote a row into the bin, as the bin keeps it.
-QString binByDelete();       // the records window's Delete
+QString binByDelete();        // the records window's Delete
 QString binByImportReplace(); // an import that replaced the days of a date
 
 // The statements of the bin, run on a connection that its caller owns, so
@@ -64,9 +64,9 @@ public:
     // the engine's own.
     using Describe = std::function<QString(const QSqlQuery &failed)>;
     explicit QtSqlRunner(QSqlDatabase db, Describe describe = {})
-        : m_db(std::move(db)), m_describe(std::move(describe))
-    {
-    }
+        : m_db(std::move(db))
+        , m_describe(std::move(describe))
+    {}
     bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) override;
 
 private:
@@ -88,10 +88,10 @@ int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values,
 struct BinEntry
 {
     qint64 binId = 0;
-    QVariant dayId;   // the ID the day had
-    QVariant date;    // as stored (yyyy-MM-dd for a day the window wrote)
-    QVariant score;   // OVERALL SCORE as stored
-    QString meals;    // breakfast, lunch and tea, as one line to show
+    QVariant dayId; // the ID the day had
+    QVariant date;  // as stored (yyyy-MM-dd for a day the window wrote)
+    QVariant score; // OVERALL SCORE as stored
+    QString meals;  // breakfast, lunch and tea, as one line to show
     QDateTime deletedWhen;
     QString deletedWhenText; // as stored, for a time that does not read
     QString deletedBy;

@@ -76,23 +76,23 @@ QString openFailure(const QString &path, const QSqlError &error)
 }
 
 Connection::Connection(QString path, QString name)
-    : m_path(std::move(path)), m_name(std::move(name))
-{
-}
+    : m_path(std::move(path))
+    , m_name(std::move(name))
+{}
 
 std::unique_ptr<Connection> Connection::open(const QString &path, QString *error)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
         if (error)
-            *error = QCoreApplication::translate("diary", "The diary file %1 does not exist. %2")
-                         .arg(path, setupAdvice());
+            *error =
+                QCoreApplication::translate("diary", "The diary file %1 does not exist. %2").arg(path, setupAdvice());
         return nullptr;
     }
     if (!info.isFile()) {
         if (error)
-            *error = QCoreApplication::translate("diary", "The diary file %1 is not a file. %2")
-                         .arg(path, setupAdvice());
+            *error =
+                QCoreApplication::translate("diary", "The diary file %1 is not a file. %2").arg(path, setupAdvice());
         return nullptr;
     }
 
@@ -118,7 +118,9 @@ bool Connection::openDatabase(QString *error)
             *error = openFailure(m_path, db.lastError());
         return false;
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) {
         m_device = quint64(st.st_dev);
         m_inode = quint64(st.st_ino);
@@ -162,7 +164,9 @@ void Connection::finishOpening()
 
 bool Connection::fileReplaced() const
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (m_inode == 0 || ::stat(QFile::encodeName(m_path).constData(), &st) != 0)
         return false; // gone is not replaced: writing then says what is wrong
     return quint64(st.st_dev) != m_device || quint64(st.st_ino) != m_inode;

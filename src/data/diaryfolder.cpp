@@ -19,7 +19,9 @@ QString secureDiaryFolder(const QString &folder, QString *notice)
     if (QFileInfo(folder).fileName() != QLatin1String(kFolderName))
         return {};
     const QByteArray native = QFile::encodeName(folder);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(native.constData(), &st) != 0)
         return {}; // missing: it is made 0700 with the diary
     if (!S_ISDIR(st.st_mode))

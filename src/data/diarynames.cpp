@@ -45,14 +45,14 @@ QString databasePathProblem()
 const QStringList &recordsColumns()
 {
     static const QStringList columns{
-        QStringLiteral("BEVERAGE1"),   QStringLiteral("BEVERAGE2"),   QStringLiteral("BEVERAGE3"),
-        QStringLiteral("BEVERAGE4"),   QStringLiteral("BMs"),         QStringLiteral("BREAKFAST"),
-        QStringLiteral("COMMENTS"),    QStringLiteral("DATE"),        QStringLiteral("ID"),
-        QStringLiteral("LUNCH"),       QStringLiteral("MEDICATION1"), QStringLiteral("MEDICATION2"),
+        QStringLiteral("BEVERAGE1"),   QStringLiteral("BEVERAGE2"),     QStringLiteral("BEVERAGE3"),
+        QStringLiteral("BEVERAGE4"),   QStringLiteral("BMs"),           QStringLiteral("BREAKFAST"),
+        QStringLiteral("COMMENTS"),    QStringLiteral("DATE"),          QStringLiteral("ID"),
+        QStringLiteral("LUNCH"),       QStringLiteral("MEDICATION1"),   QStringLiteral("MEDICATION2"),
         QStringLiteral("MEDICATION3"), QStringLiteral("OVERALL SCORE"), QStringLiteral("SNACK1"),
-        QStringLiteral("SNACK2"),      QStringLiteral("SNACK3"),      QStringLiteral("SNACK4"),
-        QStringLiteral("TEA"),         QStringLiteral("MEDICATION4"), QStringLiteral("MEDICATION5"),
-        QStringLiteral("MEDICATION6"), QStringLiteral("MEDICATION7"), QStringLiteral("MEDICATION8"),
+        QStringLiteral("SNACK2"),      QStringLiteral("SNACK3"),        QStringLiteral("SNACK4"),
+        QStringLiteral("TEA"),         QStringLiteral("MEDICATION4"),   QStringLiteral("MEDICATION5"),
+        QStringLiteral("MEDICATION6"), QStringLiteral("MEDICATION7"),   QStringLiteral("MEDICATION8"),
         QStringLiteral("MEDICATION9"),
     };
     return columns;
@@ -92,17 +92,15 @@ QString mainRecordSource()
 
 QString recordsRecordSource()
 {
-    return QStringLiteral(
-        "select BEVERAGE1,BEVERAGE2,BEVERAGE3,BEVERAGE4,BMs,BREAKFAST,COMMENTS,DATE,ID,LUNCH,"
-        "MEDICATION1,MEDICATION2,MEDICATION3,[OVERALL SCORE],SNACK1,SNACK2,SNACK3,SNACK4,TEA,"
-        "MEDICATION4,MEDICATION5,MEDICATION6,MEDICATION7,MEDICATION8,MEDICATION9 from records");
+    return QStringLiteral("select BEVERAGE1,BEVERAGE2,BEVERAGE3,BEVERAGE4,BMs,BREAKFAST,COMMENTS,DATE,ID,LUNCH,"
+                          "MEDICATION1,MEDICATION2,MEDICATION3,[OVERALL SCORE],SNACK1,SNACK2,SNACK3,SNACK4,TEA,"
+                          "MEDICATION4,MEDICATION5,MEDICATION6,MEDICATION7,MEDICATION8,MEDICATION9 from records");
 }
 
 QString foodRecordSource()
 {
-    return QStringLiteral(
-        "select [ADEQUATE FOOD],[IRRITABLE FOOD],[RELIABLE MEDICATION],[UNSATISFACTORY MEDICATION] "
-        "from [FOOD AND MEDICATION]");
+    return QStringLiteral("select [ADEQUATE FOOD],[IRRITABLE FOOD],[RELIABLE MEDICATION],[UNSATISFACTORY MEDICATION] "
+                          "from [FOOD AND MEDICATION]");
 }
 
 QString selectForRecordSource(const QString &recordSource)

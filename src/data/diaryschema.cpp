@@ -22,10 +22,15 @@ QString createRecordsTableSql(RangeChecks ranges)
 {
     if (ranges == RangeChecks::Off) {
         QString sql = createRecordsTableSql(RangeChecks::On);
-        sql.replace(QStringLiteral(R"("BMs must be a whole number from 0 up" CHECK (BMs IS NULL OR (typeof(BMs) = 'integer' AND BMs >= 0)))"),
-                    QStringLiteral(R"("BMs must be a whole number" CHECK (BMs IS NULL OR typeof(BMs) = 'integer'))"));
-        sql.replace(QStringLiteral(R"("OVERALL SCORE must be a whole number from 1 to 10" CHECK ([OVERALL SCORE] IS NULL OR (typeof([OVERALL SCORE]) = 'integer' AND [OVERALL SCORE] BETWEEN 1 AND 10)))"),
-                    QStringLiteral(R"("OVERALL SCORE must be a whole number" CHECK ([OVERALL SCORE] IS NULL OR typeof([OVERALL SCORE]) = 'integer'))"));
+        sql.replace(
+            QStringLiteral(
+                R"("BMs must be a whole number from 0 up" CHECK (BMs IS NULL OR (typeof(BMs) = 'integer' AND BMs >= 0)))"),
+            QStringLiteral(R"("BMs must be a whole number" CHECK (BMs IS NULL OR typeof(BMs) = 'integer'))"));
+        sql.replace(
+            QStringLiteral(
+                R"("OVERALL SCORE must be a whole number from 1 to 10" CHECK ([OVERALL SCORE] IS NULL OR (typeof([OVERALL SCORE]) = 'integer' AND [OVERALL SCORE] BETWEEN 1 AND 10)))"),
+            QStringLiteral(
+                R"("OVERALL SCORE must be a whole number" CHECK ([OVERALL SCORE] IS NULL OR typeof([OVERALL SCORE]) = 'integer'))"));
         return sql;
     }
     // Whole numbers are held as INTEGER; text that does not read as one keeps
@@ -220,8 +225,8 @@ QString addSampleDays(const QString &path, int days, const QDate &today, quint32
             if (c != QLatin1String("ID"))
                 columns << QLatin1Char('[') + c + QLatin1Char(']');
         }
-        q.prepare(QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
-                  + placeholders.join(QLatin1Char(',')) + QLatin1Char(')'));
+        q.prepare(QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) +
+                  QStringLiteral(") VALUES (") + placeholders.join(QLatin1Char(',')) + QLatin1Char(')'));
         SampleDays generator(seed, today);
         for (int i = 0; i < days && failure.isEmpty(); ++i) {
             const SampleDay day = generator.day(days - i);

@@ -14,10 +14,10 @@ const QStringList &numberItems()
 const QStringList &beverageItems()
 {
     static const QStringList items{
-        QStringLiteral("TEA"),           QStringLiteral("COFFEE"),      QStringLiteral("FRUIT JUICE"),
-        QStringLiteral("MILK"),          QStringLiteral("ALCOHOL"),     QStringLiteral("SOFTDRINK"),
-        QStringLiteral("TONIC WATER"),   QStringLiteral("MINERAL WATER"), QStringLiteral("CORDIAL"),
-        QStringLiteral("2*TEA"),         QStringLiteral("3*TEA"),       QStringLiteral("2*COFFEE"),
+        QStringLiteral("TEA"),         QStringLiteral("COFFEE"),        QStringLiteral("FRUIT JUICE"),
+        QStringLiteral("MILK"),        QStringLiteral("ALCOHOL"),       QStringLiteral("SOFTDRINK"),
+        QStringLiteral("TONIC WATER"), QStringLiteral("MINERAL WATER"), QStringLiteral("CORDIAL"),
+        QStringLiteral("2*TEA"),       QStringLiteral("3*TEA"),         QStringLiteral("2*COFFEE"),
         QStringLiteral("3*COFFEE"),
     };
     return items;
@@ -26,20 +26,13 @@ const QStringList &beverageItems()
 const QStringList &medicationItems()
 {
     static const QStringList items{
-        QStringLiteral("IMODIUM"),
-        QStringLiteral("LOMOTIL"),
-        QStringLiteral("CALTRATE"),
-        QStringLiteral("COLOFAC 135mg"),
-        QStringLiteral("2*IMODIUM"),
-        QStringLiteral("3*IMODIUM"),
-        QStringLiteral("2*LOMOTIL"),
-        QStringLiteral("3*LOMOTIL"),
-        QStringLiteral("LOTRONEX"),
-        QStringLiteral("ZELNORM/ZELMAC (TEGASEROD)"),
-        QStringLiteral("FEDOTOZINE"),
-        QStringLiteral("5-HT3 ANTAGONIST"),
-        QStringLiteral("5-HT4 ANTAGONIST"),
-        QStringLiteral("ALPHA-2-ADRENERGIC AGENTS"),
+        QStringLiteral("IMODIUM"),          QStringLiteral("LOMOTIL"),
+        QStringLiteral("CALTRATE"),         QStringLiteral("COLOFAC 135mg"),
+        QStringLiteral("2*IMODIUM"),        QStringLiteral("3*IMODIUM"),
+        QStringLiteral("2*LOMOTIL"),        QStringLiteral("3*LOMOTIL"),
+        QStringLiteral("LOTRONEX"),         QStringLiteral("ZELNORM/ZELMAC (TEGASEROD)"),
+        QStringLiteral("FEDOTOZINE"),       QStringLiteral("5-HT3 ANTAGONIST"),
+        QStringLiteral("5-HT4 ANTAGONIST"), QStringLiteral("ALPHA-2-ADRENERGIC AGENTS"),
     };
     return items;
 }

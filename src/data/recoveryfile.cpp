@@ -24,7 +24,9 @@ QString keepForNextStart(const QString &diaryPath, const QString &text)
     ::fchmod(fd, 0600);
     // A text that did not fit is taken back whole: half of it would be
     // offered at the next start as if it were what was kept.
-    struct stat st {};
+    struct stat st
+    {
+    };
     const off_t keptBefore = ::fstat(fd, &st) == 0 ? st.st_size : -1;
     auto takeBack = [&] {
         if (keptBefore == 0)

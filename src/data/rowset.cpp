@@ -44,7 +44,8 @@ QString databaseText(const QSqlQuery &q, const QString &path)
     case 10: // SQLITE_IOERR
     case 14: // SQLITE_CANTOPEN
         return tr("%1 could not be written (%2); check that the file and its folder are still there and "
-                  "writable, and that the disk is not full").arg(path, text);
+                  "writable, and that the disk is not full")
+            .arg(path, text);
     default:
         return text;
     }
@@ -75,14 +76,16 @@ const QRegularExpression &leadingSelect()
 } // namespace
 
 RowSet::RowSet(QObject *parent)
-    : QObject(parent), m_rereadHint(tr("Refresh shows the other change.")), m_deletedBy(diary::binByDelete())
-{
-}
+    : QObject(parent)
+    , m_rereadHint(tr("Refresh shows the other change."))
+    , m_deletedBy(diary::binByDelete())
+{}
 
 QString RowSet::conflictReason() const
 {
     return tr("it was changed or deleted in another window after this window read it, so nothing was "
-              "overwritten. %1").arg(m_rereadHint);
+              "overwritten. %1")
+        .arg(m_rereadHint);
 }
 
 QString RowSet::replacedMessage() const
@@ -223,9 +226,9 @@ void RowSet::readRaw(Row *row)
     row->raw.clear();
     for (const int column : candidates) {
         QSqlQuery q(m_connection->database());
-        q.prepare(QStringLiteral("SELECT CAST(") + quoted(m_fields.at(column)) + QStringLiteral(" AS BLOB) FROM ")
-                  + quoted(m_table) + QStringLiteral(" WHERE rowid = ? AND typeof(") + quoted(m_fields.at(column))
-                  + QStringLiteral(") = 'text'"));
+        q.prepare(QStringLiteral("SELECT CAST(") + quoted(m_fields.at(column)) + QStringLiteral(" AS BLOB) FROM ") +
+                  quoted(m_table) + QStringLiteral(" WHERE rowid = ? AND typeof(") + quoted(m_fields.at(column)) +
+                  QStringLiteral(") = 'text'"));
         q.addBindValue(row->rowid);
         if (!q.exec() || !q.next())
             continue;
@@ -673,8 +676,8 @@ QString RowSet::matchClause(const Row &row) const
     for (int i = 0; i < m_fields.size(); ++i) {
         const QString f = quoted(m_fields.at(i));
         if (std::find(row.rawColumns.begin(), row.rawColumns.end(), i) != row.rawColumns.end())
-            parts << QStringLiteral("(typeof(") + f + QStringLiteral(") = 'text' AND CAST(") + f
-                    + QStringLiteral(" AS BLOB) = ?)");
+            parts << QStringLiteral("(typeof(") + f + QStringLiteral(") = 'text' AND CAST(") + f +
+                         QStringLiteral(" AS BLOB) = ?)");
         else
             parts << f + QStringLiteral(" IS ?");
     }
@@ -685,8 +688,8 @@ bool RowSet::findRowid(const Row &row, qint64 *rowid, QString *reason)
 {
     // Every value read must still be there; IS treats two NULLs as equal.
     QSqlQuery q(m_connection->database());
-    q.prepare(QStringLiteral("SELECT rowid FROM ") + quoted(m_table) + QStringLiteral(" WHERE ") + matchClause(row)
-              + QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    q.prepare(QStringLiteral("SELECT rowid FROM ") + quoted(m_table) + QStringLiteral(" WHERE ") + matchClause(row) +
+              QStringLiteral(" ORDER BY rowid LIMIT 1"));
     for (int i = 0; i < int(row.values.size()); ++i) {
         const auto raw = std::find(row.rawColumns.begin(), row.rawColumns.end(), i);
         if (raw != row.rawColumns.end())
@@ -709,8 +712,8 @@ bool RowSet::findRowid(const Row &row, qint64 *rowid, QString *reason)
 bool RowSet::readBack(qint64 rowid, Written *written, QString *reason)
 {
     QSqlQuery q(m_connection->database());
-    q.prepare(QStringLiteral("SELECT ") + columnList() + QStringLiteral(" FROM ") + quoted(m_table)
-              + QStringLiteral(" WHERE rowid = ?"));
+    q.prepare(QStringLiteral("SELECT ") + columnList() + QStringLiteral(" FROM ") + quoted(m_table) +
+              QStringLiteral(" WHERE rowid = ?"));
     q.addBindValue(rowid);
     if (!q.exec()) {
         *reason = databaseText(q, m_path);
@@ -766,9 +769,9 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
                 names << quoted(m_fields.at(s.first));
                 marks << QStringLiteral("?");
             }
-            q.prepare(QStringLiteral("INSERT INTO ") + quoted(m_table) + QStringLiteral(" (")
-                      + names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(','))
-                      + QLatin1Char(')'));
+            q.prepare(QStringLiteral("INSERT INTO ") + quoted(m_table) + QStringLiteral(" (") +
+                      names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                      QLatin1Char(')'));
             for (const auto &s : sets)
                 q.addBindValue(s.second);
         }
@@ -796,8 +799,8 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
             for (const auto &s : sets)
                 assignments << quoted(m_fields.at(s.first)) + QStringLiteral(" = ?");
             QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE ") + quoted(m_table) + QStringLiteral(" SET ")
-                      + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?"));
+            q.prepare(QStringLiteral("UPDATE ") + quoted(m_table) + QStringLiteral(" SET ") +
+                      assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?"));
             for (const auto &s : sets)
                 q.addBindValue(s.second);
             q.addBindValue(rowid);
@@ -818,8 +821,8 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
 bool RowSet::idCannotGrow()
 {
     QSqlQuery q(m_connection->database());
-    return q.exec(QStringLiteral("SELECT max(rowid) FROM ") + quoted(m_table)) && q.next()
-        && q.value(0).toLongLong() == std::numeric_limits<qint64>::max();
+    return q.exec(QStringLiteral("SELECT max(rowid) FROM ") + quoted(m_table)) && q.next() &&
+           q.value(0).toLongLong() == std::numeric_limits<qint64>::max();
 }
 
 bool RowSet::beginWrite(QString *why)
@@ -913,8 +916,7 @@ bool RowSet::writeRows(std::vector<int> rows, qint64 *target)
         if (!commit.exec(QStringLiteral("COMMIT"))) {
             const QString why = databaseText(commit, m_path);
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            return fail(tr("Nothing was saved: the diary could not complete the write (%1).")
-                            .arg(why));
+            return fail(tr("Nothing was saved: the diary could not complete the write (%1).").arg(why));
         }
     }
     if (diary::writeHooks().afterWrite)

@@ -98,8 +98,8 @@ public:
     // Values. value() gives the pending value where there is one.
     QVariant value(int row, int column) const;
     QVariant storedValue(int row, int column) const;
-    QVariant field(const QString &name) const;          // current row
-    bool isFieldPending(const QString &name) const;     // current row
+    QVariant field(const QString &name) const;      // current row
+    bool isFieldPending(const QString &name) const; // current row
     bool isPending(int row) const;
     bool isNew(int row) const;
     bool hasPendingChanges() const;
@@ -163,8 +163,8 @@ signals:
 private:
     struct Row
     {
-        std::vector<QVariant> values;                 // as last read from the file
-        qint64 rowid = -1;                            // where it was read, when known
+        std::vector<QVariant> values; // as last read from the file
+        qint64 rowid = -1;            // where it was read, when known
         // Text columns whose stored bytes are not the UTF-8 of the value read,
         // and those bytes, by which the row is found again.
         std::vector<int> rawColumns;

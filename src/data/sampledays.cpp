@@ -13,35 +13,43 @@ namespace {
 const QStringList &breakfasts()
 {
     static const QStringList items{
-        QStringLiteral("PORRIDGE"), QStringLiteral("TOAST AND JAM"), QStringLiteral("CORNFLAKES"),
-        QStringLiteral("BACON AND EGGS"), QStringLiteral("MUESLI WITH YOGHURT"), QStringLiteral("rice"),
-        QStringLiteral("FRUIT SALAD"), QStringLiteral("CROISSANT"), QStringLiteral("PANCAKES\nMAPLE SYRUP"),
+        QStringLiteral("PORRIDGE"),
+        QStringLiteral("TOAST AND JAM"),
+        QStringLiteral("CORNFLAKES"),
+        QStringLiteral("BACON AND EGGS"),
+        QStringLiteral("MUESLI WITH YOGHURT"),
+        QStringLiteral("rice"),
+        QStringLiteral("FRUIT SALAD"),
+        QStringLiteral("CROISSANT"),
+        QStringLiteral("PANCAKES\nMAPLE SYRUP"),
     };
     return items;
 }
 const QStringList &meals()
 {
     static const QStringList items{
-        QStringLiteral("HAM SANDWICH"), QStringLiteral("CHICKEN SALAD"), QStringLiteral("PASTA BOLOGNESE"),
-        QStringLiteral("RICE"), QStringLiteral("FISH AND CHIPS"), QStringLiteral("VEGETABLE SOUP"),
-        QStringLiteral("STEAK AND SALAD"), QStringLiteral("CURRY AND RICE"), QStringLiteral("PIZZA"),
-        QStringLiteral("LAMB ROAST\nPEAS AND POTATOES"), QStringLiteral("STIR FRY"), QStringLiteral("MEAT PIE"),
+        QStringLiteral("HAM SANDWICH"),    QStringLiteral("CHICKEN SALAD"),
+        QStringLiteral("PASTA BOLOGNESE"), QStringLiteral("RICE"),
+        QStringLiteral("FISH AND CHIPS"),  QStringLiteral("VEGETABLE SOUP"),
+        QStringLiteral("STEAK AND SALAD"), QStringLiteral("CURRY AND RICE"),
+        QStringLiteral("PIZZA"),           QStringLiteral("LAMB ROAST\nPEAS AND POTATOES"),
+        QStringLiteral("STIR FRY"),        QStringLiteral("MEAT PIE"),
     };
     return items;
 }
 const QStringList &snacks()
 {
     static const QStringList items{
-        QStringLiteral("APPLE"), QStringLiteral("BANANA"), QStringLiteral("CHOCOLATE"), QStringLiteral("NUTS"),
-        QStringLiteral("BISCUITS"), QStringLiteral("CHIPS"), QStringLiteral("YOGHURT"), QStringLiteral("CHEESE"),
+        QStringLiteral("APPLE"),    QStringLiteral("BANANA"), QStringLiteral("CHOCOLATE"), QStringLiteral("NUTS"),
+        QStringLiteral("BISCUITS"), QStringLiteral("CHIPS"),  QStringLiteral("YOGHURT"),   QStringLiteral("CHEESE"),
     };
     return items;
 }
 const QStringList &comments()
 {
     static const QStringList items{
-        QStringLiteral("FELT GOOD"), QStringLiteral("BLOATED IN THE EVENING"), QStringLiteral("CRAMPS AFTER LUNCH"),
-        QStringLiteral("SLEPT BADLY"), QStringLiteral("STRESSFUL DAY AT WORK"), QStringLiteral("NO PROBLEMS"),
+        QStringLiteral("FELT GOOD"),   QStringLiteral("BLOATED IN THE EVENING"), QStringLiteral("CRAMPS AFTER LUNCH"),
+        QStringLiteral("SLEPT BADLY"), QStringLiteral("STRESSFUL DAY AT WORK"),  QStringLiteral("NO PROBLEMS"),
     };
     return items;
 }
@@ -124,7 +132,8 @@ SampleDay SampleDays::day(int daysAgo)
         if (holdsPlanted(p, date)) {
             const QString column = QLatin1String(p.column);
             const QString held = d.value(column).toString();
-            d[column] = held.isEmpty() ? QString(QLatin1String(p.item)) : held + QStringLiteral(", ") + QLatin1String(p.item);
+            d[column] =
+                held.isEmpty() ? QString(QLatin1String(p.item)) : held + QStringLiteral(", ") + QLatin1String(p.item);
         }
         if (holdsPlanted(p, date.addDays(-1)) && !d.value(QStringLiteral("OVERALL SCORE")).isNull())
             d[QStringLiteral("OVERALL SCORE")] = std::max(1, d.value(QStringLiteral("OVERALL SCORE")).toInt() - 4);

@@ -15,7 +15,10 @@ using SampleDay = QHash<QString, QVariant>;
 class SampleDays
 {
 public:
-    SampleDays(quint32 seed, const QDate &today) : m_random(seed), m_today(today) {}
+    SampleDays(quint32 seed, const QDate &today)
+        : m_random(seed)
+        , m_today(today)
+    {}
     // The day `daysAgo` days before `today`; counts that reach before
     // 1900 go round again from the day before `today`.
     SampleDay day(int daysAgo);

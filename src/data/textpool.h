@@ -13,7 +13,9 @@ namespace diary {
 class TextPool
 {
 public:
-    explicit TextPool(int columns) : m_columns(static_cast<size_t>(columns > 0 ? columns : 0)) {}
+    explicit TextPool(int columns)
+        : m_columns(static_cast<size_t>(columns > 0 ? columns : 0))
+    {}
 
     // The copy already held for an equal text of `column`, or `text` itself.
     QString shared(int column, const QString &text)

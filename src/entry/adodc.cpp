@@ -1,8 +1,8 @@
 #include "entry/adodc.h"
 
 #include "entry/textboxes.h"
-#include "platform/fonts.h"
 #include "platform/busycursor.h"
+#include "platform/fonts.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,7 +13,6 @@
 #include <QToolButton>
 
 namespace {
-
 
 // The bar's arrows: a triangle pointing left or right, with a stop line for
 // the buttons that go to either end.
@@ -45,7 +44,8 @@ QString showValue(const QVariant &value)
 
 } // namespace
 
-Adodc::Adodc(QWidget *parent) : QFrame(parent)
+Adodc::Adodc(QWidget *parent)
+    : QFrame(parent)
 {
     setObjectName(QStringLiteral("datPrimaryRS"));
     // Appearance 1: three-dimensional.
@@ -132,9 +132,9 @@ bool Adodc::Refresh()
             m_rs.CancelBatch();
         } else if (!m_rs.UpdateBatch(RowSet::adAffectAll)) {
             m_refusedChange = m_rs.changeSerial();
-            m_lastError = m_rs.lastError() + QStringLiteral("\n\n")
-                + tr("The diary was not read again, so your change is still here. Click Refresh once more "
-                     "to drop the change and show the diary as it is saved.");
+            m_lastError = m_rs.lastError() + QStringLiteral("\n\n") +
+                          tr("The diary was not read again, so your change is still here. Click Refresh once more "
+                             "to drop the change and show the diary as it is saved.");
             return false;
         }
     }

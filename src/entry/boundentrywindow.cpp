@@ -1,13 +1,13 @@
 #include "entry/boundentrywindow.h"
 
-#include "platform/accessibility.h"
 #include "data/recoveryfile.h"
+#include "platform/accessibility.h"
 
 #include "entry/adodc.h"
+#include "platform/busycursor.h"
 #include "platform/msgbox.h"
 #include "platform/screenfit.h"
 #include "platform/twips.h"
-#include "platform/busycursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,7 +20,8 @@
 
 #include <cstdio>
 
-BoundEntryWindow::BoundEntryWindow(QWidget *parent) : QWidget(parent)
+BoundEntryWindow::BoundEntryWindow(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // Its lists are read out by their names, before any is made.
@@ -55,8 +56,8 @@ QLabel *BoundEntryWindow::makeBackdrop(const QRect &twips, QPixmap (*draw)(QSize
 void BoundEntryWindow::setFixedClientSize(const QSize &size)
 {
     // Fixed border: a title bar with a close box only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size);
 }
 
@@ -133,7 +134,8 @@ void BoundEntryWindow::Form_Unload()
 
 void BoundEntryWindow::datPrimaryRS_MoveComplete()
 {
-    datPrimaryRS->setCaption(QStringLiteral("Record: ") + QString::number(datPrimaryRS->Recordset()->AbsolutePosition()));
+    datPrimaryRS->setCaption(QStringLiteral("Record: ") +
+                             QString::number(datPrimaryRS->Recordset()->AbsolutePosition()));
 }
 
 void BoundEntryWindow::datPrimaryRS_WillChangeRecord(int reason, bool *cancel)
@@ -160,9 +162,9 @@ void BoundEntryWindow::closeEvent(QCloseEvent *event)
         }
         if (failed) {
             if (s_unattended) {
-                const QString text = tr("MEALWISE was ended (%1) before this change could be saved: %2\n%3")
-                                         .arg(QDateTime::currentDateTime().toString(Qt::ISODate), rs->lastError(),
-                                              describePending(*rs));
+                const QString text =
+                    tr("MEALWISE was ended (%1) before this change could be saved: %2\n%3")
+                        .arg(QDateTime::currentDateTime().toString(Qt::ISODate), rs->lastError(), describePending(*rs));
                 const QString why = diary::keepForNextStart(rs->path(), text);
                 if (!why.isEmpty()) {
                     // Nowhere else to keep it: the session's log at least.
@@ -170,8 +172,7 @@ void BoundEntryWindow::closeEvent(QCloseEvent *event)
                                  qPrintable(text), qPrintable(diary::recoveryPath(rs->path())), qPrintable(why));
                 }
             } else {
-                vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n")
-                               + rs->lastError(),
+                vb::MsgBox(tr("The window closes without this change, which could not be saved:\n\n") + rs->lastError(),
                            this);
             }
         }
@@ -206,7 +207,8 @@ QString BoundEntryWindow::describePending(const RowSet &rows)
                 continue;
             if (!rows.isNew(row) && now == before && now.isNull() == before.isNull())
                 continue;
-            text += QStringLiteral("  %1: %2\n").arg(rows.fieldNames().at(c), now.isNull() ? tr("(emptied)") : now.toString());
+            text += QStringLiteral("  %1: %2\n")
+                        .arg(rows.fieldNames().at(c), now.isNull() ? tr("(emptied)") : now.toString());
         }
     }
     return text;

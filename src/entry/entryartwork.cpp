@@ -59,11 +59,11 @@ QPixmap sunset(int size)
     QPainter p(&pixmap);
     const qreal s = size / 32.0;
     p.scale(s, s);
-    p.fillRect(QRectF(0, 0, 32, 20), QColor(255, 128, 0));   // evening sky
+    p.fillRect(QRectF(0, 0, 32, 20), QColor(255, 128, 0)); // evening sky
     p.fillRect(QRectF(0, 0, 32, 8), QColor(128, 0, 128));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 0));
-    p.drawEllipse(QRectF(9, 11, 14, 14)); // the sun, half under the horizon
+    p.drawEllipse(QRectF(9, 11, 14, 14));                 // the sun, half under the horizon
     p.fillRect(QRectF(0, 19, 32, 13), QColor(0, 0, 128)); // the sea
     p.setPen(QPen(QColor(255, 255, 0), 1));
     p.drawLine(QLineF(11, 22, 21, 22)); // its reflection
@@ -80,11 +80,11 @@ QPixmap island(int size)
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size / 32.0;
     p.scale(s, s);
-    p.fillRect(QRectF(0, 0, 32, 22), QColor(0, 255, 255));  // sky
-    p.fillRect(QRectF(0, 22, 32, 10), QColor(0, 0, 255));   // sea
+    p.fillRect(QRectF(0, 0, 32, 22), QColor(0, 255, 255)); // sky
+    p.fillRect(QRectF(0, 22, 32, 10), QColor(0, 0, 255));  // sea
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 0));
-    p.drawEllipse(QRectF(22, 2, 8, 8)); // the sun
+    p.drawEllipse(QRectF(22, 2, 8, 8));  // the sun
     p.drawEllipse(QRectF(4, 19, 20, 8)); // the sand
     p.setPen(QPen(QColor(128, 64, 0), 2));
     QPainterPath trunk;

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 struct BoxDesign
 {
     int left, top, width, height;
@@ -58,7 +57,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
 } // namespace
 
 FOOD::FOOD(const QString &databasePath, QWidget *parent)
-    : BoundEntryWindow(parent), m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
+    : BoundEntryWindow(parent)
+    , m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
 {
     setObjectName(QStringLiteral("FOOD"));
     setWindowTitle(QStringLiteral("FOOD AND MEDICATION"));

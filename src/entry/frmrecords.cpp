@@ -24,7 +24,6 @@
 
 namespace {
 
-
 const QColor kDay(192, 255, 255);
 const QColor kBreakfast(255, 192, 192);
 const QColor kLunch(255, 224, 192);
@@ -155,9 +154,9 @@ QString shown(const QString &text)
 } // namespace
 
 frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath, QWidget *parent)
-    : BoundEntryWindow(parent),
-      m_mainGrid(mainGrid),
-      m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
+    : BoundEntryWindow(parent)
+    , m_mainGrid(mainGrid)
+    , m_databasePath(databasePath.isEmpty() ? diary::databasePath() : databasePath)
 {
     setObjectName(QStringLiteral("frmrecords"));
     setWindowTitle(QStringLiteral("records"));
@@ -173,20 +172,21 @@ frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath
     RowSet *rs = datPrimaryRS->Recordset();
     // Dates are typed day first and stored as yyyy-MM-dd; a text that is no
     // date stops the write, so it stays in the box to be corrected.
-    rs->setFieldWriter(QStringLiteral("DATE"), [this](const QVariant &pending, QString *error) -> std::optional<QVariant> {
-        const QString text = pending.toString().trimmed();
-        if (pending.isNull() || text.isEmpty())
-            return std::optional<QVariant>(QVariant());
-        const QDate today = m_today();
-        const std::optional<QDate> date = diary::readDayFirstDate(text, today.year());
-        if (!date) {
-            *error = tr("\"%1\" in the DATE box is not a date. Type the day, then the month, then the year, for "
-                        "example %2.")
-                         .arg(shown(pending.toString()), diary::showDate(today));
-            return std::nullopt;
-        }
-        return QVariant(diary::storeDate(*date));
-    });
+    rs->setFieldWriter(
+        QStringLiteral("DATE"), [this](const QVariant &pending, QString *error) -> std::optional<QVariant> {
+            const QString text = pending.toString().trimmed();
+            if (pending.isNull() || text.isEmpty())
+                return std::optional<QVariant>(QVariant());
+            const QDate today = m_today();
+            const std::optional<QDate> date = diary::readDayFirstDate(text, today.year());
+            if (!date) {
+                *error = tr("\"%1\" in the DATE box is not a date. Type the day, then the month, then the year, for "
+                            "example %2.")
+                             .arg(shown(pending.toString()), diary::showDate(today));
+                return std::nullopt;
+            }
+            return QVariant(diary::storeDate(*date));
+        });
     // A score is a whole number from 1 to 10 and a count of BMs one from 0,
     // typed as digits (so "1e1" is refused, not read as 10); blanks around the
     // number do no harm. What is refused stays in its list to be corrected.
@@ -198,21 +198,24 @@ frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath
     };
     static const Range kRanges[] = {
         {"OVERALL SCORE", 1, 10, QT_TRANSLATE_NOOP("frmrecords", "OVERALL SCORE must be a whole number from 1 to 10")},
-        {"BMs", 0, std::numeric_limits<qint64>::max(), QT_TRANSLATE_NOOP("frmrecords", "BMs must be a whole number from 0 up")},
+        {"BMs", 0, std::numeric_limits<qint64>::max(),
+         QT_TRANSLATE_NOOP("frmrecords", "BMs must be a whole number from 0 up")},
     };
     for (const Range &range : kRanges) {
-        rs->setFieldWriter(QLatin1String(range.field), [range](const QVariant &pending, QString *error) -> std::optional<QVariant> {
-            const QString text = pending.toString().trimmed();
-            if (pending.isNull() || text.isEmpty())
-                return std::optional<QVariant>(QVariant());
-            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
-            const qint64 number = digits.match(text).hasMatch() ? text.toLongLong() : -1;
-            if (number < range.low || number > range.high) {
-                *error = tr("%1, typed as digits, and \"%2\" is not one.").arg(tr(range.rule), shown(pending.toString()));
-                return std::nullopt;
-            }
-            return QVariant(number);
-        });
+        rs->setFieldWriter(QLatin1String(range.field),
+                           [range](const QVariant &pending, QString *error) -> std::optional<QVariant> {
+                               const QString text = pending.toString().trimmed();
+                               if (pending.isNull() || text.isEmpty())
+                                   return std::optional<QVariant>(QVariant());
+                               static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
+                               const qint64 number = digits.match(text).hasMatch() ? text.toLongLong() : -1;
+                               if (number < range.low || number > range.high) {
+                                   *error = tr("%1, typed as digits, and \"%2\" is not one.")
+                                                .arg(tr(range.rule), shown(pending.toString()));
+                                   return std::nullopt;
+                               }
+                               return QVariant(number);
+                           });
     }
     rs->setRowDescriber([](const RowSet &rows, int row) {
         if (rows.isNew(row))
@@ -289,9 +292,15 @@ void frmrecords::buildControls()
         list->setGeometry(vb::twipsRect(d.left, d.top, d.width, d.height));
         list->setFont(defaultFont());
         switch (d.items) {
-        case Items::Numbers: list->addItems(diary::numberItems()); break;
-        case Items::Beverages: list->addItems(diary::beverageItems()); break;
-        case Items::Medications: list->addItems(diary::medicationItems()); break;
+        case Items::Numbers:
+            list->addItems(diary::numberItems());
+            break;
+        case Items::Beverages:
+            list->addItems(diary::beverageItems());
+            break;
+        case Items::Medications:
+            list->addItems(diary::medicationItems());
+            break;
         }
         list->setCurrentIndex(-1);
         list->setEditText(QLatin1String(d.initialText));
@@ -360,11 +369,11 @@ void frmrecords::bindControls()
 void frmrecords::setTabOrder()
 {
     const QList<QWidget *> order{
-        txtFields(5),  txtFields(6),  txtFields(7),  txtFields(9),  txtFields(14), txtFields(15),
-        txtFields(16), txtFields(17), txtFields(18), cmdAdd,        cmdUpdate,     cmdDelete,
-        cmdRefresh,    cmdClose,      Combo2,        Combo3,        Combo7,        Combo8,
-        Combo9,        Combo10,       Combo1,        Combo11,       Combo4,        Combo5,
-        Combo6,        Combo12,       Combo13,       Combo14,       Combo15,
+        txtFields(5),  txtFields(6),  txtFields(7),  txtFields(9), txtFields(14), txtFields(15),
+        txtFields(16), txtFields(17), txtFields(18), cmdAdd,       cmdUpdate,     cmdDelete,
+        cmdRefresh,    cmdClose,      Combo2,        Combo3,       Combo7,        Combo8,
+        Combo9,        Combo10,       Combo1,        Combo11,      Combo4,        Combo5,
+        Combo6,        Combo12,       Combo13,       Combo14,      Combo15,
     };
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-MultiLineTextBox::MultiLineTextBox(QWidget *parent) : QPlainTextEdit(parent)
+MultiLineTextBox::MultiLineTextBox(QWidget *parent)
+    : QPlainTextEdit(parent)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -65,8 +66,8 @@ void MultiLineTextBox::setText(const QString &text)
             ++j;
         } else if (c == QChar::ParagraphSeparator && text.mid(j, 2) == QLatin1String("\r\n")) {
             j += 2;
-        } else if (c == QChar::ParagraphSeparator && j < text.size()
-                   && (text.at(j) == QLatin1Char('\n') || text.at(j) == QLatin1Char('\r') || isBlockBreak(text.at(j)))) {
+        } else if (c == QChar::ParagraphSeparator && j < text.size() &&
+                   (text.at(j) == QLatin1Char('\n') || text.at(j) == QLatin1Char('\r') || isBlockBreak(text.at(j)))) {
             ++j;
         } else {
             break;

@@ -38,7 +38,7 @@ private:
 
     int m_maxLength = 0;
     bool m_loaded = false;
-    QString m_stored;                 // as last given by setText
-    QString m_shown;                  // the document's raw text right after it
+    QString m_stored;                  // as last given by setText
+    QString m_shown;                   // the document's raw text right after it
     std::vector<qsizetype> m_storedAt; // index in m_stored of each of m_shown's characters, and its end
 };

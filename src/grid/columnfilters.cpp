@@ -15,7 +15,9 @@ const QString kAny = QStringLiteral("*");
 } // namespace
 
 ColumnFilters::ColumnFilters(vb::FlexGrid *grid, QComboBox *designedList, QPushButton *button, QObject *parent)
-    : QObject(parent), m_grid(grid), m_button(button)
+    : QObject(parent)
+    , m_grid(grid)
+    , m_button(button)
 {
     cmbFilter.push_back(designedList);
     if (designedList) {

@@ -74,6 +74,6 @@ private:
 
     vb::FlexGrid *m_grid = nullptr;
     QPushButton *m_button = nullptr;
-    std::vector<int> m_fitted;                 // per grid row, -1 = never fitted
-    std::vector<ActiveFilter> m_fitFilters;    // the lists' picks during one row fitting
+    std::vector<int> m_fitted;              // per grid row, -1 = never fitted
+    std::vector<ActiveFilter> m_fitFilters; // the lists' picks during one row fitting
 };

@@ -21,7 +21,9 @@ namespace {
 class Measurements
 {
 public:
-    explicit Measurements(vb::TextMeasurer &window) : m_window(window) {}
+    explicit Measurements(vb::TextMeasurer &window)
+        : m_window(window)
+    {}
 
     double height(const QString &text)
     {

@@ -5,7 +5,7 @@
 namespace vb {
 class FlexGrid;
 class TextMeasurer;
-}
+} // namespace vb
 
 // The main window's routines that band the overview grid and fit its rows and
 // columns to their text. They measure with the window's own text measurement

@@ -69,8 +69,8 @@ QString diaryStem(const QString &diaryPath)
 
 QString damagedFileName(const QString &diaryPath, const QDateTime &when)
 {
-    return stemOf(diaryPath) + QLatin1Char('-') + kDamaged + QLatin1Char('-')
-        + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".mdb");
+    return stemOf(diaryPath) + QLatin1Char('-') + kDamaged + QLatin1Char('-') +
+           when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".mdb");
 }
 
 QString backupsFolder(const QString &diaryPath)
@@ -80,8 +80,8 @@ QString backupsFolder(const QString &diaryPath)
 
 QString backupFileName(const QString &diaryPath, const QDateTime &when)
 {
-    return stemOf(diaryPath) + QLatin1Char('-') + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))
-        + QStringLiteral(".mdb");
+    return stemOf(diaryPath) + QLatin1Char('-') + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+           QStringLiteral(".mdb");
 }
 
 QDateTime backupTime(const QString &fileName, const QString &stem)
@@ -145,8 +145,9 @@ QString snapshotInto(const QString &source, const QString &folder, const QString
             return failed(tr("The copy %1 could not be read back: %2").arg(temp, check.lastError()));
         const QStringList report = check.column(QStringLiteral("PRAGMA integrity_check"));
         if (report != QStringList{QStringLiteral("ok")})
-            return failed(tr("The copy of %1 does not pass the integrity check (%2)")
-                              .arg(source, report.isEmpty() ? check.lastError() : report.mid(0, 3).join(QStringLiteral("; "))));
+            return failed(
+                tr("The copy of %1 does not pass the integrity check (%2)")
+                    .arg(source, report.isEmpty() ? check.lastError() : report.mid(0, 3).join(QStringLiteral("; "))));
     }
     return temp;
 }
@@ -178,7 +179,8 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
         finalPath = info.absoluteFilePath();
     }
     // A restore killed in an earlier run leaves its copy beside the diary.
-    removeLeftovers(QFileInfo(diaryPath).absolutePath(), stemOf(diaryPath), std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
+    removeLeftovers(QFileInfo(diaryPath).absolutePath(), stemOf(diaryPath),
+                    std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
     QString why;
     const QString temp = snapshotInto(diaryPath, folder, stemOf(diaryPath), &why);
     if (temp.isEmpty()) {
@@ -316,7 +318,8 @@ QString rolledBackCopy(const QString &path, const QString &folder, const QString
     QFile source(path);
     QFile sourceJournal(path + QStringLiteral("-journal"));
     if (!source.open(QIODevice::ReadOnly) || !sourceJournal.open(QIODevice::ReadOnly))
-        return failed(tr("%1 could not be read: %2").arg(path, source.isOpen() ? sourceJournal.errorString() : source.errorString()));
+        return failed(tr("%1 could not be read: %2")
+                          .arg(path, source.isOpen() ? sourceJournal.errorString() : source.errorString()));
     QString why = writePrivateFile(temp, source.readAll());
     if (why.isEmpty())
         why = writePrivateFile(journal, sourceJournal.readAll());

@@ -25,8 +25,8 @@ QDateTime backupTime(const QString &fileName, const QString &stem = QStringLiter
 
 struct BackupResult
 {
-    QString path;  // the backup made
-    QString error; // empty on success
+    QString path;        // the backup made
+    QString error;       // empty on success
     QStringList removed; // older backups the rotation removed
     bool ok() const { return error.isEmpty(); }
 };

@@ -110,7 +110,8 @@ QString Verdict::text(const QString &path) const
         return linkTarget.isEmpty() ? tr("The diary file %1 does not exist.").arg(p)
                                     : tr("The diary %1 leads nowhere: the file it links to does not exist.").arg(p);
     case DiaryState::NotAFile:
-        return tr("The diary %1 is not a file (%2). Move it elsewhere, or put the diary file in its place.").arg(p, why);
+        return tr("The diary %1 is not a file (%2). Move it elsewhere, or put the diary file in its place.")
+            .arg(p, why);
     case DiaryState::Unreadable:
         return tr("The diary %1 cannot be read (%2). Check that you may read and write the file and its folder, "
                   "and try again.")
@@ -177,8 +178,8 @@ Verdict checkDiary(const QString &path, CheckDepth depth, int lockWaitMs)
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
     if (!file.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
-    QStringList report =
-        file.column(depth == CheckDepth::Quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check"));
+    QStringList report = file.column(depth == CheckDepth::Quick ? QStringLiteral("PRAGMA quick_check")
+                                                                : QStringLiteral("PRAGMA integrity_check"));
     if (report.isEmpty())
         return failed(v, stateOfCode(file.lastCode(), false), file.lastError());
     if (report != QStringList{QStringLiteral("ok")}) {
@@ -212,8 +213,9 @@ Verdict checkDiary(const QString &path, CheckDepth depth, int lockWaitMs)
                               .arg(diary::kSchemaVersion));
         Statement q(file, diary::selectForRecordSource(diary::mainRecordSource()) + QStringLiteral(" LIMIT 1"));
         if (!q.ok() || (!q.step() && !q.error().isEmpty()))
-            return failed(v, q.ok() ? stateOfCode(q.code(), false) : DiaryState::NotADiary,
-                          tr("the ranking query %1 does not run (%2)").arg(QLatin1String(diary::kDiaryQuery), q.error()));
+            return failed(
+                v, q.ok() ? stateOfCode(q.code(), false) : DiaryState::NotADiary,
+                tr("the ranking query %1 does not run (%2)").arg(QLatin1String(diary::kDiaryQuery), q.error()));
         Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
         if (!s.step())
             return failed(v, stateOfCode(s.code(), false), s.error());

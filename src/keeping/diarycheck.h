@@ -18,16 +18,16 @@ enum class CheckDepth {
 };
 
 enum class DiaryState {
-    Sound,          // a MEALWISE diary that passed the check
-    Missing,        // nothing at the path (or a link to nothing)
-    NotAFile,       // a folder, a pipe, a device
-    Unreadable,     // the file or its folder may not be read, or the disk failed
-    Busy,           // another program holds it locked
-    UndoWaits,      // a change a crash interrupted waits to be undone, and the file or folder is write-protected
-    Access,         // an Access (Jet or ACE) database, for the conversion
-    NotADiary,      // a sound SQLite file without the diary's tables, or an empty file
-    NewerFormat,    // a diary made by a newer MEALWISE
-    Damaged,        // SQLite finds it damaged (SQLITE_CORRUPT, SQLITE_NOTADB or a failed check)
+    Sound,       // a MEALWISE diary that passed the check
+    Missing,     // nothing at the path (or a link to nothing)
+    NotAFile,    // a folder, a pipe, a device
+    Unreadable,  // the file or its folder may not be read, or the disk failed
+    Busy,        // another program holds it locked
+    UndoWaits,   // a change a crash interrupted waits to be undone, and the file or folder is write-protected
+    Access,      // an Access (Jet or ACE) database, for the conversion
+    NotADiary,   // a sound SQLite file without the diary's tables, or an empty file
+    NewerFormat, // a diary made by a newer MEALWISE
+    Damaged,     // SQLite finds it damaged (SQLITE_CORRUPT, SQLITE_NOTADB or a failed check)
 };
 
 struct Verdict

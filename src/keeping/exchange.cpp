@@ -8,21 +8,21 @@
 #include "keeping/sqliterunner.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFile>
-#include <QRegularExpression>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QStringDecoder>
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <set>
 
 #include <sqlite3.h>
@@ -93,7 +93,8 @@ bool isValidUtf8(const QByteArray &b, qsizetype *badAt = nullptr)
             }
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF)) {
             if (badAt)
                 *badAt = i;
             return false;
@@ -134,11 +135,21 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 out += "\\u00";
@@ -205,7 +216,8 @@ std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath
         if (options.ids && !options.ids->contains(s.integer(0)))
             continue;
         const QDate day = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
-        if (!day.isValid() || (options.from.isValid() && day < options.from) || (options.to.isValid() && day > options.to))
+        if (!day.isValid() || (options.from.isValid() && day < options.from) ||
+            (options.to.isValid() && day > options.to))
             continue;
         if (!first.isValid() || day < first)
             first = day;
@@ -302,8 +314,8 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
         QStringList listColumns;
         for (const QString &c : diary::foodColumns())
             listColumns << bracketed(c);
-        Statement l(file, QStringLiteral("SELECT ") + listColumns.join(QLatin1Char(','))
-                              + QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        Statement l(file, QStringLiteral("SELECT ") + listColumns.join(QLatin1Char(',')) +
+                              QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
         const bool have = l.ok() && l.step();
         for (qsizetype i = 0; i < diary::foodColumns().size(); ++i) {
             out += i ? ",\n    " : "\n    ";
@@ -536,9 +548,8 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
         if (rec.fields.size() == 1 && rec.fields.first().isEmpty() && header.fields.size() > 1)
             continue; // a blank line
         if (rec.fields.size() != header.fields.size()) {
-            plan->refused << Refusal{rec.line, tr("it has %1 fields; the header has %2")
-                                                   .arg(rec.fields.size())
-                                                   .arg(header.fields.size())};
+            plan->refused << Refusal{
+                rec.line, tr("it has %1 fields; the header has %2").arg(rec.fields.size()).arg(header.fields.size())};
             continue;
         }
         ImportDay day{rec.line, QVariantList(known.size())};
@@ -550,7 +561,10 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
             const QByteArray &raw = rec.fields[f];
             const QString text = fromUtf8Exactly(raw);
             if (text.size() > kMaxFieldChars) {
-                whys << tr("%1 holds %2 characters; at most %3 are taken").arg(column).arg(text.size()).arg(kMaxFieldChars);
+                whys << tr("%1 holds %2 characters; at most %3 are taken")
+                            .arg(column)
+                            .arg(text.size())
+                            .arg(kMaxFieldChars);
                 continue;
             }
             QString why;
@@ -572,7 +586,8 @@ void readCsv(const QByteArray &input, bool asIs, int currentYear, ImportPlan *pl
 // byte, and the JSON reader the escape.
 QString nulRefusal(const QString &column)
 {
-    return QCoreApplication::translate("keeping", "%1 holds a NUL character, which no text of the diary may hold").arg(column);
+    return QCoreApplication::translate("keeping", "%1 holds a NUL character, which no text of the diary may hold")
+        .arg(column);
 }
 
 void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *plan)
@@ -598,7 +613,8 @@ void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *p
     const QJsonObject root = doc.object();
     for (auto it = root.begin(); it != root.end(); ++it) {
         if (it.key() != QLatin1String("days") && it.key() != QLatin1String("lists")) {
-            plan->fileError = tr("The file holds \"%1\", which is neither days nor lists. Nothing was read.").arg(it.key().left(60));
+            plan->fileError =
+                tr("The file holds \"%1\", which is neither days nor lists. Nothing was read.").arg(it.key().left(60));
             return;
         }
     }
@@ -626,7 +642,8 @@ void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *p
             // A whole number only where it fits a 64-bit integer exactly:
             // 1e300 would not survive the conversion.
             const double number = v.isDouble() ? v.toDouble() : 0.0;
-            const bool whole = v.isDouble() && number >= -9.0e15 && number <= 9.0e15 && number == double(qint64(number));
+            const bool whole =
+                v.isDouble() && number >= -9.0e15 && number <= 9.0e15 && number == double(qint64(number));
             if (v.isNull()) {
                 raw = QVariant();
             } else if (v.isString()) {
@@ -638,8 +655,9 @@ void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *p
             } else if (whole && it.key() != QLatin1String("DATE")) {
                 raw = QVariant(qint64(number));
             } else {
-                whys << (it.key() == QLatin1String("DATE") ? tr("DATE must be a text (yyyy-MM-dd or dd/MM/yy)")
-                                                           : tr("%1 holds neither text nor a whole number").arg(it.key()));
+                whys << (it.key() == QLatin1String("DATE")
+                             ? tr("DATE must be a text (yyyy-MM-dd or dd/MM/yy)")
+                             : tr("%1 holds neither text nor a whole number").arg(it.key()));
                 continue;
             }
             QString why;
@@ -647,7 +665,10 @@ void readJson(const QByteArray &input, bool asIs, int currentYear, ImportPlan *p
             if (!isScoreColumn(it.key()) && it.key() != QLatin1String("DATE") && raw.typeId() == QMetaType::QString) {
                 // Texts go in exactly, an empty one too.
                 if (raw.toString().size() > kMaxFieldChars)
-                    why = tr("%1 holds %2 characters; at most %3 are taken").arg(it.key()).arg(raw.toString().size()).arg(kMaxFieldChars);
+                    why = tr("%1 holds %2 characters; at most %3 are taken")
+                              .arg(it.key())
+                              .arg(raw.toString().size())
+                              .arg(kMaxFieldChars);
                 else
                     value = raw;
             } else {
@@ -749,11 +770,14 @@ QString readImportFile(const QString &path, QByteArray *bytes)
         int fd;
         ~Close() { ::close(fd); }
     } closeAtEnd{fd};
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
         return tr("%1 could not be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     if (!S_ISREG(st.st_mode))
-        return tr("%1 is not a file but a pipe, a device or a folder; only a CSV or JSON file can be imported.").arg(path);
+        return tr("%1 is not a file but a pipe, a device or a folder; only a CSV or JSON file can be imported.")
+            .arg(path);
     if (st.st_size > kMaxImportBytes)
         return tr("%1 holds %2 MB; at most %3 MB can be imported at once (an export of a million days is far less).")
             .arg(path)
@@ -766,7 +790,9 @@ QString readImportFile(const QString &path, QByteArray *bytes)
     *bytes = file.read(kMaxImportBytes + 1);
     if (bytes->size() > kMaxImportBytes) {
         bytes->clear();
-        return tr("%1 grew past %2 MB while it was read; nothing was imported.").arg(path).arg(kMaxImportBytes / (1024 * 1024));
+        return tr("%1 grew past %2 MB while it was read; nothing was imported.")
+            .arg(path)
+            .arg(kMaxImportBytes / (1024 * 1024));
     }
     return {};
 }
@@ -811,9 +837,12 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
 
     // Every day tried against this diary's own table definition, in a
     // temporary table: the diary itself is neither locked nor written.
-    const QString definition = file.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'records'")).toString();
-    static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"records\"|\\[records\\]|`records`|'records'|records)"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    const QString definition =
+        file.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'records'"))
+            .toString();
+    static const QRegularExpression head(
+        QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"records\"|\\[records\\]|`records`|'records'|records)"),
+        QRegularExpression::CaseInsensitiveOption);
     QString trial = definition;
     trial.replace(head, QStringLiteral("CREATE TEMP TABLE import_trial"));
     if (definition.isEmpty() || trial == definition || !file.exec(trial))
@@ -824,8 +853,8 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
         marks << QStringLiteral("?");
     }
     {
-        Statement insert(file, QStringLiteral("INSERT INTO temp.import_trial (") + cols.join(QLatin1Char(','))
-                                   + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        Statement insert(file, QStringLiteral("INSERT INTO temp.import_trial (") + cols.join(QLatin1Char(',')) +
+                                   QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
         if (!insert.ok())
             return tr("The days could not be tried against the diary: %1").arg(insert.error());
         file.exec(QStringLiteral("BEGIN"));
@@ -862,16 +891,18 @@ QString ImportPlan::preview() const
         text += tr(", none on a date the diary has.");
     else
         text += (duplicateDates == 1 ? tr(", of which 1 date is already in the diary")
-                                     : tr(", of which %1 dates are already in the diary").arg(duplicateDates))
-            + (diaryRowsOnDuplicateDates == 1 ? tr(" (1 row there).") : tr(" (%1 rows there).").arg(diaryRowsOnDuplicateDates));
+                                     : tr(", of which %1 dates are already in the diary").arg(duplicateDates)) +
+                (diaryRowsOnDuplicateDates == 1 ? tr(" (1 row there).")
+                                                : tr(" (%1 rows there).").arg(diaryRowsOnDuplicateDates));
     if (!repeatedDates.isEmpty()) {
         QStringList shown;
         for (const QString &d : repeatedDates.mid(0, 10))
             shown << diary::showStoredDate(d);
         if (repeatedDates.size() > 10)
             shown << tr("and %1 more").arg(repeatedDates.size() - 10);
-        text += QLatin1Char(' ') + tr("The file holds more than one row for %1; they are imported together, as the diary allows.")
-                                       .arg(shown.join(QStringLiteral(", ")));
+        text += QLatin1Char(' ') +
+                tr("The file holds more than one row for %1; they are imported together, as the diary allows.")
+                    .arg(shown.join(QStringLiteral(", ")));
     }
     return text;
 }
@@ -880,17 +911,21 @@ QString ImportResult::summary() const
 {
     QString text = tr("Imported: %1 added").arg(added);
     if (replacedDates > 0)
-        text += tr(", %1 dates replaced (%2 rows of the diary by %3 of the file)").arg(replacedDates).arg(removedRows).arg(replacingRows);
+        text += tr(", %1 dates replaced (%2 rows of the diary by %3 of the file)")
+                    .arg(replacedDates)
+                    .arg(removedRows)
+                    .arg(replacingRows);
     if (skippedDates > 0)
         text += tr(", %1 dates skipped (%2 rows of the file)").arg(skippedDates).arg(skipped);
     text += QLatin1Char('.');
     if (!listsReplaced.isEmpty())
         text += QLatin1Char(' ') + tr("Lists replaced: %1.").arg(listsReplaced.join(QStringLiteral(", ")));
     if (!backupPath.isEmpty())
-        text += QLatin1Char(' ')
-            + (replacedDates > 0 ? tr("The diary as it was is kept in %1; the rows replaced are in the bin of deleted days.")
-                                 : tr("The diary as it was is kept in %1."))
-                  .arg(backupPath);
+        text += QLatin1Char(' ') +
+                (replacedDates > 0
+                     ? tr("The diary as it was is kept in %1; the rows replaced are in the bin of deleted days.")
+                     : tr("The diary as it was is kept in %1."))
+                    .arg(backupPath);
     return text;
 }
 
@@ -901,9 +936,10 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
     ImportResult r;
     const QString nothing = tr("Nothing was written.");
     if (!plan.ok()) {
-        r.error = tr("%1 refused: %2 %3")
-                      .arg(plan.fileError.isEmpty() ? tr("%n line(s)", nullptr, int(plan.refused.size())) : tr("The file is"),
-                           plan.describeRefusals().join(QStringLiteral("; ")), nothing);
+        r.error =
+            tr("%1 refused: %2 %3")
+                .arg(plan.fileError.isEmpty() ? tr("%n line(s)", nullptr, int(plan.refused.size())) : tr("The file is"),
+                     plan.describeRefusals().join(QStringLiteral("; ")), nothing);
         return r;
     }
     const qsizetype dateAt = exchangedColumns().indexOf(QStringLiteral("DATE"));
@@ -913,17 +949,19 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
             dates << diary::showStoredDate(plan.days[i].values[dateAt]);
         if (plan.duplicateDays.size() > 20)
             dates << tr("and %1 more").arg(plan.duplicateDays.size() - 20);
-        r.error = tr("The diary already has %n of these days: %1. Say whether to skip, replace or add them. %2", nullptr,
-                     int(dates.size()))
+        r.error = tr("The diary already has %n of these days: %1. Say whether to skip, replace or add them. %2",
+                     nullptr, int(dates.size()))
                       .arg(dates.join(QStringLiteral(", ")), nothing);
         return r;
     }
     // What is replaced is kept twice: the whole diary in a backup first, and
     // each replaced day in the bin as it goes.
-    if ((duplicates == Duplicates::Replace && !plan.duplicateDays.isEmpty()) || (replaceLists && !plan.listsGiven().isEmpty())) {
+    if ((duplicates == Duplicates::Replace && !plan.duplicateDays.isEmpty()) ||
+        (replaceLists && !plan.listsGiven().isEmpty())) {
         const BackupResult copy = backUp(diaryPath, now);
         if (!copy.ok()) {
-            r.error = tr("The diary could not be backed up before its days or lists were replaced: %1 %2").arg(copy.error, nothing);
+            r.error = tr("The diary could not be backed up before its days or lists were replaced: %1 %2")
+                          .arg(copy.error, nothing);
             return r;
         }
         r.backupPath = copy.path;
@@ -947,8 +985,8 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
             cols << bracketed(c);
             marks << QStringLiteral("?");
         }
-        Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
-                                   + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
+                                   QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
         Statement remove(file, QStringLiteral("DELETE FROM records WHERE DATE = ?"));
         if (!insert.ok() || !remove.ok())
             failure = insert.ok() ? remove.error() : insert.error();
@@ -975,7 +1013,8 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 if (first) {
                     ++r.replacedDates;
                     SqliteRunner bin(file);
-                    if (diary::binRecords(bin, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now, &failure) < 0)
+                    if (diary::binRecords(bin, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now,
+                                          &failure) < 0)
                         break;
                     remove.reset();
                     remove.bind(1, date);
@@ -1000,8 +1039,10 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 // Only a rule of the diary's is the line's fault; a disk that
                 // failed or filled is no line's.
                 failure = (failureCode & 0xff) == SQLITE_CONSTRAINT || (failureCode & 0xff) == SQLITE_MISMATCH
-                    ? (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2")).arg(day.line).arg(insert.error())
-                    : insert.error();
+                              ? (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2"))
+                                    .arg(day.line)
+                                    .arg(insert.error())
+                              : insert.error();
                 break;
             }
         }
@@ -1015,16 +1056,15 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 sets << bracketed(diary::foodColumns().at(c)) + QStringLiteral(" = ?");
                 values << (plan.lists->at(c)->isNull() ? QVariant() : QVariant(*plan.lists->at(c)));
             }
-            Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(','))
-                                       + QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
+            Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(',')) +
+                                       QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
             for (qsizetype c = 0; c < values.size(); ++c)
                 update.bind(int(c + 1), values.at(c));
             update.step();
             if (!update.error().isEmpty()) {
                 failure = update.error();
                 failureCode = update.code();
-            }
-            else
+            } else
                 r.listsReplaced = given;
         }
     }
@@ -1039,8 +1079,9 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         if (cancelled)
             r.error = tr("The import was cancelled. %1").arg(nothing);
         else if (primary == SQLITE_FULL)
-            r.error = tr("The import could not be written: the disk holding %1 is full (%2); make room and try again. %3")
-                          .arg(diaryPath, failure, nothing);
+            r.error =
+                tr("The import could not be written: the disk holding %1 is full (%2); make room and try again. %3")
+                    .arg(diaryPath, failure, nothing);
         else if (primary == SQLITE_OK || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH)
             r.error = tr("The import was refused by the diary (%1). %2").arg(failure, nothing);
         else

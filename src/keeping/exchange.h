@@ -27,8 +27,8 @@ const QStringList &exchangedColumns();
 struct ExportOptions
 {
     Format format = Format::Csv;
-    QDate from, to;                     // either may be left invalid: no bound there
-    std::optional<QSet<qint64>> ids;    // only these days (what the column filters show)
+    QDate from, to;                  // either may be left invalid: no bound there
+    std::optional<QSet<qint64>> ids; // only these days (what the column filters show)
 };
 
 struct ExportResult
@@ -54,8 +54,8 @@ enum class Duplicates { Refuse, Skip, Replace, Add };
 
 struct ImportDay
 {
-    int line = 0;          // where the day starts in the file (JSON: its place in `days`)
-    QVariantList values;   // by exchangedColumns(); NULL, text or a whole number
+    int line = 0;        // where the day starts in the file (JSON: its place in `days`)
+    QVariantList values; // by exchangedColumns(); NULL, text or a whole number
 };
 
 struct Refusal
@@ -67,16 +67,16 @@ struct Refusal
 struct ImportPlan
 {
     Format format = Format::Csv;
-    QString fileError;               // the whole file is refused (header, quoting, encoding)
+    QString fileError; // the whole file is refused (header, quoting, encoding)
     QList<ImportDay> days;
-    QList<Refusal> refused;          // lines refused; nothing is written while there is one
+    QList<Refusal> refused; // lines refused; nothing is written while there is one
     // The four lists in the diary's order, when the file has them (JSON): a
     // list the file leaves out is nothing (left as it is), a null is NULL.
     std::optional<QList<std::optional<QString>>> lists;
-    QList<int> duplicateDays;        // indexes into `days` whose date the diary already has
-    int duplicateDates = 0;          // how many dates those are
+    QList<int> duplicateDays;             // indexes into `days` whose date the diary already has
+    int duplicateDates = 0;               // how many dates those are
     qint64 diaryRowsOnDuplicateDates = 0; // the diary's rows on those dates
-    QStringList repeatedDates;       // yyyy-MM-dd dates the file holds more than one row for
+    QStringList repeatedDates;            // yyyy-MM-dd dates the file holds more than one row for
     bool ok() const { return fileError.isEmpty() && refused.isEmpty(); }
     // The names of the lists the file gives.
     QStringList listsGiven() const;
@@ -120,12 +120,12 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
 struct ImportResult
 {
     QString error;
-    int added = 0;            // rows written on dates the diary did not have (or with Add)
-    int replacedDates = 0;    // dates whose rows were replaced as a whole
-    qint64 removedRows = 0;   // the diary's rows those dates held
-    int replacingRows = 0;    // the file's rows written in their place
-    int skippedDates = 0;     // dates skipped as a whole
-    int skipped = 0;          // the file's rows on them
+    int added = 0;             // rows written on dates the diary did not have (or with Add)
+    int replacedDates = 0;     // dates whose rows were replaced as a whole
+    qint64 removedRows = 0;    // the diary's rows those dates held
+    int replacingRows = 0;     // the file's rows written in their place
+    int skippedDates = 0;      // dates skipped as a whole
+    int skipped = 0;           // the file's rows on them
     QStringList listsReplaced; // the names of the lists written
     QString backupPath;        // the backup made before days or lists were replaced
     bool ok() const { return error.isEmpty(); }

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -31,14 +31,18 @@ QString lastErrno()
 
 bool isLink(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 QString ensurePrivateFolder(const QString &folder)
 {
     const QByteArray native = QFile::encodeName(folder);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(native.constData(), &st) != 0) {
         if (errno != ENOENT)
             return tr("The folder %1 cannot be reached: %2.").arg(folder, lastErrno());
@@ -64,7 +68,8 @@ QString ensurePrivateFolder(const QString &folder)
 
 QString createPrivateTemp(const QString &folder, const QString &stem, QString *error)
 {
-    QByteArray templ = QFile::encodeName(QDir(folder).filePath(QLatin1Char('.') + stem + QStringLiteral("-XXXXXX.tmp")));
+    QByteArray templ =
+        QFile::encodeName(QDir(folder).filePath(QLatin1Char('.') + stem + QStringLiteral("-XXXXXX.tmp")));
     // mkstemps creates the file exclusively (never through a link) with 0600.
     const int fd = ::mkstemps(templ.data(), 4);
     if (fd < 0) {

@@ -8,18 +8,18 @@
 #include "keeping/sqlitefile.h"
 
 #include <QBuffer>
-#include <algorithm>
 #include <QCoreApplication>
 #include <QImage>
 #include <QLocale>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPageLayout>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <algorithm>
 
-#include <cmath>
 #include <QUrl>
+#include <cmath>
 
 namespace keeping {
 
@@ -28,7 +28,6 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("keeping", text);
 }
-
 
 struct ReportDay
 {
@@ -176,11 +175,12 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     }
     QList<ReportDay> days;
     {
-        Statement s(file, QStringLiteral(
-                              "SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, SNACK3, SNACK4, "
-                              "BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, MEDICATION2, MEDICATION3, "
-                              "MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, MEDICATION8, MEDICATION9, COMMENTS "
-                              "FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
+        Statement s(
+            file,
+            QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, SNACK3, SNACK4, "
+                           "BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, MEDICATION2, MEDICATION3, "
+                           "MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, MEDICATION8, MEDICATION9, COMMENTS "
+                           "FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
         s.bind(1, diary::storeDate(range.from));
         s.bind(2, diary::storeDate(range.to));
         auto text = [&](int c) { return s.isNull(c) ? QString() : QString::fromUtf8(s.bytes(c)); };
@@ -215,8 +215,9 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     }
     QStringList lists;
     {
-        Statement l(file, QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
-                                         "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        Statement l(file,
+                    QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
+                                   "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
         const bool have = l.ok() && l.step();
         for (int c = 0; c < 4; ++c)
             lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());
@@ -247,16 +248,19 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     const int chartWidth = int(std::min(640.0, page.width() - 24));
     QString head;
     head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
-    head += QStringLiteral("<p><b>%1</b><br>%2</p>")
-                .arg(esc(tr("Days from %1 to %2")
-                             .arg(range.from.year() / 100 != range.to.year() / 100 ? range.from.toString(QStringLiteral("dd/MM/yyyy"))
-                                                                                    : diary::showDate(range.from),
-                                  range.from.year() / 100 != range.to.year() / 100 ? range.to.toString(QStringLiteral("dd/MM/yyyy"))
-                                                                                    : diary::showDate(range.to))),
-                     esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
-                                         : tr("Made on %1; %2 days recorded in the range.")
-                                               .arg(diary::showDate(range.today))
-                                               .arg(days.size())));
+    head +=
+        QStringLiteral("<p><b>%1</b><br>%2</p>")
+            .arg(esc(tr("Days from %1 to %2")
+                         .arg(range.from.year() / 100 != range.to.year() / 100
+                                  ? range.from.toString(QStringLiteral("dd/MM/yyyy"))
+                                  : diary::showDate(range.from),
+                              range.from.year() / 100 != range.to.year() / 100
+                                  ? range.to.toString(QStringLiteral("dd/MM/yyyy"))
+                                  : diary::showDate(range.to))),
+                 esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
+                                      : tr("Made on %1; %2 days recorded in the range.")
+                                            .arg(diary::showDate(range.today))
+                                            .arg(days.size())));
     head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
     head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
                 .arg(chartWidth)
@@ -277,8 +281,8 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     };
     auto rowHtml = [&](const ReportDay &d) {
         return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
-            .arg(esc(dateText(d.date)), esc(d.score.toString()), esc(d.bms.toString()),
-                 esc(d.meals), esc(d.drinks), esc(d.medications), esc(d.comments));
+            .arg(esc(dateText(d.date)), esc(d.score.toString()), esc(d.bms.toString()), esc(d.meals), esc(d.drinks),
+                 esc(d.medications), esc(d.comments));
     };
     auto linkTableStart = [&](bool breakBefore) {
         return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%6>"
@@ -291,15 +295,16 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     auto partnerLine = [&](const analysis::ItemStats &s) -> QString {
         if (analysis::partnerText(s).isEmpty())
             return QString();
-        return QStringLiteral("<br/>")
-               + esc(tr("eaten with %1 on %2% of its days").arg(s.partner).arg(int(std::floor(s.partnerShare * 100 + 0.5))));
+        return QStringLiteral("<br/>") + esc(tr("eaten with %1 on %2% of its days")
+                                                 .arg(s.partner)
+                                                 .arg(int(std::floor(s.partnerShare * 100 + 0.5))));
     };
     auto linkRowHtml = [&](const analysis::ItemStats &s) {
         // The verdict rests on the adjusted effect, so that is what stands
         // beside it; the plain difference could point the other way.
-        const QString difference = s.adjLow && s.adjHigh
-                                       ? tr("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh))
-                                       : figure(s.adjusted);
+        const QString difference =
+            s.adjLow && s.adjHigh ? tr("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh))
+                                  : figure(s.adjusted);
         return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
             .arg(esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
                  esc(analysis::verdictText(s.verdict)) + partnerLine(s));
@@ -359,12 +364,14 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
                         "scores with the item, other things equal, with its 95% interval.")));
     if (links.empty()) {
         addText(linksTitle);
-        addText(QStringLiteral("<p>%1</p>").arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
+        addText(QStringLiteral("<p>%1</p>")
+                    .arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
     } else {
         addTable(linksTitle, linkTableStart, links, linkRowHtml);
     }
-    addText(QStringLiteral("<p><i>%1</i></p>")
-                .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
+    addText(
+        QStringLiteral("<p><i>%1</i></p>")
+            .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
 
     const QString daysTitle = QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
     if (days.isEmpty())
@@ -375,9 +382,11 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
                              tr("Unsatisfactory medication")};
     for (int c = 0; c < 4; ++c)
-        html += QStringLiteral("<h3>%1</h3><p>%2</p>").arg(esc(titles[c]), esc(lists[c].isEmpty() ? tr("(empty)") : lists[c]));
+        html += QStringLiteral("<h3>%1</h3><p>%2</p>")
+                    .arg(esc(titles[c]), esc(lists[c].isEmpty() ? tr("(empty)") : lists[c]));
     auto doc = makeDoc();
-    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")), scoreChart(days, range));
+    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")),
+                     scoreChart(days, range));
     doc->setHtml(html);
     return doc;
 }

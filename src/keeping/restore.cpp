@@ -54,8 +54,8 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
     const QFileInfo userInfo(userPath);
     const QString diaryPath = userInfo.isSymLink() && userInfo.exists() ? userInfo.canonicalFilePath() : userPath;
     const QFileInfo backupInfo(backupPath);
-    if (QFileInfo::exists(diaryPath) && backupInfo.exists()
-        && QFileInfo(diaryPath).canonicalFilePath() == backupInfo.canonicalFilePath()) {
+    if (QFileInfo::exists(diaryPath) && backupInfo.exists() &&
+        QFileInfo(diaryPath).canonicalFilePath() == backupInfo.canonicalFilePath()) {
         r.error = tr("%1 is the diary itself. %2").arg(backupPath, unchanged);
         return r;
     }
@@ -85,8 +85,7 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
     } removeRolled{rolled};
     const Verdict v = checkDiary(source, CheckDepth::Full);
     if (!v.ok) {
-        r.error = tr("%1 cannot be restored: %2. %3")
-                      .arg(backupPath, v.problems.join(QStringLiteral("; ")), unchanged);
+        r.error = tr("%1 cannot be restored: %2. %3").arg(backupPath, v.problems.join(QStringLiteral("; ")), unchanged);
         return r;
     }
 
@@ -117,8 +116,8 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
     // remains to be played into the restored file.
     SqliteFile current;
     bool locked = false;
-    if (QFileInfo::exists(diaryPath) && current.open(diaryPath, SqliteFile::ReadWrite, 30000, true)
-        && current.scalar(QStringLiteral("PRAGMA schema_version")).isValid()) {
+    if (QFileInfo::exists(diaryPath) && current.open(diaryPath, SqliteFile::ReadWrite, 30000, true) &&
+        current.scalar(QStringLiteral("PRAGMA schema_version")).isValid()) {
         if (!current.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
             QFile::remove(temp);
             r.error = tr("The diary is in use and could not be locked (%1). Close the other program and try again. %2")

@@ -131,8 +131,7 @@ Statement::~Statement()
 bool Statement::bind(int index, const QVariant &value)
 {
     int rc = SQLITE_OK;
-    if (!value.isValid() || value.isNull()
-        || (value.typeId() == QMetaType::QString && value.toString().isNull()))
+    if (!value.isValid() || value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull()))
         rc = sqlite3_bind_null(m_stmt, index);
     else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong)
         rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());

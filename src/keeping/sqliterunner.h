@@ -11,7 +11,9 @@ class SqliteFile;
 class SqliteRunner final : public diary::SqlRunner
 {
 public:
-    explicit SqliteRunner(SqliteFile &file) : m_file(file) {}
+    explicit SqliteRunner(SqliteFile &file)
+        : m_file(file)
+    {}
     bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) override;
 
 private:

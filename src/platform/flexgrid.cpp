@@ -25,7 +25,8 @@ constexpr int kCellPaddingPx = 2;
 constexpr int kResizeGripPx = 3;
 } // namespace
 
-FlexGrid::FlexGrid(QWidget *parent) : QAbstractScrollArea(parent)
+FlexGrid::FlexGrid(QWidget *parent)
+    : QAbstractScrollArea(parent)
 {
     installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
@@ -688,10 +689,22 @@ int FlexGrid::colAt(int x) const
 
 // --- placement in twips --------------------------------------------------
 
-int FlexGrid::Left() const { return pixelsToTwipsX(x()); }
-int FlexGrid::Top() const { return pixelsToTwipsY(y()); }
-int FlexGrid::Width() const { return pixelsToTwipsX(width()); }
-int FlexGrid::Height() const { return pixelsToTwipsY(height()); }
+int FlexGrid::Left() const
+{
+    return pixelsToTwipsX(x());
+}
+int FlexGrid::Top() const
+{
+    return pixelsToTwipsY(y());
+}
+int FlexGrid::Width() const
+{
+    return pixelsToTwipsX(width());
+}
+int FlexGrid::Height() const
+{
+    return pixelsToTwipsY(height());
+}
 
 void FlexGrid::Move(int left, int top, int width, int height)
 {
@@ -813,8 +826,8 @@ void FlexGrid::paintEvent(QPaintEvent *)
             const QRgb rgb = m_back[i];
             QColor back = rgb ? QColor::fromRgb(rgb) : pal.color(fixed ? QPalette::Button : QPalette::Base);
             QColor fore = pal.color(fixed ? QPalette::ButtonText : QPalette::Text);
-            const bool selected = showSelection && !fixed && r >= selTop && r <= selBottom && c >= selLeft
-                && c <= selRight && !(r == m_row && c == m_col && m_selectionMode != 1);
+            const bool selected = showSelection && !fixed && r >= selTop && r <= selBottom && c >= selLeft &&
+                                  c <= selRight && !(r == m_row && c == m_col && m_selectionMode != 1);
             if (selected) {
                 back = pal.color(QPalette::Highlight);
                 fore = pal.color(QPalette::HighlightedText);
@@ -827,8 +840,8 @@ void FlexGrid::paintEvent(QPaintEvent *)
             if (!text.isEmpty()) {
                 p.setPen(fore);
                 p.setFont(m_fontIdx[i] < 0 ? font() : cellFont(r, c));
-                p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0),
-                           Qt::AlignLeft | Qt::AlignVCenter, withDrawnLineBreaks(text));
+                p.drawText(cell.adjusted(kCellPaddingPx, 0, -kCellPaddingPx, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                           withDrawnLineBreaks(text));
             }
             if (r == m_markedRow && c == m_markedCol) {
                 // Found: framed in the selection's colour, on the cell's own.
@@ -988,12 +1001,24 @@ void FlexGrid::keyPressEvent(QKeyEvent *event)
         return r;
     };
     switch (event->key()) {
-    case Qt::Key_Up: row = step(row, -1); break;
-    case Qt::Key_Down: row = step(row, 1); break;
-    case Qt::Key_PageUp: row = step(row, -page); break;
-    case Qt::Key_PageDown: row = step(row, page); break;
-    case Qt::Key_Left: col = std::max(firstCol, col - 1); break;
-    case Qt::Key_Right: col = std::min(m_cols - 1, col + 1); break;
+    case Qt::Key_Up:
+        row = step(row, -1);
+        break;
+    case Qt::Key_Down:
+        row = step(row, 1);
+        break;
+    case Qt::Key_PageUp:
+        row = step(row, -page);
+        break;
+    case Qt::Key_PageDown:
+        row = step(row, page);
+        break;
+    case Qt::Key_Left:
+        col = std::max(firstCol, col - 1);
+        break;
+    case Qt::Key_Right:
+        col = std::min(m_cols - 1, col + 1);
+        break;
     case Qt::Key_Home:
         if (event->modifiers() & Qt::ControlModifier)
             row = firstRow;
@@ -1034,7 +1059,8 @@ void FlexGrid::goToFoundCell(int row, int col, int alsoCol)
     // The cell is in view; bring the other column in beside it if both fit.
     if (alsoCol >= m_fixedCols && alsoCol < m_cols && col >= m_fixedCols && alsoCol != col) {
         const int left = std::min(scrollColLeftPx(col), scrollColLeftPx(alsoCol));
-        const int right = std::max(scrollColLeftPx(col) + colWidthPx(col), scrollColLeftPx(alsoCol) + colWidthPx(alsoCol));
+        const int right =
+            std::max(scrollColLeftPx(col) + colWidthPx(col), scrollColLeftPx(alsoCol) + colWidthPx(alsoCol));
         const int viewW = std::max(0, viewport()->width() - fixedWidthPx());
         QScrollBar *h = horizontalScrollBar();
         if (right - left <= viewW) {
@@ -1072,8 +1098,8 @@ QString FlexGrid::selectionText() const
         QStringList cells;
         for (int c = left; c <= right; ++c) {
             QString text = m_text[size_t(index(r, c))];
-            if (text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
-                || text.contains(QLatin1Char('"')))
+            if (text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n')) ||
+                text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('"')))
                 text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
             cells << text;
         }

@@ -13,9 +13,11 @@ class FlexGridCell : public QAccessibleInterface, public QAccessibleTableCellInt
 {
 public:
     FlexGridCell(FlexGridAccessible *table, FlexGrid *grid, int gridRow, int col)
-        : m_table(table), m_grid(grid), m_row(gridRow), m_col(col)
-    {
-    }
+        : m_table(table)
+        , m_grid(grid)
+        , m_row(gridRow)
+        , m_col(col)
+    {}
 
     bool isValid() const override { return m_grid && m_row < m_grid->Rows() && m_col < m_grid->Cols(); }
     QObject *object() const override { return nullptr; }
@@ -97,7 +99,9 @@ qint64 cellKey(int row, int col)
 
 } // namespace
 
-FlexGridAccessible::FlexGridAccessible(QWidget *grid) : QAccessibleWidget(grid, QAccessible::Table) {}
+FlexGridAccessible::FlexGridAccessible(QWidget *grid)
+    : QAccessibleWidget(grid, QAccessible::Table)
+{}
 
 FlexGridAccessible::~FlexGridAccessible()
 {

@@ -48,11 +48,13 @@ QFont largestFitting(QFont font, const std::function<bool(const QFontMetricsF &)
 void fitCaption(QLabel *label)
 {
     const QString text = label->text();
-    const QRect box = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+    const QRect box =
+        label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
     const bool wrap = label->wordWrap();
     label->setFont(largestFitting(label->font(), [&](const QFontMetricsF &fm) {
         if (wrap)
-            return fm.boundingRect(QRectF(box), Qt::TextWordWrap | int(label->alignment()), text).height() <= box.height();
+            return fm.boundingRect(QRectF(box), Qt::TextWordWrap | int(label->alignment()), text).height() <=
+                   box.height();
         return fm.horizontalAdvance(text) <= box.width() && fm.height() <= box.height();
     }));
 }

@@ -6,7 +6,9 @@
 
 namespace vb {
 
-NamedComboAccessible::NamedComboAccessible(QComboBox *combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+NamedComboAccessible::NamedComboAccessible(QComboBox *combo)
+    : QAccessibleWidget(combo, QAccessible::ComboBox)
+{}
 
 QComboBox *NamedComboAccessible::comboBox() const
 {

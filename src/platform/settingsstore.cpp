@@ -4,7 +4,6 @@
 
 namespace vb {
 
-
 QString GetSetting(const QString &appName, const QString &section, const QString &key, const QString &defaultValue)
 {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, appName, appName);

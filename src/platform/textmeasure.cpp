@@ -7,8 +7,8 @@ namespace vb {
 
 bool isLineBreak(QChar ch)
 {
-    return ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::LineSeparator
-        || ch == QChar::ParagraphSeparator;
+    return ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::LineSeparator ||
+           ch == QChar::ParagraphSeparator;
 }
 
 QString withDrawnLineBreaks(const QString &text)
@@ -44,9 +44,10 @@ int lineCount(const QString &text)
 }
 } // namespace
 
-TextMeasurer::TextMeasurer(const QFont &font) : m_font(font), m_designName(font.family())
-{
-}
+TextMeasurer::TextMeasurer(const QFont &font)
+    : m_font(font)
+    , m_designName(font.family())
+{}
 
 void TextMeasurer::setFontName(const QString &name)
 {

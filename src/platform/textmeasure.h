@@ -41,7 +41,9 @@ public:
 private:
     struct FontCache
     {
-        explicit FontCache(const QFont &font) : metrics(font) {}
+        explicit FontCache(const QFont &font)
+            : metrics(font)
+        {}
         QFontMetricsF metrics;
         QHash<QString, double> widths;
     };

@@ -29,14 +29,35 @@ double dpiY()
 }
 } // namespace
 
-double twipsPerPixelAt(double logicalDpi) { return 1440.0 / logicalDpi; }
-double twipsPerPixelX() { return twipsPerPixelAt(dpiX()); }
-double twipsPerPixelY() { return twipsPerPixelAt(dpiY()); }
+double twipsPerPixelAt(double logicalDpi)
+{
+    return 1440.0 / logicalDpi;
+}
+double twipsPerPixelX()
+{
+    return twipsPerPixelAt(dpiX());
+}
+double twipsPerPixelY()
+{
+    return twipsPerPixelAt(dpiY());
+}
 
-int twipsToPixelsX(double twips) { return roundHalfEven(twips / twipsPerPixelX()); }
-int twipsToPixelsY(double twips) { return roundHalfEven(twips / twipsPerPixelY()); }
-int pixelsToTwipsX(double pixels) { return roundHalfEven(pixels * twipsPerPixelX()); }
-int pixelsToTwipsY(double pixels) { return roundHalfEven(pixels * twipsPerPixelY()); }
+int twipsToPixelsX(double twips)
+{
+    return roundHalfEven(twips / twipsPerPixelX());
+}
+int twipsToPixelsY(double twips)
+{
+    return roundHalfEven(twips / twipsPerPixelY());
+}
+int pixelsToTwipsX(double pixels)
+{
+    return roundHalfEven(pixels * twipsPerPixelX());
+}
+int pixelsToTwipsY(double pixels)
+{
+    return roundHalfEven(pixels * twipsPerPixelY());
+}
 
 QRect twipsRect(int left, int top, int width, int height)
 {

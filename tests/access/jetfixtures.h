@@ -45,13 +45,13 @@ inline int missingStatus()
 } // namespace jetfixtures
 
 // A Qt Test main that first looks for the files.
-#define JET_FIXTURE_TEST_MAIN(TestObject)                                                                        \
-    int main(int argc, char *argv[])                                                                             \
-    {                                                                                                            \
-        QCoreApplication app(argc, argv);                                                                        \
-        if (const int status = jetfixtures::missingStatus())                                                     \
-            return status;                                                                                       \
-        TestObject tc;                                                                                           \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                               \
-        return QTest::qExec(&tc, argc, argv);                                                                    \
+#define JET_FIXTURE_TEST_MAIN(TestObject)                                                                              \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        QCoreApplication app(argc, argv);                                                                              \
+        if (const int status = jetfixtures::missingStatus())                                                           \
+            return status;                                                                                             \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

@@ -1,9 +1,9 @@
 // mealwise-diary convert-access end to end on the Jet 3 test file, and the
 // renames that put a converted diary in the Access file's place.
 #include "access/conversion.h"
+#include "data/diaryschema.h"
 #include "jetfixtures.h"
 #include "keeping/diarycheck.h"
-#include "data/diaryschema.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -43,10 +43,11 @@ QByteArray bytesOf(const QString &path)
 jet::PreparedConversion prepared()
 {
     jet::PreparedConversion p;
-    p.plan = jet::planConversion(jet::SourceTable{QStringLiteral("records"),
-                                                  {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE")},
-                                                  {{qint64(9), QStringLiteral("2020-03-01"), qint64(8)}}},
-                                 std::nullopt, false, 2026);
+    p.plan = jet::planConversion(
+        jet::SourceTable{QStringLiteral("records"),
+                         {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE")},
+                         {{qint64(9), QStringLiteral("2020-03-01"), qint64(8)}}},
+        std::nullopt, false, 2026);
     return p;
 }
 
@@ -75,7 +76,8 @@ private slots:
         QVERIFY(diary::createDiary(target).isEmpty());
         const QByteArray before = bytesOf(target);
         for (const QStringList &extra : {QStringList{}, QStringList{QStringLiteral("--as-is")}}) {
-            const Run r = diaryCli(QStringList{jetfixtures::path("nwind.mdb"), QStringLiteral("--path"), target} + extra);
+            const Run r =
+                diaryCli(QStringList{jetfixtures::path("nwind.mdb"), QStringLiteral("--path"), target} + extra);
             QCOMPARE(r.status, 1);
             QVERIFY2(r.err.contains(QLatin1String("already exists")), qPrintable(r.err));
             QCOMPARE(bytesOf(target), before);
@@ -90,9 +92,11 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "--dry-run";
         QTest::newRow("no file") << QStringList{} << 2 << "name one Access file";
-        QTest::newRow("two files") << QStringList{QStringLiteral("a"), QStringLiteral("b")} << 2 << "name one Access file";
+        QTest::newRow("two files") << QStringList{QStringLiteral("a"), QStringLiteral("b")} << 2
+                                   << "name one Access file";
         QTest::newRow("unknown option") << QStringList{QStringLiteral("--now")} << 2 << "Unknown option";
-        QTest::newRow("not access") << QStringList{QStringLiteral("/etc/hostname"), QStringLiteral("--path"), QStringLiteral("/nonexistent/x.mdb")}
+        QTest::newRow("not access") << QStringList{QStringLiteral("/etc/hostname"), QStringLiteral("--path"),
+                                                   QStringLiteral("/nonexistent/x.mdb")}
                                     << 1 << "is not an Access database";
     }
     void usage()
@@ -112,7 +116,8 @@ private slots:
         const Run r = diaryCli({jetfixtures::path("fruit.mdb"), QStringLiteral("--dry-run"), QStringLiteral("--path"),
                                 dir.filePath(QStringLiteral("Records.mdb"))});
         QCOMPARE(r.status, 1);
-        QVERIFY(r.err.contains(QLatin1String("Its tables are: Fruit, Fruit Salad, Veggie Salad, Muffin/Bread, Dried.")));
+        QVERIFY(
+            r.err.contains(QLatin1String("Its tables are: Fruit, Fruit Salad, Veggie Salad, Muffin/Bread, Dried.")));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
@@ -149,10 +154,12 @@ private slots:
         QVERIFY2(v.ok, qPrintable(v.text(diaryPath)));
         QCOMPARE(v.days, 830);
         QProcess exporter;
-        exporter.start(QStringLiteral(MEALWISE_DIARY_BINARY), {QStringLiteral("export"), QStringLiteral("--path"), diaryPath});
+        exporter.start(QStringLiteral(MEALWISE_DIARY_BINARY),
+                       {QStringLiteral("export"), QStringLiteral("--path"), diaryPath});
         QVERIFY(exporter.waitForFinished(60000));
         const QString csv = QString::fromUtf8(exporter.readAllStandardOutput());
-        QVERIFY(csv.contains(QStringLiteral(",LILA-Supermercado,,,Carrera 52 con Ave. Bol\u00edvar #65-98 Llano Largo,")));
+        QVERIFY(
+            csv.contains(QStringLiteral(",LILA-Supermercado,,,Carrera 52 con Ave. Bol\u00edvar #65-98 Llano Largo,")));
         if (inPlace) {
             const QStringList kept = jet::keptAccessFiles(diaryPath);
             QCOMPARE(kept.size(), 1);
@@ -182,7 +189,9 @@ private slots:
         QVERIFY2(r.ok(), qPrintable(r.error));
         QCOMPARE(r.keptPath, dir.filePath(QStringLiteral("Records-access-2026-03-04-050607.mdb")));
         QCOMPARE(bytesOf(r.keptPath), before);
-        struct stat st {};
+        struct stat st
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(r.keptPath).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0640);
         const keeping::Verdict v = keeping::checkDiary(diaryPath, keeping::CheckDepth::Full);

@@ -39,8 +39,8 @@ QByteArray bytesOf(const QString &path)
 jet::PreparedConversion bigConversion()
 {
     jet::SourceTable s{QStringLiteral("records"),
-                       {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("BREAKFAST"),
-                        QStringLiteral("COMMENTS")},
+                       {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"),
+                        QStringLiteral("BREAKFAST"), QStringLiteral("COMMENTS")},
                        {}};
     const QDate first(1990, 1, 1);
     for (int i = 0; i < kDays; ++i)
@@ -57,7 +57,8 @@ void runAndKill(const jet::PreparedConversion &p, const QString &diaryPath, qint
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const jet::ReplaceResult r = jet::replaceAccessDiary(p, diaryPath, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        const jet::ReplaceResult r =
+            jet::replaceAccessDiary(p, diaryPath, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
         ::_exit(r.ok() ? 0 : 1);
     }
     ::usleep(useconds_t(delayUs));
@@ -92,7 +93,9 @@ private slots:
             fullUs = t.nsecsElapsed() / 1000;
         }
         QRandomGenerator rng(20261209);
-        const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS") : 30;
+        const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
+                               ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+                               : 30;
         int before = 0, between = 0, after = 0;
         for (int round = 0; round < rounds; ++round) {
             QTemporaryDir dir;

@@ -56,63 +56,81 @@ private slots:
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<bool>("asIs");
         QTest::addColumn<int>("days");
-        QTest::addColumn<Fields>("firstDay");   // columns of the first day planned
-        QTest::addColumn<QString>("refusal");   // a part of the first refusal; empty: none
+        QTest::addColumn<Fields>("firstDay"); // columns of the first day planned
+        QTest::addColumn<QString>("refusal"); // a part of the first refusal; empty: none
         QTest::addColumn<int>("timesDropped");
         const QVariant null;
-        const QStringList basic{QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs")};
+        const QStringList basic{QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"),
+                                QStringLiteral("BMs")};
 
-        QTest::newRow("names in any case") << QStringList{QStringLiteral("id"), QStringLiteral("date"), QStringLiteral("Overall Score"),
-                                                          QStringLiteral("bms"), QStringLiteral("breakfast")}
-                                           << Rows{{qint64(5), at(2020, 3, 1), qint64(7), qint64(2), text("toast")}} << false << 1
-                                           << Fields{{QStringLiteral("ID"), qint64(5)}, {QStringLiteral("DATE"), text("2020-03-01")},
-                                                     {QStringLiteral("OVERALL SCORE"), qint64(7)}, {QStringLiteral("BMs"), qint64(2)},
-                                                     {QStringLiteral("BREAKFAST"), text("toast")}, {QStringLiteral("LUNCH"), null}}
-                                           << QString() << 0;
-        QTest::newRow("time on a date") << basic << Rows{{qint64(1), at(2020, 3, 1, 14, 30), qint64(3), null}} << false << 1
-                                        << Fields{{QStringLiteral("DATE"), text("2020-03-01")}} << QString() << 1;
-        QTest::newRow("time on a text date") << basic << Rows{{qint64(1), text("01/03/20 14:30"), null, null}} << false << 1
-                                             << Fields{{QStringLiteral("DATE"), text("2020-03-01")}} << QString() << 1;
-        QTest::newRow("text date, two-digit year") << basic << Rows{{qint64(1), text("1/3/99"), null, null}} << false << 1
-                                                   << Fields{{QStringLiteral("DATE"), text("1999-03-01")}} << QString() << 0;
+        QTest::newRow("names in any case")
+            << QStringList{QStringLiteral("id"), QStringLiteral("date"), QStringLiteral("Overall Score"),
+                           QStringLiteral("bms"), QStringLiteral("breakfast")}
+            << Rows{{qint64(5), at(2020, 3, 1), qint64(7), qint64(2), text("toast")}} << false << 1
+            << Fields{{QStringLiteral("ID"), qint64(5)},
+                      {QStringLiteral("DATE"), text("2020-03-01")},
+                      {QStringLiteral("OVERALL SCORE"), qint64(7)},
+                      {QStringLiteral("BMs"), qint64(2)},
+                      {QStringLiteral("BREAKFAST"), text("toast")},
+                      {QStringLiteral("LUNCH"), null}}
+            << QString() << 0;
+        QTest::newRow("time on a date") << basic << Rows{{qint64(1), at(2020, 3, 1, 14, 30), qint64(3), null}} << false
+                                        << 1 << Fields{{QStringLiteral("DATE"), text("2020-03-01")}} << QString() << 1;
+        QTest::newRow("time on a text date")
+            << basic << Rows{{qint64(1), text("01/03/20 14:30"), null, null}} << false << 1
+            << Fields{{QStringLiteral("DATE"), text("2020-03-01")}} << QString() << 1;
+        QTest::newRow("text date, two-digit year")
+            << basic << Rows{{qint64(1), text("1/3/99"), null, null}} << false << 1
+            << Fields{{QStringLiteral("DATE"), text("1999-03-01")}} << QString() << 0;
         QTest::newRow("date before 1900") << basic << Rows{{qint64(1), at(1898, 1, 1), null, null}} << false << 1
                                           << Fields{{QStringLiteral("DATE"), text("1898-01-01")}} << QString() << 0;
-        QTest::newRow("date not a day") << basic << Rows{{qint64(1), text("31/02/20"), null, null}} << false << 0 << Fields{}
-                                        << "DATE \"31/02/20\" is not a day" << 0;
-        QTest::newRow("stored value no date") << basic << Rows{{qint64(1), QVariant(QDateTime()), null, null}} << false << 0
-                                              << Fields{} << "no date" << 0;
-        QTest::newRow("score 11 refused") << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(11), qint64(1)}} << false << 0
-                                          << Fields{} << "OVERALL SCORE 11 is not from 1 to 10" << 0;
-        QTest::newRow("score 11 as is") << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(11), qint64(-2)}} << true << 1
-                                        << Fields{{QStringLiteral("OVERALL SCORE"), qint64(11)}, {QStringLiteral("BMs"), qint64(-2)}}
+        QTest::newRow("date not a day") << basic << Rows{{qint64(1), text("31/02/20"), null, null}} << false << 0
+                                        << Fields{} << "DATE \"31/02/20\" is not a day" << 0;
+        QTest::newRow("stored value no date") << basic << Rows{{qint64(1), QVariant(QDateTime()), null, null}} << false
+                                              << 0 << Fields{} << "no date" << 0;
+        QTest::newRow("score 11 refused") << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(11), qint64(1)}} << false
+                                          << 0 << Fields{} << "OVERALL SCORE 11 is not from 1 to 10" << 0;
+        QTest::newRow("score 11 as is") << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(11), qint64(-2)}} << true
+                                        << 1
+                                        << Fields{{QStringLiteral("OVERALL SCORE"), qint64(11)},
+                                                  {QStringLiteral("BMs"), qint64(-2)}}
                                         << QString() << 0;
         QTest::newRow("BMs below 0") << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(5), qint64(-1)}} << false << 0
                                      << Fields{} << "BMs -1 is below 0" << 0;
-        QTest::newRow("score as a double") << basic << Rows{{qint64(1), at(2020, 3, 1), 8.0, 0.0}} << false << 1
-                                           << Fields{{QStringLiteral("OVERALL SCORE"), qint64(8)}, {QStringLiteral("BMs"), qint64(0)}}
-                                           << QString() << 0;
-        QTest::newRow("score a fraction") << basic << Rows{{qint64(1), at(2020, 3, 1), 7.5, null}} << false << 0 << Fields{}
-                                          << "OVERALL SCORE is 7.5, not a whole number" << 0;
-        QTest::newRow("score as text") << basic << Rows{{qint64(1), at(2020, 3, 1), text(" 9 "), text("")}} << false << 1
-                                       << Fields{{QStringLiteral("OVERALL SCORE"), qint64(9)}, {QStringLiteral("BMs"), null}}
+        QTest::newRow("score as a double")
+            << basic << Rows{{qint64(1), at(2020, 3, 1), 8.0, 0.0}} << false << 1
+            << Fields{{QStringLiteral("OVERALL SCORE"), qint64(8)}, {QStringLiteral("BMs"), qint64(0)}} << QString()
+            << 0;
+        QTest::newRow("score a fraction") << basic << Rows{{qint64(1), at(2020, 3, 1), 7.5, null}} << false << 0
+                                          << Fields{} << "OVERALL SCORE is 7.5, not a whole number" << 0;
+        QTest::newRow("score as text") << basic << Rows{{qint64(1), at(2020, 3, 1), text(" 9 "), text("")}} << false
+                                       << 1
+                                       << Fields{{QStringLiteral("OVERALL SCORE"), qint64(9)},
+                                                 {QStringLiteral("BMs"), null}}
                                        << QString() << 0;
-        QTest::newRow("score words") << basic << Rows{{qint64(1), at(2020, 3, 1), text("good"), null}} << false << 0 << Fields{}
-                                     << "OVERALL SCORE \"good\" is not a whole number" << 0;
+        QTest::newRow("score words") << basic << Rows{{qint64(1), at(2020, 3, 1), text("good"), null}} << false << 0
+                                     << Fields{} << "OVERALL SCORE \"good\" is not a whole number" << 0;
         QTest::newRow("empty kept apart from null")
-            << QStringList{QStringLiteral("DATE"), QStringLiteral("LUNCH"), QStringLiteral("TEA")} << Rows{{at(2020, 3, 1), text(""), null}}
-            << false << 1 << Fields{{QStringLiteral("LUNCH"), QVariant(QStringLiteral(""))}, {QStringLiteral("TEA"), null}, {QStringLiteral("ID"), null}}
+            << QStringList{QStringLiteral("DATE"), QStringLiteral("LUNCH"), QStringLiteral("TEA")}
+            << Rows{{at(2020, 3, 1), text(""), null}} << false << 1
+            << Fields{{QStringLiteral("LUNCH"), QVariant(QStringLiteral(""))},
+                      {QStringLiteral("TEA"), null},
+                      {QStringLiteral("ID"), null}}
             << QString() << 0;
-        QTest::newRow("two rows on one date") << basic
-                                              << Rows{{qint64(1), at(2020, 3, 1), qint64(5), null}, {qint64(2), at(2020, 3, 1), qint64(6), null}}
-                                              << false << 2 << Fields{{QStringLiteral("ID"), qint64(1)}} << QString() << 0;
-        QTest::newRow("one ID twice") << basic << Rows{{qint64(4), at(2020, 3, 1), null, null}, {qint64(4), at(2020, 3, 2), null, null}}
-                                      << false << 1 << Fields{{QStringLiteral("ID"), qint64(4)}} << "ID 4 is held by an earlier row" << 0;
-        QTest::newRow("numbers in a text column") << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")}
-                                                  << Rows{{at(2020, 3, 1), 2.5}} << false << 1
-                                                  << Fields{{QStringLiteral("SNACK1"), text("2.5")}} << QString() << 0;
-        QTest::newRow("single in a text column") << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")}
-                                                 << Rows{{at(2020, 3, 1), QVariant(0.15f)}} << false << 1
-                                                 << Fields{{QStringLiteral("SNACK1"), text("0.15")}} << QString() << 0;
+        QTest::newRow("two rows on one date")
+            << basic << Rows{{qint64(1), at(2020, 3, 1), qint64(5), null}, {qint64(2), at(2020, 3, 1), qint64(6), null}}
+            << false << 2 << Fields{{QStringLiteral("ID"), qint64(1)}} << QString() << 0;
+        QTest::newRow("one ID twice") << basic
+                                      << Rows{{qint64(4), at(2020, 3, 1), null, null},
+                                              {qint64(4), at(2020, 3, 2), null, null}}
+                                      << false << 1 << Fields{{QStringLiteral("ID"), qint64(4)}}
+                                      << "ID 4 is held by an earlier row" << 0;
+        QTest::newRow("numbers in a text column")
+            << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")} << Rows{{at(2020, 3, 1), 2.5}} << false
+            << 1 << Fields{{QStringLiteral("SNACK1"), text("2.5")}} << QString() << 0;
+        QTest::newRow("single in a text column")
+            << QStringList{QStringLiteral("DATE"), QStringLiteral("SNACK1")} << Rows{{at(2020, 3, 1), QVariant(0.15f)}}
+            << false << 1 << Fields{{QStringLiteral("SNACK1"), text("0.15")}} << QString() << 0;
     }
     void plan()
     {
@@ -123,7 +141,8 @@ private slots:
         QFETCH(Fields, firstDay);
         QFETCH(QString, refusal);
         QFETCH(int, timesDropped);
-        const jet::ConversionPlan p = jet::planConversion(SourceTable{QStringLiteral("records"), columns, rows}, std::nullopt, asIs, kYear);
+        const jet::ConversionPlan p =
+            jet::planConversion(SourceTable{QStringLiteral("records"), columns, rows}, std::nullopt, asIs, kYear);
         QCOMPARE(p.days.size(), days);
         QCOMPARE(p.timesDropped, timesDropped);
         if (refusal.isEmpty()) {
@@ -144,11 +163,12 @@ private slots:
 
     void columns_missingAndExtraListed()
     {
-        const jet::ConversionPlan p = jet::planConversion(
-            SourceTable{QStringLiteral("records"),
-                        {QStringLiteral("DATE"), QStringLiteral("Weather"), QStringLiteral("breakfast"), QStringLiteral("Mood")},
-                        {{at(2020, 3, 1), text("rain"), text("egg"), text("fine")}}},
-            std::nullopt, false, kYear);
+        const jet::ConversionPlan p =
+            jet::planConversion(SourceTable{QStringLiteral("records"),
+                                            {QStringLiteral("DATE"), QStringLiteral("Weather"),
+                                             QStringLiteral("breakfast"), QStringLiteral("Mood")},
+                                            {{at(2020, 3, 1), text("rain"), text("egg"), text("fine")}}},
+                                std::nullopt, false, kYear);
         QCOMPARE(p.extraColumns, (QStringList{QStringLiteral("Weather"), QStringLiteral("Mood")}));
         QCOMPARE(p.missingColumns.size(), 23);
         QVERIFY(p.missingColumns.contains(QStringLiteral("OVERALL SCORE")));
@@ -159,14 +179,17 @@ private slots:
 
     void lists_firstRowTaken()
     {
-        const SourceTable food{QStringLiteral("FOOD AND MEDICATION"),
-                               {QStringLiteral("adequate food"), QStringLiteral("IRRITABLE FOOD"), QStringLiteral("Notes")},
-                               {{text("rice"), QVariant(), text("x")}, {text("second"), text("row"), text("y")}}};
-        const jet::ConversionPlan p = jet::planConversion(SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {}}, food, false, kYear);
+        const SourceTable food{
+            QStringLiteral("FOOD AND MEDICATION"),
+            {QStringLiteral("adequate food"), QStringLiteral("IRRITABLE FOOD"), QStringLiteral("Notes")},
+            {{text("rice"), QVariant(), text("x")}, {text("second"), text("row"), text("y")}}};
+        const jet::ConversionPlan p = jet::planConversion(
+            SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {}}, food, false, kYear);
         QVERIFY(p.lists);
         QCOMPARE(*p.lists, (QStringList{QStringLiteral("rice"), QString(), QString(), QString()}));
         QCOMPARE(p.listRows, 2);
-        QCOMPARE(p.missingListColumns, (QStringList{QStringLiteral("RELIABLE MEDICATION"), QStringLiteral("UNSATISFACTORY MEDICATION")}));
+        QCOMPARE(p.missingListColumns,
+                 (QStringList{QStringLiteral("RELIABLE MEDICATION"), QStringLiteral("UNSATISFACTORY MEDICATION")}));
         QCOMPARE(p.extraListColumns, QStringList{QStringLiteral("Notes")});
         QVERIFY(p.summary().join(QLatin1Char('\n')).contains(QLatin1String("has 2 rows; the first")));
     }
@@ -177,19 +200,26 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("Records.mdb"));
         const jet::ConversionPlan p = jet::planConversion(
             SourceTable{QStringLiteral("records"),
-                        {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("LUNCH"), QStringLiteral("TEA")},
-                        {{qint64(40), at(2020, 3, 2), qint64(6), text(""), QVariant()}, {qint64(7), at(2020, 3, 1), qint64(9), text("soup\r\nbread"), text("fish")}}},
-            SourceTable{QStringLiteral("FOOD AND MEDICATION"), {QStringLiteral("ADEQUATE FOOD")}, {{text("rice")}}}, false, kYear);
+                        {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"),
+                         QStringLiteral("LUNCH"), QStringLiteral("TEA")},
+                        {{qint64(40), at(2020, 3, 2), qint64(6), text(""), QVariant()},
+                         {qint64(7), at(2020, 3, 1), qint64(9), text("soup\r\nbread"), text("fish")}}},
+            SourceTable{QStringLiteral("FOOD AND MEDICATION"), {QStringLiteral("ADEQUATE FOOD")}, {{text("rice")}}},
+            false, kYear);
         QVERIFY(p.ok());
         QCOMPARE(jet::writeNewDiary(p, target), QString());
         QCOMPARE(QFile::permissions(target) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
         keeping::SqliteFile f;
         QVERIFY(f.open(target, keeping::SqliteFile::ReadWrite));
-        QCOMPARE(f.column(QStringLiteral("SELECT ID || ' ' || DATE || ' ' || typeof(LUNCH) || ' ' || quote(LUNCH) || ' ' || typeof(TEA) "
-                                         "FROM records ORDER BY ID")),
-                 (QStringList{QStringLiteral("7 2020-03-01 text 'soup\r\nbread' text"), QStringLiteral("40 2020-03-02 text '' null")}));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] || '|' || [IRRITABLE FOOD] FROM [FOOD AND MEDICATION]")).toString(),
-                 QStringLiteral("rice|"));
+        QCOMPARE(f.column(QStringLiteral(
+                     "SELECT ID || ' ' || DATE || ' ' || typeof(LUNCH) || ' ' || quote(LUNCH) || ' ' || typeof(TEA) "
+                     "FROM records ORDER BY ID")),
+                 (QStringList{QStringLiteral("7 2020-03-01 text 'soup\r\nbread' text"),
+                              QStringLiteral("40 2020-03-02 text '' null")}));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] || '|' || [IRRITABLE FOOD] FROM [FOOD AND MEDICATION]"))
+                .toString(),
+            QStringLiteral("rice|"));
         QCOMPARE(f.scalar(QStringLiteral("PRAGMA user_version")).toInt(), diary::kSchemaVersion);
         // The range checks are there: a score of 11 is refused.
         QVERIFY(!f.exec(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE]) VALUES ('2020-03-03', 11)")));
@@ -205,14 +235,16 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("Records.mdb"));
         const jet::ConversionPlan p = jet::planConversion(
-            SourceTable{QStringLiteral("records"), {QStringLiteral("ID"), QStringLiteral("DATE")},
+            SourceTable{QStringLiteral("records"),
+                        {QStringLiteral("ID"), QStringLiteral("DATE")},
                         {{qint64(1), at(2020, 3, 1)}, {QVariant(), at(2020, 3, 2)}, {qint64(2), at(2020, 3, 3)}}},
             std::nullopt, false, kYear);
         QCOMPARE(jet::writeNewDiary(p, target), QString());
         keeping::SqliteFile f;
         QVERIFY(f.open(target, keeping::SqliteFile::ReadOnly));
         QCOMPARE(f.column(QStringLiteral("SELECT ID || ' ' || DATE FROM records ORDER BY ID")),
-                 (QStringList{QStringLiteral("1 2020-03-01"), QStringLiteral("2 2020-03-03"), QStringLiteral("3 2020-03-02")}));
+                 (QStringList{QStringLiteral("1 2020-03-01"), QStringLiteral("2 2020-03-03"),
+                              QStringLiteral("3 2020-03-02")}));
     }
 
     void write_asIsDiaryTakesOldScores()
@@ -220,7 +252,8 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("Records.mdb"));
         const jet::ConversionPlan p = jet::planConversion(
-            SourceTable{QStringLiteral("records"), {QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs")},
+            SourceTable{QStringLiteral("records"),
+                        {QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs")},
                         {{at(2020, 3, 1), qint64(0), qint64(-1)}, {at(2020, 3, 2), qint64(12), qint64(3)}}},
             std::nullopt, true, kYear);
         QCOMPARE(jet::writeNewDiary(p, target), QString());
@@ -237,12 +270,14 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("Records.mdb"));
         QVERIFY(diary::createDiary(target).isEmpty());
         const QByteArray before = fileBytes(target);
-        const jet::ConversionPlan p = jet::planConversion(SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {{at(2020, 3, 1)}}},
-                                                          std::nullopt, false, kYear);
+        const jet::ConversionPlan p =
+            jet::planConversion(SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {{at(2020, 3, 1)}}},
+                                std::nullopt, false, kYear);
         QVERIFY(jet::writeNewDiary(p, target).contains(QLatin1String("already exists")));
         QCOMPARE(fileBytes(target), before);
-        const jet::ConversionPlan refused = jet::planConversion(
-            SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {{text("never")}}}, std::nullopt, false, kYear);
+        const jet::ConversionPlan refused =
+            jet::planConversion(SourceTable{QStringLiteral("records"), {QStringLiteral("DATE")}, {{text("never")}}},
+                                std::nullopt, false, kYear);
         const QString other = dir.filePath(QStringLiteral("Other.mdb"));
         QVERIFY(jet::writeNewDiary(refused, other).contains(QLatin1String("Nothing was written")));
         QVERIFY(!QFile::exists(other));
@@ -254,10 +289,13 @@ private slots:
         const QString converted = dir.filePath(QStringLiteral("Converted.mdb"));
         const jet::ConversionPlan p = jet::planConversion(
             SourceTable{QStringLiteral("records"),
-                        {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs"),
-                         QStringLiteral("BREAKFAST"), QStringLiteral("COMMENTS"), QStringLiteral("MEDICATION9")},
-                        {{qint64(3), at(2020, 3, 2, 8, 15), qint64(7), qint64(1), text("porridge, milk"), text("line 1\r\nline 2"), QVariant()},
-                         {qint64(1), text("01/03/20"), qint64(4), qint64(0), text("Bol\u00edvar \"toast\""), QVariant(), text("aspirin")},
+                        {QStringLiteral("ID"), QStringLiteral("DATE"), QStringLiteral("OVERALL SCORE"),
+                         QStringLiteral("BMs"), QStringLiteral("BREAKFAST"), QStringLiteral("COMMENTS"),
+                         QStringLiteral("MEDICATION9")},
+                        {{qint64(3), at(2020, 3, 2, 8, 15), qint64(7), qint64(1), text("porridge, milk"),
+                          text("line 1\r\nline 2"), QVariant()},
+                         {qint64(1), text("01/03/20"), qint64(4), qint64(0), text("Bol\u00edvar \"toast\""), QVariant(),
+                          text("aspirin")},
                          {qint64(2), at(2020, 3, 1), QVariant(), qint64(2), QVariant(), text("same day"), QVariant()}}},
             std::nullopt, false, kYear);
         QVERIFY(p.ok());

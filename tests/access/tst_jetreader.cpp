@@ -52,39 +52,61 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("expected");
         const QVariant null;
-        QTest::newRow("jet3 long") << "nwind.mdb" << "Orders" << 0 << "OrderID" << QVariant(qint64(10330));
-        QTest::newRow("jet3 code page text") << "nwind.mdb" << "Orders" << 0 << "ShipAddress"
-                                             << QVariant(QStringLiteral("Carrera 52 con Ave. Bol\u00edvar #65-98 Llano Largo"));
-        QTest::newRow("jet3 accents") << "nwind.mdb" << "Orders" << 2 << "ShipName" << QVariant(QStringLiteral("M\u00e8re Paillarde"));
-        QTest::newRow("jet3 datetime") << "nwind.mdb" << "Orders" << 0 << "OrderDate" << QVariant(utc(1994, 11, 16));
-        QTest::newRow("jet3 null text") << "nwind.mdb" << "Orders" << 1 << "ShipRegion" << null;
-        QTest::newRow("jet3 currency as text") << "nwind.mdb" << "Orders" << 1 << "Freight" << QVariant(QStringLiteral("10.1900"));
-        QTest::newRow("jet3 line break in text") << "nwind.mdb" << "Employees" << 0 << "Address"
-                                                 << QVariant(QStringLiteral("507 - 20th Ave. E.\r\nApt. 2A"));
-        QTest::newRow("jet3 single") << "nwind.mdb" << "Order Details" << 6 << "Discount" << QVariant(0.15f);
-        QTest::newRow("jet3 integer") << "nwind.mdb" << "Order Details" << 6 << "Quantity" << QVariant(qint64(35));
-        QTest::newRow("jet3 null long") << "nwind.mdb" << "Employees" << 1 << "ReportsTo" << null;
-        QTest::newRow("jet3 memo") << "nwind.mdb" << "Employees" << 0 << "Notes"
-                                   << QVariant(QStringLiteral("Education includes a BA in psychology from Colorado State "
-                                                              "University in 1970.  She also completed \"The Art of the "
-                                                              "Cold Call.\"  Nancy is a member of Toastmasters "
-                                                              "International."));
+        QTest::newRow("jet3 long") << "nwind.mdb"
+                                   << "Orders" << 0 << "OrderID" << QVariant(qint64(10330));
+        QTest::newRow("jet3 code page text")
+            << "nwind.mdb"
+            << "Orders" << 0 << "ShipAddress"
+            << QVariant(QStringLiteral("Carrera 52 con Ave. Bol\u00edvar #65-98 Llano Largo"));
+        QTest::newRow("jet3 accents") << "nwind.mdb"
+                                      << "Orders" << 2 << "ShipName" << QVariant(QStringLiteral("M\u00e8re Paillarde"));
+        QTest::newRow("jet3 datetime") << "nwind.mdb"
+                                       << "Orders" << 0 << "OrderDate" << QVariant(utc(1994, 11, 16));
+        QTest::newRow("jet3 null text") << "nwind.mdb"
+                                        << "Orders" << 1 << "ShipRegion" << null;
+        QTest::newRow("jet3 currency as text") << "nwind.mdb"
+                                               << "Orders" << 1 << "Freight" << QVariant(QStringLiteral("10.1900"));
+        QTest::newRow("jet3 line break in text")
+            << "nwind.mdb"
+            << "Employees" << 0 << "Address" << QVariant(QStringLiteral("507 - 20th Ave. E.\r\nApt. 2A"));
+        QTest::newRow("jet3 single") << "nwind.mdb"
+                                     << "Order Details" << 6 << "Discount" << QVariant(0.15f);
+        QTest::newRow("jet3 integer") << "nwind.mdb"
+                                      << "Order Details" << 6 << "Quantity" << QVariant(qint64(35));
+        QTest::newRow("jet3 null long") << "nwind.mdb"
+                                        << "Employees" << 1 << "ReportsTo" << null;
+        QTest::newRow("jet3 memo") << "nwind.mdb"
+                                   << "Employees" << 0 << "Notes"
+                                   << QVariant(
+                                          QStringLiteral("Education includes a BA in psychology from Colorado State "
+                                                         "University in 1970.  She also completed \"The Art of the "
+                                                         "Cold Call.\"  Nancy is a member of Toastmasters "
+                                                         "International."));
         QTest::newRow("jet3 non-ascii table") << "nwind.mdb" << QStringLiteral("Ums\u00e4tze") << 0 << "ShipCity"
                                               << QVariant(QStringLiteral("Barquisimeto"));
-        QTest::newRow("jet4 year 9999") << "DateTestDatabase.mdb" << "DateTest" << 1 << "DateTimeCol" << QVariant(utc(9999, 1, 1));
-        QTest::newRow("jet4 before 1900") << "DateTestDatabase.mdb" << "DateTest" << 2 << "DateTimeCol" << QVariant(utc(1898, 1, 1));
-        QTest::newRow("jet4 before 1900 date") << "DateTestDatabase.mdb" << "DateTest" << 2 << "DateCol" << QVariant(utc(1899, 1, 1));
-        QTest::newRow("jet4 before 1000") << "DateTestDatabase.mdb" << "DateTest" << 3 << "DateTimeCol" << QVariant(utc(632, 1, 1));
-        QTest::newRow("jet4 memo names the year") << "DateTestDatabase.mdb" << "DateTest" << 3 << "LongTextCol"
-                                                  << QVariant(QStringLiteral("Pre-1000 years"));
-        QTest::newRow("jet4 escaped break stays text") << "DateTestDatabase.mdb" << "DateTest" << 4 << "LongTextCol"
-                                                       << QVariant(QStringLiteral("Escaped new line \\r\\n in field"));
-        QTest::newRow("jet4 real line break") << "DateTestDatabase.mdb" << "DateTest" << 5 << "LongTextCol"
-                                              << QVariant(QStringLiteral("New line\r\nin field"));
-        QTest::newRow("jet4 short text") << "DateTestDatabase.mdb" << "DateTest" << 1 << "ShortTextCol"
-                                         << QVariant(QStringLiteral("Year 1999"));
-        QTest::newRow("jet4 text") << "fruit.mdb" << "Fruit" << 0 << "Fruit" << QVariant(QStringLiteral("Apple"));
-        QTest::newRow("jet4 long") << "fruit.mdb" << "Fruit" << 1 << "Vit A" << QVariant(qint64(420));
+        QTest::newRow("jet4 year 9999") << "DateTestDatabase.mdb"
+                                        << "DateTest" << 1 << "DateTimeCol" << QVariant(utc(9999, 1, 1));
+        QTest::newRow("jet4 before 1900") << "DateTestDatabase.mdb"
+                                          << "DateTest" << 2 << "DateTimeCol" << QVariant(utc(1898, 1, 1));
+        QTest::newRow("jet4 before 1900 date") << "DateTestDatabase.mdb"
+                                               << "DateTest" << 2 << "DateCol" << QVariant(utc(1899, 1, 1));
+        QTest::newRow("jet4 before 1000") << "DateTestDatabase.mdb"
+                                          << "DateTest" << 3 << "DateTimeCol" << QVariant(utc(632, 1, 1));
+        QTest::newRow("jet4 memo names the year")
+            << "DateTestDatabase.mdb"
+            << "DateTest" << 3 << "LongTextCol" << QVariant(QStringLiteral("Pre-1000 years"));
+        QTest::newRow("jet4 escaped break stays text")
+            << "DateTestDatabase.mdb"
+            << "DateTest" << 4 << "LongTextCol" << QVariant(QStringLiteral("Escaped new line \\r\\n in field"));
+        QTest::newRow("jet4 real line break")
+            << "DateTestDatabase.mdb"
+            << "DateTest" << 5 << "LongTextCol" << QVariant(QStringLiteral("New line\r\nin field"));
+        QTest::newRow("jet4 short text") << "DateTestDatabase.mdb"
+                                         << "DateTest" << 1 << "ShortTextCol" << QVariant(QStringLiteral("Year 1999"));
+        QTest::newRow("jet4 text") << "fruit.mdb"
+                                   << "Fruit" << 0 << "Fruit" << QVariant(QStringLiteral("Apple"));
+        QTest::newRow("jet4 long") << "fruit.mdb"
+                                   << "Fruit" << 1 << "Vit A" << QVariant(qint64(420));
     }
     void values()
     {
@@ -117,16 +139,26 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("type");
-        QTest::newRow("text") << "nwind.mdb" << "Employees" << 9 << "LastName" << int(ColumnType::Text);
-        QTest::newRow("memo") << "nwind.mdb" << "Employees" << 9 << "Notes" << int(ColumnType::Memo);
-        QTest::newRow("long") << "nwind.mdb" << "Employees" << 9 << "EmployeeID" << int(ColumnType::Long);
-        QTest::newRow("datetime") << "nwind.mdb" << "Employees" << 9 << "HireDate" << int(ColumnType::DateTime);
-        QTest::newRow("integer") << "nwind.mdb" << "Order Details" << -1 << "Quantity" << int(ColumnType::Integer);
-        QTest::newRow("single") << "nwind.mdb" << "Order Details" << -1 << "Discount" << int(ColumnType::Single);
-        QTest::newRow("currency") << "nwind.mdb" << "Orders" << 830 << "Freight" << int(ColumnType::Currency);
-        QTest::newRow("jet4 memo") << "DateTestDatabase.mdb" << "DateTest" << 6 << "LongTextCol" << int(ColumnType::Memo);
-        QTest::newRow("jet4 datetime") << "DateTestDatabase.mdb" << "DateTest" << 6 << "TimeCol" << int(ColumnType::DateTime);
-        QTest::newRow("jet4 text") << "fruit.mdb" << "Fruit" << 37 << "Fruit" << int(ColumnType::Text);
+        QTest::newRow("text") << "nwind.mdb"
+                              << "Employees" << 9 << "LastName" << int(ColumnType::Text);
+        QTest::newRow("memo") << "nwind.mdb"
+                              << "Employees" << 9 << "Notes" << int(ColumnType::Memo);
+        QTest::newRow("long") << "nwind.mdb"
+                              << "Employees" << 9 << "EmployeeID" << int(ColumnType::Long);
+        QTest::newRow("datetime") << "nwind.mdb"
+                                  << "Employees" << 9 << "HireDate" << int(ColumnType::DateTime);
+        QTest::newRow("integer") << "nwind.mdb"
+                                 << "Order Details" << -1 << "Quantity" << int(ColumnType::Integer);
+        QTest::newRow("single") << "nwind.mdb"
+                                << "Order Details" << -1 << "Discount" << int(ColumnType::Single);
+        QTest::newRow("currency") << "nwind.mdb"
+                                  << "Orders" << 830 << "Freight" << int(ColumnType::Currency);
+        QTest::newRow("jet4 memo") << "DateTestDatabase.mdb"
+                                   << "DateTest" << 6 << "LongTextCol" << int(ColumnType::Memo);
+        QTest::newRow("jet4 datetime") << "DateTestDatabase.mdb"
+                                       << "DateTest" << 6 << "TimeCol" << int(ColumnType::DateTime);
+        QTest::newRow("jet4 text") << "fruit.mdb"
+                                   << "Fruit" << 37 << "Fruit" << int(ColumnType::Text);
     }
     void columnsAndCounts()
     {
@@ -152,14 +184,17 @@ private slots:
         QVERIFY2(c.ok(), qPrintable(c.error));
         QCOMPARE(c.jetVersion, 0);
         QCOMPARE(c.textEncoding, QStringLiteral("CP1252"));
-        QCOMPARE(c.tables, (QStringList{QStringLiteral("Order Details"), QStringLiteral("Orders"), QStringLiteral("Products"),
-                                        QStringLiteral("Shippers"), QStringLiteral("Categories"), QStringLiteral("Customers"),
-                                        QStringLiteral("Employees"), QStringLiteral("Suppliers"), QStringLiteral("Ums\u00e4tze")}));
+        QCOMPARE(
+            c.tables,
+            (QStringList{QStringLiteral("Order Details"), QStringLiteral("Orders"), QStringLiteral("Products"),
+                         QStringLiteral("Shippers"), QStringLiteral("Categories"), QStringLiteral("Customers"),
+                         QStringLiteral("Employees"), QStringLiteral("Suppliers"), QStringLiteral("Ums\u00e4tze")}));
         QVERIFY(c.read.isEmpty());
         const jet::FileContents f = jet::readAccessFile(jetfixtures::path("fruit.mdb"));
         QCOMPARE(f.jetVersion, 1);
-        QCOMPARE(f.tables, (QStringList{QStringLiteral("Fruit"), QStringLiteral("Fruit Salad"), QStringLiteral("Veggie Salad"),
-                                        QStringLiteral("Muffin/Bread"), QStringLiteral("Dried")}));
+        QCOMPARE(f.tables,
+                 (QStringList{QStringLiteral("Fruit"), QStringLiteral("Fruit Salad"), QStringLiteral("Veggie Salad"),
+                              QStringLiteral("Muffin/Bread"), QStringLiteral("Dried")}));
     }
 
     void missingTable_isNotReadAndNotAnError()

@@ -40,7 +40,9 @@ private slots:
 
     void damagedFiles_endInTimeWithAnAnswer()
     {
-        const int rounds = qEnvironmentVariableIsSet("MEALWISE_JET_ROUNDS") ? qEnvironmentVariableIntValue("MEALWISE_JET_ROUNDS") : 100;
+        const int rounds = qEnvironmentVariableIsSet("MEALWISE_JET_ROUNDS")
+                               ? qEnvironmentVariableIntValue("MEALWISE_JET_ROUNDS")
+                               : 100;
         QRandomGenerator rng(20261209);
         QList<QByteArray> sources;
         QList<QStringList> tables;
@@ -90,7 +92,8 @@ private slots:
             clock.start();
             const jet::FileContents c = jet::readAccessFile(p, o);
             const qint64 took = clock.elapsed();
-            QVERIFY2(took < kLimitMs + 2000, qPrintable(QStringLiteral("round %1 (%2) took %3 ms").arg(round).arg(what).arg(took)));
+            QVERIFY2(took < kLimitMs + 2000,
+                     qPrintable(QStringLiteral("round %1 (%2) took %3 ms").arg(round).arg(what).arg(took)));
             if (c.ok()) {
                 ++read;
                 for (const jet::Table &t : c.read) {

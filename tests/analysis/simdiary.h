@@ -17,13 +17,13 @@ namespace sim {
 struct Shape
 {
     int days = 365;
-    bool runs = false;        // each field keeps its value for 3-4 days
-    double phi = 0;           // AR(1) carry-over of the scores
-    bool skewed = false;      // scores bunched high with a long low tail
-    double trend = 0;         // points gained over two years
-    bool summerFood = false;  // SUMMER BERRIES on half the days of June to August
-    int rareItems = 0;        // items on 5-15 days each
-    int manyItems = 0;        // the fields drawn from this many distinct items
+    bool runs = false;       // each field keeps its value for 3-4 days
+    double phi = 0;          // AR(1) carry-over of the scores
+    bool skewed = false;     // scores bunched high with a long low tail
+    double trend = 0;        // points gained over two years
+    bool summerFood = false; // SUMMER BERRIES on half the days of June to August
+    int rareItems = 0;       // items on 5-15 days each
+    int manyItems = 0;       // the fields drawn from this many distinct items
     // PLANTED (a drink in runs, on about a fifth of the days) moves the next
     // day's score by this much; INNOCENT shares `innocentShare` of its days
     // with it (0: no INNOCENT).
@@ -112,8 +112,8 @@ inline std::vector<analysis::DiaryDay> diary(const Shape &shape, std::mt19937 &r
             int with = 0, plantedDays = 0;
             for (int d = 0; d < n; ++d)
                 plantedDays += planted[size_t(d)] ? 1 : 0;
-            const double alone = 0.85 * plantedDays * (1 - shape.innocentShare) / shape.innocentShare
-                                 / std::max(1, n - plantedDays);
+            const double alone =
+                0.85 * plantedDays * (1 - shape.innocentShare) / shape.innocentShare / std::max(1, n - plantedDays);
             for (int d = 0; d < n; ++d) {
                 if (planted[size_t(d)] ? unit(rng) < 0.85 : unit(rng) < alone) {
                     add(d, kSnack4, QStringLiteral("INNOCENT"));

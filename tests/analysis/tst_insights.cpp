@@ -28,7 +28,8 @@ int fieldIndex(const char *name)
     return -1;
 }
 
-DiaryDay day(qint64 id, const char *date, QVariant score, std::initializer_list<std::pair<const char *, const char *>> items = {})
+DiaryDay day(qint64 id, const char *date, QVariant score,
+             std::initializer_list<std::pair<const char *, const char *>> items = {})
 {
     DiaryDay d;
     d.id = id;
@@ -120,7 +121,8 @@ void tst_insights::splitItems_data()
     QTest::newRow("separators") << QStringLiteral("2 x TEA, milk; sugar\nTOAST AND JAM\r\nJAM")
                                 << QStringList{QStringLiteral("TEA"), QStringLiteral("milk"), QStringLiteral("sugar"),
                                                QStringLiteral("TOAST AND JAM"), QStringLiteral("JAM")};
-    QTest::newRow("digits of a name") << QStringLiteral("5-HT4 ANTAGONIST") << QStringList{QStringLiteral("5-HT4 ANTAGONIST")};
+    QTest::newRow("digits of a name") << QStringLiteral("5-HT4 ANTAGONIST")
+                                      << QStringList{QStringLiteral("5-HT4 ANTAGONIST")};
     QTest::newRow("digits then word") << QStringLiteral("7 UP") << QStringList{QStringLiteral("7 UP")};
     QTest::newRow("only separators") << QStringLiteral(" ,, ;\n ") << QStringList{};
     QTest::newRow("dose alone") << QStringLiteral("2*; Coffee ") << QStringList{QStringLiteral("Coffee")};
@@ -160,8 +162,10 @@ void tst_insights::listedItem_contradictingVerdict_isFlagged_data()
     QTest::addColumn<OwnLists>("lists");
     QTest::addColumn<QString>("names");
     QTest::addColumn<bool>("contradicts");
-    QTest::newRow("adequate") << OwnLists{QStringLiteral("BREAD\n coffee "), {}, {}, {}} << QStringLiteral("adequate") << true;
-    QTest::newRow("irritating") << OwnLists{{}, QStringLiteral("2*Coffee"), {}, {}} << QStringLiteral("irritating") << false;
+    QTest::newRow("adequate") << OwnLists{QStringLiteral("BREAD\n coffee "), {}, {}, {}} << QStringLiteral("adequate")
+                              << true;
+    QTest::newRow("irritating") << OwnLists{{}, QStringLiteral("2*Coffee"), {}, {}} << QStringLiteral("irritating")
+                                << false;
     QTest::newRow("both") << OwnLists{QStringLiteral("COFFEE"), QStringLiteral("coffee"), {}, {}}
                           << QStringLiteral("adequate+irritating") << true;
     QTest::newRow("medication lists do not hold drinks")
@@ -419,7 +423,12 @@ void tst_insights::carryOver_clipped_data()
     QTest::newRow("strong") << QList<double>{2, 3, 3, 3} << QList<int>{-1, 0, 1, 2} << 0.7741935484;
     // 1+1+1 over 1+1+1+1 with the last day's own square... 3/4; one more
     // equal day: 4/5; the chain never breaks at 20 equal days: 19/20 = 0.95.
-    QTest::newRow("clipped to 0.95") << QList<double>(21, 1.0) << [] { QList<int> p{-1}; for (int i = 0; i < 20; ++i) p << i; return p; }() << 0.95;
+    QTest::newRow("clipped to 0.95") << QList<double>(21, 1.0) << [] {
+        QList<int> p{-1};
+        for (int i = 0; i < 20; ++i)
+            p << i;
+        return p;
+    }() << 0.95;
 }
 
 void tst_insights::carryOver_clipped()
@@ -652,7 +661,8 @@ void tst_insights::simulation_nullDesigns_fewVerdicts()
             for (int lag = 0; lag < 3; ++lag)
                 any[lag] += sim::anyVerdict(computeInsights(rows, OwnLists{}, lag)) ? 1 : 0;
         }
-        qInfo("%s: diaries with a verdict at lag 0/1/2: %d/%d/%d of %d", designs[i].name, any[0], any[1], any[2], diaries);
+        qInfo("%s: diaries with a verdict at lag 0/1/2: %d/%d/%d of %d", designs[i].name, any[0], any[1], any[2],
+              diaries);
         QVERIFY2(any[1] <= 40, designs[i].name);
         QVERIFY2(any[0] <= 44 && any[2] <= 44, designs[i].name);
         pooled += any[1];
@@ -741,7 +751,8 @@ void tst_insights::simulation_closedBreakfastSet_isNotAliased()
         for (const QString &b : breakfasts) {
             const ItemStats *s = sim::item(in, b);
             QVERIFY(s);
-            QVERIFY2(s->verdict != Verdict::Aliased && s->adjusted, qPrintable(b + QLatin1String(" ") + s->aliasedWith));
+            QVERIFY2(s->verdict != Verdict::Aliased && s->adjusted,
+                     qPrintable(b + QLatin1String(" ") + s->aliasedWith));
         }
         found += sim::item(in, breakfasts[0])->verdict == Verdict::SeemsToDisagree ? 1 : 0;
     }

@@ -61,7 +61,8 @@ jet::PreparedConversion threeGoodDays(const QString &path, bool, const jet::Read
 
 struct Answers
 {
-    explicit Answers(QList<bool> replies) : m_replies(std::move(replies))
+    explicit Answers(QList<bool> replies)
+        : m_replies(std::move(replies))
     {
         app::Choosers c = app::platformChoosers();
         c.askYesNo = [this](QWidget *, const QString &q) {
@@ -80,7 +81,9 @@ private:
 
 struct Preparer
 {
-    explicit Preparer(app::AccessPreparer p) : m_previous(app::setAccessPreparer(std::move(p))) {}
+    explicit Preparer(app::AccessPreparer p)
+        : m_previous(app::setAccessPreparer(std::move(p)))
+    {}
     ~Preparer() { app::setAccessPreparer(std::move(m_previous)); }
 
 private:
@@ -107,7 +110,8 @@ private slots:
         look.setInterval(5);
         connect(&look, &QTimer::timeout, this, [&] {
             for (QWidget *w : QApplication::topLevelWidgets())
-                progressShown = progressShown || (w->objectName() == QLatin1String("dlgAccessConversion") && w->isVisible());
+                progressShown =
+                    progressShown || (w->objectName() == QLatin1String("dlgAccessConversion") && w->isVisible());
         });
         look.start();
         QVERIFY(app::offerAccessConversion(diaryPath, nullptr));
@@ -121,7 +125,8 @@ private slots:
         const QStringList kept = jet::keptAccessFiles(diaryPath);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(bytesOf(kept.first()), fakeAccessBytes());
-        QVERIFY2(log.last().contains(QStringLiteral("kept, unchanged, as %1").arg(kept.first())), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(QStringLiteral("kept, unchanged, as %1").arg(kept.first())),
+                 qPrintable(log.last()));
     }
 
     void no_changesNothing()
@@ -159,7 +164,8 @@ private slots:
             poll.stop();
             asked = box->text();
             if (qEnvironmentVariableIsSet("MEALWISE_SCREENSHOT_DIR"))
-                box->grab().save(QDir(qEnvironmentVariable("MEALWISE_SCREENSHOT_DIR")).filePath(QStringLiteral("access-question.png")));
+                box->grab().save(QDir(qEnvironmentVariable("MEALWISE_SCREENSHOT_DIR"))
+                                     .filePath(QStringLiteral("access-question.png")));
             box->button(QMessageBox::No)->click();
         });
         poll.start();
@@ -188,10 +194,12 @@ private slots:
     void notADiary_saysWhyAndChangesNothing()
     {
         // The real reader on an Access file of another kind.
-        const QString nwind = QDir(QStringLiteral(QT_TESTCASE_SOURCEDIR)).absoluteFilePath(QStringLiteral("../../shared/fixtures/jet/nwind.mdb"));
-        const QString fixture = qEnvironmentVariableIsSet("MEALWISE_JET_FIXTURES")
-                                    ? QDir(qEnvironmentVariable("MEALWISE_JET_FIXTURES")).filePath(QStringLiteral("nwind.mdb"))
-                                    : nwind;
+        const QString nwind = QDir(QStringLiteral(QT_TESTCASE_SOURCEDIR))
+                                  .absoluteFilePath(QStringLiteral("../../shared/fixtures/jet/nwind.mdb"));
+        const QString fixture =
+            qEnvironmentVariableIsSet("MEALWISE_JET_FIXTURES")
+                ? QDir(qEnvironmentVariable("MEALWISE_JET_FIXTURES")).filePath(QStringLiteral("nwind.mdb"))
+                : nwind;
         if (!QFile::exists(fixture))
             QSKIP("The Access test files are not there (MEALWISE_JET_FIXTURES).");
         QTemporaryDir dir;

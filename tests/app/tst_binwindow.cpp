@@ -52,7 +52,8 @@ QString storedDay(const TempDiary &d, qint64 id)
     QStringList parts;
     for (const QVariantList &c : d.rows(QStringLiteral("SELECT name FROM pragma_table_info('records')"))) {
         const QString col = QLatin1Char('[') + c.value(0).toString() + QLatin1Char(']');
-        parts << d.scalar(QStringLiteral("SELECT typeof(%1) || ':' || hex(%1) FROM records WHERE ID = ?").arg(col), {id})
+        parts << d.scalar(QStringLiteral("SELECT typeof(%1) || ':' || hex(%1) FROM records WHERE ID = ?").arg(col),
+                          {id})
                      .toString();
     }
     return parts.join(QLatin1Char('|'));
@@ -66,8 +67,7 @@ void click(QWidget *w, const char *name)
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
-template<typename T>
-T *newestWindow()
+template <typename T> T *newestWindow()
 {
     const QList<QWidget *> windows = vb::Forms::list();
     for (qsizetype i = windows.size() - 1; i >= 0; --i) {
@@ -178,9 +178,11 @@ private slots:
         frmBin bin(d.path());
         bin.lstDeleted->selectRow(0);
         click(&bin, "cmdPutBack");
-        QVERIFY2(log.last().contains(QStringLiteral("The day 02/03/26 got the new ID 4, since another day has its ID 2.")),
-                 qPrintable(log.last()));
-        QCOMPARE(d.scalar(QStringLiteral("SELECT DATE FROM records WHERE ID = 2")).toString(), QStringLiteral("2026-04-01"));
+        QVERIFY2(
+            log.last().contains(QStringLiteral("The day 02/03/26 got the new ID 4, since another day has its ID 2.")),
+            qPrintable(log.last()));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT DATE FROM records WHERE ID = 2")).toString(),
+                 QStringLiteral("2026-04-01"));
         // All but the ID as it was.
         QCOMPARE(storedDay(d, 4).section(QLatin1Char('|'), 0, 7), kept.section(QLatin1Char('|'), 0, 7));
         QCOMPARE(storedDay(d, 4).section(QLatin1Char('|'), 9), kept.section(QLatin1Char('|'), 9));
@@ -189,13 +191,12 @@ private slots:
     void binCannotBeWritten_deleteStops_nothingDeleted_data()
     {
         QTest::addColumn<QString>("arrange");
-        QTest::newRow("the name taken by a view")
-            << QStringLiteral("CREATE VIEW [deleted days] AS SELECT 1 AS x");
+        QTest::newRow("the name taken by a view") << QStringLiteral("CREATE VIEW [deleted days] AS SELECT 1 AS x");
         QTest::newRow("a table of another program under the name")
             << QStringLiteral("CREATE TABLE [deleted days] (what TEXT NOT NULL)");
-        QTest::newRow("the bin refuses rows")
-            << QStringLiteral("CREATE TABLE [deleted days] ([BIN ID] INTEGER PRIMARY KEY, [DELETED WHEN] TEXT NOT NULL, "
-                              "[DELETED BY] TEXT NOT NULL CHECK (length([DELETED BY]) < 3))");
+        QTest::newRow("the bin refuses rows") << QStringLiteral(
+            "CREATE TABLE [deleted days] ([BIN ID] INTEGER PRIMARY KEY, [DELETED WHEN] TEXT NOT NULL, "
+            "[DELETED BY] TEXT NOT NULL CHECK (length([DELETED BY]) < 3))");
     }
     void binCannotBeWritten_deleteStops_nothingDeleted()
     {
@@ -209,9 +210,10 @@ private slots:
         QVERIFY(w.datPrimaryRS->Recordset()->setAbsolutePosition(2));
         click(&w, "cmdDelete");
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.last().contains(QStringLiteral("was not deleted: the bin of deleted days in the diary could not be "
-                                                    "written")),
-                 qPrintable(log.last()));
+        QVERIFY2(
+            log.last().contains(QStringLiteral("was not deleted: the bin of deleted days in the diary could not be "
+                                               "written")),
+            qPrintable(log.last()));
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 3);
         QCOMPARE(storedDay(d, 2), day2);
         QCOMPARE(w.datPrimaryRS->Caption(), QStringLiteral("Record: 2")); // still on the day
@@ -226,7 +228,8 @@ private slots:
         blocker.close();
         auto hash = [&] {
             QFile f(d.path());
-            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                               : QByteArray();
         };
         const QByteArray before = hash();
         MessageLog log;

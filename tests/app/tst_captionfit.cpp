@@ -30,7 +30,9 @@ struct DesignSize
     double points;
 };
 const DesignSize kDesignSizes[] = {
-    {"frmSplash", "Label1", 24}, {"frmSplash", "lblProductName", 36}, {"frmSplash", "lblVersion", 12},
+    {"frmSplash", "Label1", 24},
+    {"frmSplash", "lblProductName", 36},
+    {"frmSplash", "lblVersion", 12},
     {"frmSplash", "Label12", 6},
 };
 
@@ -46,7 +48,9 @@ double designPoints(const QWidget *window, const QWidget *control)
 QString withoutAccessKeys(const QString &caption)
 {
     QString shown = caption;
-    return shown.replace(QLatin1String("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&')).replace(QChar(1), QLatin1Char('&'));
+    return shown.replace(QLatin1String("&&"), QStringLiteral("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QChar(1), QLatin1Char('&'));
 }
 
 // What the text needs against what the control offers, in pixels; empty when it fits.
@@ -81,7 +85,9 @@ void open(Window &w, Kind kind)
 {
     w.diary.insertDay({{QStringLiteral("OVERALL SCORE"), 7}, {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
     switch (kind) {
-    case Splash: w.window = frmSplash::instance(); break;
+    case Splash:
+        w.window = frmSplash::instance();
+        break;
     case Main:
     case MainFiltersShown:
         w.main = std::make_unique<frmMain>();

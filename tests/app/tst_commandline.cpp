@@ -50,8 +50,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("environment");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");  // a text the standard output holds
-        QTest::addColumn<QString>("err");  // a text the standard error holds
+        QTest::addColumn<QString>("out"); // a text the standard output holds
+        QTest::addColumn<QString>("err"); // a text the standard error holds
         const QString gui = QStringLiteral(MEALWISE_BINARY);
         const QString setup = QStringLiteral(MEALWISE_SETUP_BINARY);
         const QString companion = QStringLiteral(MEALWISE_DIARY_BINARY);
@@ -69,8 +69,8 @@ private slots:
                                 << QStringLiteral("mealwise: unexpected argument \"Records.mdb\".\n\n") + usage;
         QTest::newRow("unknown option") << gui << QStringList{QStringLiteral("--platform")} << none << 2 << QString()
                                         << QStringLiteral("Unknown option 'platform'");
-        QTest::newRow("help and more") << gui << QStringList{QStringLiteral("--help"), QStringLiteral("x")} << none
-                                       << 2 << QString() << usage;
+        QTest::newRow("help and more") << gui << QStringList{QStringLiteral("--help"), QStringLiteral("x")} << none << 2
+                                       << QString() << usage;
         QTest::newRow("no display") << gui << none << none << 1 << QString() << noDisplay;
         QTest::newRow("display not there")
             << gui << none << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:29871")} << 1

@@ -1,8 +1,8 @@
 // The Help menu and its two windows, names for assistive technology in every
 // window, the grid as a table, and the keyboard in the new windows.
+#include "app/choosers.h"
 #include "app/frmabout.h"
 #include "app/frmguide.h"
-#include "app/choosers.h"
 #include "app/frmmain.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
@@ -23,8 +23,7 @@ using testing_support::TempDiary;
 using testing_support::TempHome;
 
 namespace {
-template<typename T>
-T *openWindow()
+template <typename T> T *openWindow()
 {
     for (QWidget *w : vb::Forms::list()) {
         if (auto *t = qobject_cast<T *>(w))
@@ -82,8 +81,8 @@ private slots:
     void guide_coversEachTopic_data()
     {
         QTest::addColumn<QString>("heading");
-        for (const char *h : {"Recording a day", "Dates", "Reading the ranking", "Filters", "Find", "The lists", "Insights",
-                              "Backups", "Export and import", "The report for your doctor", "Keys"})
+        for (const char *h : {"Recording a day", "Dates", "Reading the ranking", "Filters", "Find", "The lists",
+                              "Insights", "Backups", "Export and import", "The report for your doctor", "Keys"})
             QTest::newRow(h) << QString::fromLatin1(h);
     }
     void guide_coversEachTopic()
@@ -102,7 +101,8 @@ private slots:
         QVERIFY(text.startsWith(QStringLiteral("MEALWISE 1.0.0\n")));
         QVERIFY(text.contains(QStringLiteral("GPL-3.0-or-later")));
         QVERIFY(text.contains(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion()))));
-        QVERIFY2(QRegularExpression(QStringLiteral("\nSQLite 3\\.\\d+\\.\\d+\n")).match(text).hasMatch(), qPrintable(text));
+        QVERIFY2(QRegularExpression(QStringLiteral("\nSQLite 3\\.\\d+\\.\\d+\n")).match(text).hasMatch(),
+                 qPrintable(text));
         QVERIFY(text.endsWith(QStringLiteral("Diary: /home/someone/MEALWISE/Records.mdb")));
     }
 
@@ -217,8 +217,10 @@ private slots:
             QVERIFY2(windows.contains(QLatin1String(name)), qPrintable(windows.join(QLatin1Char(' '))));
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
         // The names given, by label and meal, where labels repeat.
-        for (const auto &[object, name] : {std::pair{"Combo1", "Breakfast medication 2"}, {"Combo8", "Lunch beverage"},
-                                           {"txtFields_16", "Tea snack"}, {"cmbFilter_3", "BREAKFAST filter"}}) {
+        for (const auto &[object, name] : {std::pair{"Combo1", "Breakfast medication 2"},
+                                           {"Combo8", "Lunch beverage"},
+                                           {"txtFields_16", "Tea snack"},
+                                           {"cmbFilter_3", "BREAKFAST filter"}}) {
             QWidget *c = nullptr;
             for (QWidget *window : vb::Forms::list())
                 c = c ? c : window->findChild<QWidget *>(QLatin1String(object));
@@ -233,9 +235,11 @@ private slots:
     {
         TempHome home;
         TempDiary d(true);
-        d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}, {QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 3},
+                     {QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
                      {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
-        d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}, {QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
+        d.insertDay({{QStringLiteral("OVERALL SCORE"), 10},
+                     {QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
                      {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE")}});
         frmMain w;
         w.load();
@@ -252,7 +256,11 @@ private slots:
         QCOMPARE(table->columnDescription(3), QStringLiteral("BREAKFAST"));
         QCOMPARE(grid->childCount(), 3 * w.MSFlexGrid1->Cols());
 
-        struct Cell { int row, col; const char *text; };
+        struct Cell
+        {
+            int row, col;
+            const char *text;
+        };
         for (const Cell &c : {Cell{0, 0, "03/01/26"}, Cell{0, 3, "PORRIDGE"}, Cell{1, 1, "3"}, Cell{1, 3, "TOAST"}}) {
             QAccessibleInterface *cell = table->cellAt(c.row, c.col);
             QVERIFY(cell);

@@ -54,8 +54,7 @@ QList<std::pair<QString, QString>> guideKeys()
     return keys;
 }
 
-template<typename T>
-T *openWindow()
+template <typename T> T *openWindow()
 {
     for (QWidget *w : vb::Forms::list())
         if (auto *t = qobject_cast<T *>(w))
@@ -111,8 +110,8 @@ private slots:
                                          QStringLiteral("find"), QStringLiteral("guide")}));
         // No access key the menus do not have.
         for (const auto &[where, key] : keys)
-            QVERIFY2(!(where == QLatin1String("main") && key.startsWith(QLatin1String("Alt+D, "))
-                       && (key.endsWith(QLatin1Char('R')) || key.endsWith(QLatin1Char('F')))),
+            QVERIFY2(!(where == QLatin1String("main") && key.startsWith(QLatin1String("Alt+D, ")) &&
+                       (key.endsWith(QLatin1Char('R')) || key.endsWith(QLatin1Char('F')))),
                      qPrintable(key));
     }
 
@@ -133,12 +132,17 @@ private slots:
         TempDiary d(true);
         QVERIFY2(d.ok(), qPrintable(d.error()));
         const QString score = QStringLiteral("OVERALL SCORE");
-        d.insertDay({{score, 9}, {QStringLiteral("DATE"), QStringLiteral("2031-03-01")},
+        d.insertDay({{score, 9},
+                     {QStringLiteral("DATE"), QStringLiteral("2031-03-01")},
                      {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE")}});
-        d.insertDay({{score, 5}, {QStringLiteral("DATE"), QStringLiteral("2031-03-02")},
-                     {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}, {QStringLiteral("LUNCH"), QStringLiteral("SOUP")}});
-        d.insertDay({{score, 2}, {QStringLiteral("DATE"), QStringLiteral("2031-03-03")},
-                     {QStringLiteral("BREAKFAST"), QStringLiteral("CHILLI")}, {QStringLiteral("LUNCH"), QStringLiteral("SOUP")}});
+        d.insertDay({{score, 5},
+                     {QStringLiteral("DATE"), QStringLiteral("2031-03-02")},
+                     {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")},
+                     {QStringLiteral("LUNCH"), QStringLiteral("SOUP")}});
+        d.insertDay({{score, 2},
+                     {QStringLiteral("DATE"), QStringLiteral("2031-03-03")},
+                     {QStringLiteral("BREAKFAST"), QStringLiteral("CHILLI")},
+                     {QStringLiteral("LUNCH"), QStringLiteral("SOUP")}});
         const auto days = [&d] { return d.scalar(QStringLiteral("SELECT COUNT(*) FROM records")).toInt(); };
 
         MessageLog log;
@@ -196,13 +200,15 @@ private slots:
                 QApplication::clipboard()->clear();
                 press(keys, w);
                 const QString copied = QApplication::clipboard()->text();
-                QVERIFY2(copied.startsWith(QStringLiteral("02/03/31\t")) && copied.contains(QStringLiteral("TOAST"))
-                             && !copied.contains(QLatin1Char('\n')),
+                QVERIFY2(copied.startsWith(QStringLiteral("02/03/31\t")) && copied.contains(QStringLiteral("TOAST")) &&
+                             !copied.contains(QLatin1Char('\n')),
                          qPrintable(copied));
-            } else if (k == QLatin1String("Down") || k == QLatin1String("Up") || k == QLatin1String("Ctrl+End")
-                       || k == QLatin1String("Ctrl+Home")) {
-                const QHash<QString, int> to{{QStringLiteral("Down"), 3}, {QStringLiteral("Up"), 1},
-                                             {QStringLiteral("Ctrl+End"), 3}, {QStringLiteral("Ctrl+Home"), 1}};
+            } else if (k == QLatin1String("Down") || k == QLatin1String("Up") || k == QLatin1String("Ctrl+End") ||
+                       k == QLatin1String("Ctrl+Home")) {
+                const QHash<QString, int> to{{QStringLiteral("Down"), 3},
+                                             {QStringLiteral("Up"), 1},
+                                             {QStringLiteral("Ctrl+End"), 3},
+                                             {QStringLiteral("Ctrl+Home"), 1}};
                 if (k.startsWith(QLatin1String("Ctrl")))
                     grid->goToCell(k == QLatin1String("Ctrl+End") ? 1 : 3, 0);
                 press(keys, w);
@@ -211,15 +217,19 @@ private slots:
                 press(keys, w);
                 frmrecords *r = nullptr;
                 QTRY_VERIFY((r = openWindow<frmrecords>()));
-                QCOMPARE(r->datPrimaryRS->Recordset()->field(QStringLiteral("BREAKFAST")).toString(), QStringLiteral("TOAST"));
+                QCOMPARE(r->datPrimaryRS->Recordset()->field(QStringLiteral("BREAKFAST")).toString(),
+                         QStringLiteral("TOAST"));
             } else if (k.size() == 5 && k.startsWith(QLatin1String("Alt+"))) {
-                const QHash<QChar, QMenu *> menus{{QLatin1Char('F'), w->mnuFile}, {QLatin1Char('D'), w->mnuData},
-                                                  {QLatin1Char('V'), w->mnuView}, {QLatin1Char('H'), w->mnuHelp}};
+                const QHash<QChar, QMenu *> menus{{QLatin1Char('F'), w->mnuFile},
+                                                  {QLatin1Char('D'), w->mnuData},
+                                                  {QLatin1Char('V'), w->mnuView},
+                                                  {QLatin1Char('H'), w->mnuHelp}};
                 press(keys, w);
                 QTRY_COMPARE(QApplication::activePopupWidget(), menus.value(k.at(4)));
             } else if (k == QLatin1String("Alt+F, B")) {
                 press(keys, w);
-                QTRY_VERIFY2(log.last().startsWith(QStringLiteral("The diary was backed up to ")), qPrintable(log.last()));
+                QTRY_VERIFY2(log.last().startsWith(QStringLiteral("The diary was backed up to ")),
+                             qPrintable(log.last()));
                 QCOMPARE(QDir(home.path() + QStringLiteral("/MEALWISE/Backups")).entryList(QDir::Files).size(), 1);
             } else if (k == QLatin1String("Alt+F, R")) {
                 press(keys, w);
@@ -238,7 +248,8 @@ private slots:
                 QTRY_COMPARE(asked.what, (QStringList{QStringLiteral("range"), QStringLiteral("print")}));
             } else if (k == QLatin1String("Alt+F, D")) {
                 press(keys, w);
-                QTRY_COMPARE(asked.what, (QStringList{QStringLiteral("range"), QStringLiteral("save: Export report as PDF")}));
+                QTRY_COMPARE(asked.what,
+                             (QStringList{QStringLiteral("range"), QStringLiteral("save: Export report as PDF")}));
             } else if (k == QLatin1String("Alt+F, X")) {
                 w->mnuDatafood_Click(); // every window it opened closes with it
                 QPointer<QWidget> food(openWindow<FOOD>());
@@ -284,8 +295,9 @@ private slots:
                 breakfast->moveCursor(QTextCursor::End);
                 QTest::keyClicks(breakfast, QStringLiteral(" AND JAM"));
                 press(keys, r);
-                QTRY_COMPARE(d.scalar(QStringLiteral("SELECT BREAKFAST FROM records WHERE DATE = '2031-03-02'")).toString(),
-                         QStringLiteral("TOAST AND JAM"));
+                QTRY_COMPARE(
+                    d.scalar(QStringLiteral("SELECT BREAKFAST FROM records WHERE DATE = '2031-03-02'")).toString(),
+                    QStringLiteral("TOAST AND JAM"));
             } else if (key == QLatin1String("Alt+D")) {
                 press(keys, r);
                 QTRY_COMPARE(days(), 2);
@@ -301,7 +313,8 @@ private slots:
                 press(keys, r);
                 QCOMPARE(QApplication::focusWidget(), r->txtFields(6)); // COMMENTS, as the window's tab order has it
             } else {
-                QFAIL(qPrintable(QStringLiteral("the guide names %1 in the daily record window; no check knows it").arg(key)));
+                QFAIL(qPrintable(
+                    QStringLiteral("the guide names %1 in the daily record window; no check knows it").arg(key)));
             }
             return;
         }
@@ -316,7 +329,9 @@ private slots:
                 f->txtFields[0]->setFocus();
                 QTest::keyClicks(f->txtFields[0], QStringLiteral("RICE"));
                 press(keys, f);
-                QTRY_VERIFY(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString().contains(QStringLiteral("RICE")));
+                QTRY_VERIFY(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]"))
+                                .toString()
+                                .contains(QStringLiteral("RICE")));
             } else if (key == QLatin1String("Alt+C")) {
                 press(keys, f);
                 QTRY_VERIFY(guard.isNull());
@@ -360,7 +375,8 @@ private slots:
                 QVERIFY(QTest::qWaitForWindowActive(window));
                 QPointer<QWidget> guard(window);
                 if (key != QLatin1String("Escape") && key != QLatin1String("Alt+C"))
-                    QFAIL(qPrintable(QStringLiteral("the guide names %1 in the help windows; no check knows it").arg(key)));
+                    QFAIL(qPrintable(
+                        QStringLiteral("the guide names %1 in the help windows; no check knows it").arg(key)));
                 press(keys, window);
                 QTRY_VERIFY2(guard.isNull(), qPrintable(item->objectName()));
             }

@@ -1,37 +1,37 @@
 // The Insights window, driven headless.
 #include "app/frminsights.h"
 #include "app/insightsmodel.h"
+#include "data/rowset.h"
 #include "entry/adodc.h"
 #include "entry/food.h"
 #include "entry/frmrecords.h"
-#include "data/rowset.h"
 #include "platform/forms.h"
 #include "testsupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDateTimeAxis>
-#include <QXYSeries>
-#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTimeAxis>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLegend>
 #include <QLegendMarker>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QListWidget>
-#include <QTimer>
+#include <QSet>
 #include <QSortFilterProxyModel>
 #include <QTableView>
-#include <QTextBrowser>
-#include <QElapsedTimer>
-#include <QSet>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QXYSeries>
 
 using testing_support::MessageLog;
 using testing_support::TempDiary;
@@ -43,9 +43,10 @@ void fill(const TempDiary &d)
 {
     const int scores[] = {5, 3, 6, 4, 7, 4, 7, 5, 8, 6, 9};
     for (int i = 0; i < 11; ++i) {
-        QHash<QString, QVariant> f{{QStringLiteral("DATE"), QStringLiteral("2026-03-%1").arg(i + 1, 2, 10, QLatin1Char('0'))},
-                                   {QStringLiteral("OVERALL SCORE"), scores[i]},
-                                   {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}};
+        QHash<QString, QVariant> f{
+            {QStringLiteral("DATE"), QStringLiteral("2026-03-%1").arg(i + 1, 2, 10, QLatin1Char('0'))},
+            {QStringLiteral("OVERALL SCORE"), scores[i]},
+            {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}};
         if (i % 2 == 0 && i < 9)
             f.insert(QStringLiteral("BEVERAGE1"), QStringLiteral("COFFEE"));
         if (i == 4)
@@ -78,15 +79,18 @@ void fillMany(const TempDiary &d)
         columns += QStringLiteral(", ") + QLatin1String(fields[f]);
         const int pool = f < 5 ? 1200 : 400;
         items += QStringLiteral(", '%1' || (((n + 1) * %2 + %3) % 4294967291 % %4)")
-                     .arg(f < 5 ? QStringLiteral("F") : f < 7 ? QStringLiteral("D") : QStringLiteral("M"))
+                     .arg(f < 5   ? QStringLiteral("F")
+                          : f < 7 ? QStringLiteral("D")
+                                  : QStringLiteral("M"))
                      .arg(qint64(2654435761LL + 2 * f))
                      .arg(97 * f)
                      .arg(pool);
     }
-    QVERIFY(d.exec(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE]%1) "
-                                  "WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c WHERE n < 3649) "
-                                  "SELECT date('2016-01-01', '+' || n || ' days'), 1 + (n * n * 13 + n * 7) % 10%2 FROM c")
-                       .arg(columns, items)));
+    QVERIFY(
+        d.exec(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE]%1) "
+                              "WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c WHERE n < 3649) "
+                              "SELECT date('2016-01-01', '+' || n || ' days'), 1 + (n * n * 13 + n * 7) % 10%2 FROM c")
+                   .arg(columns, items)));
 }
 
 bool waitDone(const frmInsights &w)
@@ -131,7 +135,8 @@ void tst_insights_window::filters_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("search");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("all") << 0 << QString() << QStringList{QStringLiteral("COFFEE"), QStringLiteral("IMODIUM"), QStringLiteral("TOAST")};
+    QTest::newRow("all") << 0 << QString()
+                         << QStringList{QStringLiteral("COFFEE"), QStringLiteral("IMODIUM"), QStringLiteral("TOAST")};
     QTest::newRow("foods") << 1 << QString() << QStringList{QStringLiteral("TOAST")};
     QTest::newRow("medications") << 3 << QString() << QStringList{QStringLiteral("IMODIUM")};
     QTest::newRow("search any case") << 0 << QStringLiteral("cof") << QStringList{QStringLiteral("COFFEE")};
@@ -164,11 +169,13 @@ void tst_insights_window::sortByDays_andModelTester()
     QAbstractItemModelTester tester(w.proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto *table = w.findChild<QTableView *>(QStringLiteral("tblItems"));
     table->sortByColumn(InsightsModel::Days, Qt::DescendingOrder);
-    QCOMPARE(column(w.proxy(), InsightsModel::Days), (QStringList{QStringLiteral("10"), QStringLiteral("5"), QStringLiteral("1")}));
+    QCOMPARE(column(w.proxy(), InsightsModel::Days),
+             (QStringList{QStringLiteral("10"), QStringLiteral("5"), QStringLiteral("1")}));
     // Eleven days are too few for the model: it says how many more it needs.
     table->sortByColumn(InsightsModel::Item, Qt::AscendingOrder);
     QCOMPARE(column(w.proxy(), InsightsModel::Verdict),
-             (QStringList{QStringLiteral("not judged"), QStringLiteral("too few days"), QStringLiteral("cannot be compared")}));
+             (QStringList{QStringLiteral("not judged"), QStringLiteral("too few days"),
+                          QStringLiteral("cannot be compared")}));
     QVERIFY2(w.lblNote->text().contains(QStringLiteral("needs 28 more scored day(s)")), qPrintable(w.lblNote->text()));
     w.cmdRefresh_Click();
     QVERIFY(waitDone(w));
@@ -200,7 +207,8 @@ void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
     table->setCurrentIndex(w.proxy()->index(0, 0));
     auto *days = w.findChild<QListWidget *>(QStringLiteral("lstEvidence"));
     QCOMPARE(days->count(), 5);
-    QCOMPARE(days->item(2)->text(), QStringLiteral("05/03/26  Breakfast: beverage  score 7, next day's 4 (next day's BMs -)"));
+    QCOMPARE(days->item(2)->text(),
+             QStringLiteral("05/03/26  Breakfast: beverage  score 7, next day's 4 (next day's BMs -)"));
     // TOAST is on every day: no companion to tell.
     QCOMPARE(w.lblPartner->text(), QString());
     QVERIFY2(w.lblJudged->text().contains(QStringLiteral("28 more")), qPrintable(w.lblJudged->text()));
@@ -210,7 +218,8 @@ void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
     const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(copied.size(), 2);
     QVERIFY(copied.at(0).startsWith(QStringLiteral("Item\tKind\tDays\t")));
-    QVERIFY2(copied.at(1).startsWith(QStringLiteral("COFFEE\tdrink\t5\t4.40\t7.40\t-3.00 (-4.66 to -1.34)\t")), qPrintable(copied.at(1)));
+    QVERIFY2(copied.at(1).startsWith(QStringLiteral("COFFEE\tdrink\t5\t4.40\t7.40\t-3.00 (-4.66 to -1.34)\t")),
+             qPrintable(copied.at(1)));
 
     // The third day holding it is 05/03, the fifth row of the table.
     days->setCurrentRow(2);
@@ -264,18 +273,21 @@ void tst_insights_window::addToList_appendsOnceAndFits()
     QVERIFY(!w.findChild<QPushButton *>(QStringLiteral("cmdAddReliable"))->isEnabled()); // a drink: food lists only
     QTest::mouseClick(adequate, Qt::LeftButton);
     QVERIFY(log.messages.isEmpty());
-    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("BREAD\nCOFFEE"));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(),
+             QStringLiteral("BREAD\nCOFFEE"));
     // Again, in another case: already there.
     QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'BREAD\ncoffee'")));
     QVERIFY(!w.addToList(0));
     QVERIFY2(log.last().contains(QStringLiteral("already")), qPrintable(log.last()));
-    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("BREAD\ncoffee"));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(),
+             QStringLiteral("BREAD\ncoffee"));
     // 249 + a line break + 6 letters would be the 256th character: refused, nothing written.
     QVERIFY(!w.addToList(1));
     QVERIFY2(log.last().contains(QStringLiteral("255")), qPrintable(log.last()));
     QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 249);
     // 248 leaves exactly room for a line break and six letters: 255 is allowed.
-    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [IRRITABLE FOOD] = ?"), {QString(248, QLatin1Char('A'))}));
+    QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [IRRITABLE FOOD] = ?"),
+                   {QString(248, QLatin1Char('A'))}));
     QVERIFY(w.addToList(1));
     QCOMPARE(d.scalar(QStringLiteral("SELECT length([IRRITABLE FOOD]) FROM [FOOD AND MEDICATION]")).toInt(), 255);
 }
@@ -300,7 +312,8 @@ void tst_insights_window::addToList_waitsForFoodWindow()
     w.updateAddButtons();
     QVERIFY(w.findChild<QPushButton *>(QStringLiteral("cmdAddAdequate"))->isEnabled());
     QVERIFY(w.addToList(0));
-    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QStringLiteral("COFFEE"));
+    QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(),
+             QStringLiteral("COFFEE"));
 }
 
 void tst_insights_window::longDiary_evidencePaneAndLegend()
@@ -318,15 +331,16 @@ void tst_insights_window::longDiary_evidencePaneAndLegend()
     // The whole flag, in sight at the window's own size.
     const QString flag = QStringLiteral("adequate (contradicts)");
     QCOMPARE(w.proxy()->index(0, InsightsModel::List).data().toString(), flag);
-    const int listRight = w.tblItems->horizontalHeader()->sectionPosition(InsightsModel::List)
-                          + w.tblItems->columnWidth(InsightsModel::List);
+    const int listRight = w.tblItems->horizontalHeader()->sectionPosition(InsightsModel::List) +
+                          w.tblItems->columnWidth(InsightsModel::List);
     QVERIFY2(listRight <= w.tblItems->viewport()->width(), qPrintable(QString::number(listRight)));
     QVERIFY(w.tblItems->columnWidth(InsightsModel::List) > w.tblItems->fontMetrics().horizontalAdvance(flag));
     QCOMPARE(w.proxy()->index(0, InsightsModel::Q).data().toString(), QStringLiteral("< 0.001"));
     // The three lags side by side, the chosen one in bold: four points or
     // more lower the next day.
     QVERIFY(w.lblLagEffect[0]->text().startsWith(QStringLiteral("The same day<br/>")));
-    QVERIFY2(w.lblLagEffect[1]->text().startsWith(QStringLiteral("<b>The next day<br/>-")), qPrintable(w.lblLagEffect[1]->text()));
+    QVERIFY2(w.lblLagEffect[1]->text().startsWith(QStringLiteral("<b>The next day<br/>-")),
+             qPrintable(w.lblLagEffect[1]->text()));
     QVERIFY(w.lblLagEffect[2]->text().startsWith(QStringLiteral("Two days after<br/>")));
     QCOMPARE(w.lstEvidence->item(0)->text().section(QStringLiteral("  "), 1, 1), QStringLiteral("Extras: beverage"));
     // BUTTER always with RYE: named, and no verdict.
@@ -344,8 +358,8 @@ void tst_insights_window::longDiary_evidencePaneAndLegend()
         if (m->isVisible())
             legend << m->label();
     }
-    QVERIFY2(legend.contains(QStringLiteral("adjusted effect")) && legend.contains(QStringLiteral("no effect (0)"))
-                 && legend.contains(QStringLiteral("95% interval: seems to disagree")),
+    QVERIFY2(legend.contains(QStringLiteral("adjusted effect")) && legend.contains(QStringLiteral("no effect (0)")) &&
+                 legend.contains(QStringLiteral("95% interval: seems to disagree")),
              qPrintable(legend.join(QLatin1Char('|'))));
     QCOMPARE(legend.size(), int(QSet<QString>(legend.begin(), legend.end()).size()));
     QVERIFY(w.txtHowToRead->toPlainText().contains(QStringLiteral("not proof")));

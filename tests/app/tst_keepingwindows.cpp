@@ -6,12 +6,12 @@
 #include "app/frmmain.h"
 #include "app/keepingwindows.h"
 #include "app/startcheck.h"
-#include "entry/adodc.h"
-#include "entry/frmrecords.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/rowset.h"
 #include "data/writehooks.h"
+#include "entry/adodc.h"
+#include "entry/frmrecords.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
 #include "platform/flexgrid.h"
@@ -20,13 +20,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -52,7 +52,9 @@ struct Answers
             questions << q;
             return yes;
         };
-        c.reportRange = [](QWidget *, const QDate &from, const QDate &to) { return std::optional(std::pair{from, to}); };
+        c.reportRange = [](QWidget *, const QDate &from, const QDate &to) {
+            return std::optional(std::pair{from, to});
+        };
         c.print = [](QWidget *, const std::function<void(QPagedPaintDevice &)> &) { return false; };
         m_previous = app::setChoosers(std::move(c));
     }
@@ -68,7 +70,8 @@ private:
 
 QStringList backups(const QString &diaryPath)
 {
-    return QDir(keeping::backupsFolder(diaryPath)).entryList({QStringLiteral("Records-*.mdb")}, QDir::Files, QDir::Name);
+    return QDir(keeping::backupsFolder(diaryPath))
+        .entryList({QStringLiteral("Records-*.mdb")}, QDir::Files, QDir::Name);
 }
 
 int gridDays(frmMain &w)
@@ -93,9 +96,9 @@ private slots:
                 texts << a->text();
         }
         QCOMPARE(texts, (QStringList{QStringLiteral("&Back up now"), QStringLiteral("&Restore from backup\u2026"),
-                                     QStringLiteral("De&leted days\u2026"), QStringLiteral("&Export days\u2026"), QStringLiteral("&Import days\u2026"),
-                                     QStringLiteral("&Print report\u2026"), QStringLiteral("Export report as P&DF\u2026"),
-                                     QStringLiteral("E&xit")}));
+                                     QStringLiteral("De&leted days\u2026"), QStringLiteral("&Export days\u2026"),
+                                     QStringLiteral("&Import days\u2026"), QStringLiteral("&Print report\u2026"),
+                                     QStringLiteral("Export report as P&DF\u2026"), QStringLiteral("E&xit")}));
         QSet<QChar> keys;
         for (const QString &t : texts)
             keys.insert(t.at(t.indexOf(QLatin1Char('&')) + 1).toLower());
@@ -179,10 +182,15 @@ private slots:
         // Written before the restore, so kept in the backup made first.
         const QString kept = keeping::backupsFolder(d.path()) + QLatin1Char('/') + backups(d.path()).last();
         QProcess sqlite;
-        sqlite.start(QStringLiteral("sqlite3"), {kept, QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = 'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'")});
+        sqlite.start(QStringLiteral("sqlite3"),
+                     {kept, QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = "
+                                           "'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'")});
         QVERIFY(sqlite.waitForFinished(10000));
         QCOMPARE(sqlite.readAllStandardOutput().trimmed(), QByteArray("1"));
-        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = 'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'")).toInt(), 0);
+        QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records WHERE SNACK1 = 'PENDING SNACK' OR SNACK2 = "
+                                         "'PENDING SNACK' OR SNACK3 = 'PENDING SNACK' OR SNACK4 = 'PENDING SNACK'"))
+                     .toInt(),
+                 0);
         w->close();
     }
 
@@ -199,32 +207,37 @@ private slots:
                                               "WHERE name = 'records'; SELECT changes();")});
         QVERIFY(older.waitForFinished(10000));
         QCOMPARE(older.readAllStandardOutput().trimmed(), QByteArray("1"));
-        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")},
+                     {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
         MessageLog log;
         frmImport window(d.path(), QStringLiteral("days.csv"),
                          "DATE,OVERALL SCORE,COMMENTS\r\n2026-03-01,5,again\r\n2026-03-02,12,old scale\r\n");
         QCOMPARE(window.lstRefused->count(), 1);
-        QCOMPARE(window.lblSummary->text(), QStringLiteral("days.csv: 1 day to import, of which 1 date is already in the diary (1 row "
-                                                           "there). Nothing can be imported while a line is refused (listed below)."));
+        QCOMPARE(window.lblSummary->text(),
+                 QStringLiteral("days.csv: 1 day to import, of which 1 date is already in the diary (1 row "
+                                "there). Nothing can be imported while a line is refused (listed below)."));
         QCOMPARE(window.lstRefused->item(0)->text(), QStringLiteral("Line 3: OVERALL SCORE 12 is not from 1 to 10"));
         QVERIFY(!window.cmdImport->isEnabled());
         window.chkAsIs->setChecked(true);
         QCOMPARE(window.lstRefused->count(), 0);
         QVERIFY(window.cmdImport->isEnabled());
-        QVERIFY(window.lblSummary->text().contains(QStringLiteral("2 days to import, of which 1 date is already in the diary (1 row there).")));
+        QVERIFY(window.lblSummary->text().contains(
+            QStringLiteral("2 days to import, of which 1 date is already in the diary (1 row there).")));
         QVERIFY(window.cboDuplicates->isEnabled());
         window.cboDuplicates->setCurrentIndex(1); // replace
         QTest::mouseClick(window.cmdImport, Qt::LeftButton);
         // Replacing kept a copy first, named in the summary, and the replaced day went to the bin.
-        const QString prefix = QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file). "
-                                              "The diary as it was is kept in ");
+        const QString prefix =
+            QStringLiteral("Imported: 1 added, 1 dates replaced (1 rows of the diary by 1 of the file). "
+                           "The diary as it was is kept in ");
         QVERIFY2(log.last().startsWith(prefix), qPrintable(log.last()));
         const QString backup = log.last().mid(prefix.size()).section(QLatin1Char(';'), 0, 0);
         QCOMPARE(QFileInfo(backup).absolutePath(), keeping::backupsFolder(d.path()));
         QCOMPARE(keeping::describeBackup(backup).days, qint64(1));
         QVERIFY(log.last().endsWith(QStringLiteral("; the rows replaced are in the bin of deleted days.")));
         QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM [deleted days]")).toString(), QStringLiteral("old"));
-        QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS || ':' || [OVERALL SCORE], ',') FROM records")).toString(),
+        QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS || ':' || [OVERALL SCORE], ',') FROM records"))
+                     .toString(),
                  QStringLiteral("again:5,old scale:12"));
     }
 
@@ -263,14 +276,16 @@ private slots:
         QTest::addColumn<QString>("proposed"); // under the documents folder, else home
         const QStringList dates{QStringLiteral("2026-03-01"), QStringLiteral("2026-01-05"), QStringLiteral("31/12/29"),
                                 QStringLiteral("2026-02-10")};
-        QTest::newRow("export") << "mnuFileExport" << true << dates << "Documents/MEALWISE-2026-01-05-to-2026-03-01.csv";
-        QTest::newRow("export, no documents folder") << "mnuFileExport" << false << dates
-                                                     << "MEALWISE-2026-01-05-to-2026-03-01.csv";
-        QTest::newRow("export, no calendar day") << "mnuFileExport" << true << QStringList{QStringLiteral("31/12/29")}
-                                                 << "Documents/MEALWISE-days.csv";
-        QTest::newRow("report") << "mnuFileReportPdf" << true << dates << "Documents/MEALWISE-2026-09-11-to-2026-12-09.pdf";
-        QTest::newRow("report, no documents folder") << "mnuFileReportPdf" << false << dates
-                                                     << "MEALWISE-2026-09-11-to-2026-12-09.pdf";
+        QTest::newRow("export") << "mnuFileExport" << true << dates
+                                << "Documents/MEALWISE-2026-01-05-to-2026-03-01.csv";
+        QTest::newRow("export, no documents folder")
+            << "mnuFileExport" << false << dates << "MEALWISE-2026-01-05-to-2026-03-01.csv";
+        QTest::newRow("export, no calendar day")
+            << "mnuFileExport" << true << QStringList{QStringLiteral("31/12/29")} << "Documents/MEALWISE-days.csv";
+        QTest::newRow("report") << "mnuFileReportPdf" << true << dates
+                                << "Documents/MEALWISE-2026-09-11-to-2026-12-09.pdf";
+        QTest::newRow("report, no documents folder")
+            << "mnuFileReportPdf" << false << dates << "MEALWISE-2026-09-11-to-2026-12-09.pdf";
     }
     void saveDialogs_startInDocumentsNamedAfterTheRange()
     {
@@ -311,7 +326,10 @@ private slots:
             QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
             QCOMPARE(backups(d.path()).size(), 1);
             // The backup holds the day deleted.
-            QCOMPARE(keeping::describeBackup(keeping::backupsFolder(d.path()) + QLatin1Char('/') + backups(d.path()).first()).days, 5);
+            QCOMPARE(
+                keeping::describeBackup(keeping::backupsFolder(d.path()) + QLatin1Char('/') + backups(d.path()).first())
+                    .days,
+                5);
             QVERIFY(rs.MoveFirst());
             QVERIFY(rs.Delete());
             QCOMPARE(backups(d.path()).size(), 1); // only before the first
@@ -324,7 +342,8 @@ private slots:
         log.clear();
         app::checkAtStart(d.path());
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.last().startsWith(QStringLiteral("The backup at the end of the last run")), qPrintable(log.last()));
+        QVERIFY2(log.last().startsWith(QStringLiteral("The backup at the end of the last run")),
+                 qPrintable(log.last()));
         log.clear();
         app::checkAtStart(d.path());
         QVERIFY(log.messages.isEmpty());
@@ -353,19 +372,30 @@ private slots:
         f.seek(4096 * 3);
         f.write(QByteArray(4096, '\x55'));
         f.close();
-        const QByteArray damaged = [&] { QFile g(d.path()); g.open(QIODevice::ReadOnly); return g.readAll(); }();
+        const QByteArray damaged = [&] {
+            QFile g(d.path());
+            g.open(QIODevice::ReadOnly);
+            return g.readAll();
+        }();
         MessageLog log;
         Answers answers;
         answers.yes = yes;
         app::checkAtStart(d.path());
         QCOMPARE(answers.questions.size(), 1);
-        QVERIFY2(answers.questions.first().contains(QStringLiteral("is damaged")), qPrintable(answers.questions.first()));
-        QVERIFY2(answers.questions.first().contains(QStringLiteral("made 14/06/26 08:00 with 300 days")), qPrintable(answers.questions.first()));
-        const QByteArray now = [&] { QFile g(d.path()); g.open(QIODevice::ReadOnly); return g.readAll(); }();
+        QVERIFY2(answers.questions.first().contains(QStringLiteral("is damaged")),
+                 qPrintable(answers.questions.first()));
+        QVERIFY2(answers.questions.first().contains(QStringLiteral("made 14/06/26 08:00 with 300 days")),
+                 qPrintable(answers.questions.first()));
+        const QByteArray now = [&] {
+            QFile g(d.path());
+            g.open(QIODevice::ReadOnly);
+            return g.readAll();
+        }();
         if (yes) {
             QVERIFY(keeping::checkDiary(d.path(), keeping::CheckDepth::Full).ok);
             QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 300);
-            QVERIFY(!QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Records-Damaged-*.mdb")}).isEmpty());
+            QVERIFY(
+                !QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("Records-Damaged-*.mdb")}).isEmpty());
         } else {
             QCOMPARE(now, damaged);
             QVERIFY(log.messages.isEmpty());

@@ -1,13 +1,13 @@
 // Start-up, the main window's grid, its layout and its placement between runs.
 #include "app/artwork.h"
-#include "app/frmmain.h"
 #include "app/frmfind.h"
-#include "entry/frmrecords.h"
-#include "grid/columnfilters.h"
+#include "app/frmmain.h"
 #include "app/frmsplash.h"
 #include "app/module1.h"
 #include "app/placement.h"
 #include "data/diarynames.h"
+#include "entry/frmrecords.h"
+#include "grid/columnfilters.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
 #include "platform/screenfit.h"
@@ -39,7 +39,9 @@ QString settingsFile()
 }
 QString setting(const char *key)
 {
-    return QSettings(settingsFile(), QSettings::IniFormat).value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
+    return QSettings(settingsFile(), QSettings::IniFormat)
+        .value(QStringLiteral("Settings/") + QLatin1String(key))
+        .toString();
 }
 void store(const char *key, const QString &value)
 {
@@ -103,19 +105,22 @@ private slots:
         // First run: left and top 1000, the designed outer size.
         QCOMPARE(placement::resolve({}, design, screens, primary), QRect(1000, 1000, 11100, 6800));
         // Stored values are applied as they stand.
-        placement::Stored s{QStringLiteral("2000"), QStringLiteral("300"), QStringLiteral("8000"), QStringLiteral("5000")};
+        placement::Stored s{QStringLiteral("2000"), QStringLiteral("300"), QStringLiteral("8000"),
+                            QStringLiteral("5000")};
         QCOMPARE(placement::resolve(s, design, screens, primary), QRect(2000, 300, 8000, 5000));
         // A value that is not a number takes its key's default.
         s.width = QStringLiteral("wide");
         s.top = QStringLiteral("");
         QCOMPARE(placement::resolve(s, design, screens, primary), QRect(2000, 1000, 11100, 5000));
         // Off every screen: centred on the primary one, size kept.
-        placement::Stored off{QStringLiteral("-90000"), QStringLiteral("-90000"), QStringLiteral("8000"), QStringLiteral("5000")};
+        placement::Stored off{QStringLiteral("-90000"), QStringLiteral("-90000"), QStringLiteral("8000"),
+                              QStringLiteral("5000")};
         const QRect centred = placement::resolve(off, design, screens, primary);
         QCOMPARE(centred.size(), QSize(8000, 5000));
         QCOMPARE(centred.center(), primary.center());
         // Partly on a screen counts as on it, and is brought onto it.
-        placement::Stored partly{QStringLiteral("-4000"), QStringLiteral("100"), QStringLiteral("8000"), QStringLiteral("5000")};
+        placement::Stored partly{QStringLiteral("-4000"), QStringLiteral("100"), QStringLiteral("8000"),
+                                 QStringLiteral("5000")};
         QCOMPARE(placement::resolve(partly, design, screens, primary).topLeft(), QPoint(0, 100));
     }
 
@@ -144,7 +149,8 @@ private slots:
         row("title bar cut off below: centred", big, {"2000", "15210", "8000", "5000"}, QRect(5600, 5180, 8000, 5000));
         row("100 px across at the left: brought on", big, {"-6500", "300", "8000", "5000"}, QRect(0, 300, 8000, 5000));
         row("over the right edge: brought in", big, {"15000", "300", "8000", "5000"}, QRect(11200, 300, 8000, 5000));
-        row("above the top: title bar brought down", big, {"2000", "-1000", "8000", "5000"}, QRect(2000, 0, 8000, 5000));
+        row("above the top: title bar brought down", big, {"2000", "-1000", "8000", "5000"},
+            QRect(2000, 0, 8000, 5000));
         row("first run on 800 x 600: all of it on", medium, {}, QRect(900, 1000, 11100, 6800));
         row("first run on 640 x 480: cut, all on", small, {}, QRect(0, 400, 9600, 6800));
     }
@@ -167,15 +173,16 @@ private slots:
         QTest::addColumn<QRect>("outer");
         QTest::addColumn<QRect>("expected");
         const QSize rec(677, 535);
-        QTest::newRow("640x480, centred off the top left") << QRect(0, 0, 640, 480) << QRect(QPoint(-19, -28), rec)
-                                                          << QRect(QPoint(0, 0), rec);
-        QTest::newRow("800x600, centred") << QRect(0, 0, 800, 600) << QRect(QPoint(61, 32), rec) << QRect(QPoint(61, 32), rec);
-        QTest::newRow("800x600, past the bottom right") << QRect(0, 0, 800, 600) << QRect(QPoint(500, 300), rec)
-                                                        << QRect(QPoint(123, 65), rec);
-        QTest::newRow("panel at the top, too short") << QRect(0, 30, 1024, 450) << QRect(QPoint(10, 0), rec)
-                                                     << QRect(QPoint(10, 30), rec);
-        QTest::newRow("second screen on the left") << QRect(-1280, 0, 1280, 1024) << QRect(QPoint(-100, 10), rec)
-                                                   << QRect(QPoint(-677, 10), rec);
+        QTest::newRow("640x480, centred off the top left")
+            << QRect(0, 0, 640, 480) << QRect(QPoint(-19, -28), rec) << QRect(QPoint(0, 0), rec);
+        QTest::newRow("800x600, centred")
+            << QRect(0, 0, 800, 600) << QRect(QPoint(61, 32), rec) << QRect(QPoint(61, 32), rec);
+        QTest::newRow("800x600, past the bottom right")
+            << QRect(0, 0, 800, 600) << QRect(QPoint(500, 300), rec) << QRect(QPoint(123, 65), rec);
+        QTest::newRow("panel at the top, too short")
+            << QRect(0, 30, 1024, 450) << QRect(QPoint(10, 0), rec) << QRect(QPoint(10, 30), rec);
+        QTest::newRow("second screen on the left")
+            << QRect(-1280, 0, 1280, 1024) << QRect(QPoint(-100, 10), rec) << QRect(QPoint(-677, 10), rec);
     }
     void fitOnScreen_titleBarAndCornerOnAllWhereItFits()
     {
@@ -236,7 +243,8 @@ private slots:
         QVERIFY(qAbs(top - 1200) <= 15);
         QVERIFY(width > 11000);
         QVERIFY(height > 6100);
-        QCOMPARE(vb::settingsFilePath(QStringLiteral("MEALWISE")), home.path() + QStringLiteral("/.config/MEALWISE/MEALWISE.conf"));
+        QCOMPARE(vb::settingsFilePath(QStringLiteral("MEALWISE")),
+                 home.path() + QStringLiteral("/.config/MEALWISE/MEALWISE.conf"));
 
         {
             frmMain w;
@@ -304,9 +312,11 @@ private slots:
     {
         TempHome home;
         TempDiary d(true);
-        const qint64 low = d.insertDay({{QStringLiteral("OVERALL SCORE"), 3}, {QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
+        const qint64 low = d.insertDay({{QStringLiteral("OVERALL SCORE"), 3},
+                                        {QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
                                         {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
-        const qint64 high = d.insertDay({{QStringLiteral("OVERALL SCORE"), 10}, {QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
+        const qint64 high = d.insertDay({{QStringLiteral("OVERALL SCORE"), 10},
+                                         {QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
                                          {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE")}});
         frmMain w;
         w.load();
@@ -353,7 +363,8 @@ private slots:
         const QStringList breakfasts{QStringLiteral("EGGS"), QStringLiteral("TOAST")};
         const QStringList lunches{QStringLiteral("RICE"), QStringLiteral("SOUP")};
         for (int i = 0; i < days; ++i)
-            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5 + i}, {QStringLiteral("BREAKFAST"), breakfasts.at(i)},
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5 + i},
+                         {QStringLiteral("BREAKFAST"), breakfasts.at(i)},
                          {QStringLiteral("LUNCH"), lunches.at(i)}});
         const QString text = QStringLiteral("No days yet: Data > Records, then Add");
         frmMain w;
@@ -433,21 +444,27 @@ private slots:
 
     void refresh_readsAgainKeepingPicks_data()
     {
-        QTest::addColumn<QString>("pick");     // a BREAKFAST to pick before; empty: filters hidden
-        QTest::addColumn<QString>("change");   // what another window writes meanwhile
-        QTest::addColumn<QString>("expected"); // the list's pick afterwards
+        QTest::addColumn<QString>("pick");      // a BREAKFAST to pick before; empty: filters hidden
+        QTest::addColumn<QString>("change");    // what another window writes meanwhile
+        QTest::addColumn<QString>("expected");  // the list's pick afterwards
         QTest::addColumn<QStringList>("shown"); // BREAKFAST of the rows in view, best first
         QTest::newRow("day added, no filters")
             << QString() << QStringLiteral("INSERT INTO records ([OVERALL SCORE], BREAKFAST) VALUES (8, 'PORRIDGE')")
-            << QString() << QStringList{QStringLiteral("EGGS"), QStringLiteral("PORRIDGE"), QStringLiteral("TOAST"), QStringLiteral("EGGS")};
+            << QString()
+            << QStringList{QStringLiteral("EGGS"), QStringLiteral("PORRIDGE"), QStringLiteral("TOAST"),
+                           QStringLiteral("EGGS")};
         QTest::newRow("pick kept, a new day it matches shows")
-            << QStringLiteral("EGGS") << QStringLiteral("INSERT INTO records ([OVERALL SCORE], BREAKFAST) VALUES (8, 'EGGS')")
-            << QStringLiteral("EGGS") << QStringList{QStringLiteral("EGGS"), QStringLiteral("EGGS"), QStringLiteral("EGGS")};
+            << QStringLiteral("EGGS")
+            << QStringLiteral("INSERT INTO records ([OVERALL SCORE], BREAKFAST) VALUES (8, 'EGGS')")
+            << QStringLiteral("EGGS")
+            << QStringList{QStringLiteral("EGGS"), QStringLiteral("EGGS"), QStringLiteral("EGGS")};
         QTest::newRow("pick gone: any value")
-            << QStringLiteral("TOAST") << QStringLiteral("UPDATE records SET BREAKFAST = 'BAGEL' WHERE BREAKFAST = 'TOAST'")
-            << QStringLiteral("*") << QStringList{QStringLiteral("EGGS"), QStringLiteral("BAGEL"), QStringLiteral("EGGS")};
+            << QStringLiteral("TOAST")
+            << QStringLiteral("UPDATE records SET BREAKFAST = 'BAGEL' WHERE BREAKFAST = 'TOAST'") << QStringLiteral("*")
+            << QStringList{QStringLiteral("EGGS"), QStringLiteral("BAGEL"), QStringLiteral("EGGS")};
         QTest::newRow("pick kept in the form now listed")
-            << QStringLiteral("EGGS") << QStringLiteral("UPDATE records SET BREAKFAST = 'Eggs' WHERE [OVERALL SCORE] = 9")
+            << QStringLiteral("EGGS")
+            << QStringLiteral("UPDATE records SET BREAKFAST = 'Eggs' WHERE [OVERALL SCORE] = 9")
             << QStringLiteral("Eggs") << QStringList{QStringLiteral("Eggs"), QStringLiteral("EGGS")};
     }
     void refresh_readsAgainKeepingPicks()
@@ -459,7 +476,8 @@ private slots:
         TempHome home;
         TempDiary d(true);
         for (const auto &[score, breakfast] : {std::pair{9, "EGGS"}, {7, "TOAST"}, {5, "EGGS"}})
-            d.insertDay({{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), QLatin1String(breakfast)}});
+            d.insertDay(
+                {{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), QLatin1String(breakfast)}});
         MessageLog log;
         frmMain w;
         w.load();
@@ -500,7 +518,8 @@ private slots:
         w.mnuViewRefresh_Click();
         vb::setMsgBoxSink(previous);
         QCOMPARE(seen.size(), 1);
-        QVERIFY2(seen.first().contains(QStringLiteral("does not exist")) && !seen.first().endsWith(QStringLiteral("[busy]")),
+        QVERIFY2(seen.first().contains(QStringLiteral("does not exist")) &&
+                     !seen.first().endsWith(QStringLiteral("[busy]")),
                  qPrintable(seen.first()));
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(w.MSFlexGrid1->Rows(), 1);
@@ -512,7 +531,8 @@ private slots:
         TempHome home;
         TempDiary d(true);
         for (int i = 0; i < 80; ++i)
-            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5}, {QStringLiteral("DATE"), QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate)}});
+            d.insertDay({{QStringLiteral("OVERALL SCORE"), 5},
+                         {QStringLiteral("DATE"), QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate)}});
         frmMain w;
         w.load();
         w.show();
@@ -541,15 +561,21 @@ private slots:
         QTest::addColumn<QVariant>("source");
         QTest::addColumn<QVariant>("written");
         const QVariant none;
-        QTest::newRow("breakfast") << QStringLiteral("BREAKFAST") << QVariant(QStringLiteral("OATS")) << QVariant(QStringLiteral("OATS"));
-        QTest::newRow("tea") << QStringLiteral("TEA") << QVariant(QStringLiteral("FISH")) << QVariant(QStringLiteral("FISH"));
-        QTest::newRow("snack 4") << QStringLiteral("SNACK4") << QVariant(QStringLiteral("NUTS")) << QVariant(QStringLiteral("NUTS"));
-        QTest::newRow("beverage 3") << QStringLiteral("BEVERAGE3") << QVariant(QStringLiteral("MILK")) << QVariant(QStringLiteral("MILK"));
-        QTest::newRow("medication 9") << QStringLiteral("MEDICATION9") << QVariant(QStringLiteral("IMODIUM")) << QVariant(QStringLiteral("IMODIUM"));
+        QTest::newRow("breakfast") << QStringLiteral("BREAKFAST") << QVariant(QStringLiteral("OATS"))
+                                   << QVariant(QStringLiteral("OATS"));
+        QTest::newRow("tea") << QStringLiteral("TEA") << QVariant(QStringLiteral("FISH"))
+                             << QVariant(QStringLiteral("FISH"));
+        QTest::newRow("snack 4") << QStringLiteral("SNACK4") << QVariant(QStringLiteral("NUTS"))
+                                 << QVariant(QStringLiteral("NUTS"));
+        QTest::newRow("beverage 3") << QStringLiteral("BEVERAGE3") << QVariant(QStringLiteral("MILK"))
+                                    << QVariant(QStringLiteral("MILK"));
+        QTest::newRow("medication 9") << QStringLiteral("MEDICATION9") << QVariant(QStringLiteral("IMODIUM"))
+                                      << QVariant(QStringLiteral("IMODIUM"));
         QTest::newRow("score not copied") << QStringLiteral("OVERALL SCORE") << QVariant(8) << none;
         QTest::newRow("BMs not copied") << QStringLiteral("BMs") << QVariant(2) << none;
         QTest::newRow("comments not copied") << QStringLiteral("COMMENTS") << QVariant(QStringLiteral("tired")) << none;
-        QTest::newRow("today's date") << QStringLiteral("DATE") << QVariant(QStringLiteral("2026-05-06")) << QVariant(QStringLiteral("2031-02-03"));
+        QTest::newRow("today's date") << QStringLiteral("DATE") << QVariant(QStringLiteral("2026-05-06"))
+                                      << QVariant(QStringLiteral("2031-02-03"));
     }
     void newDayLike_copiesMealsDatedTodayWrittenOnUpdate()
     {
@@ -580,7 +606,8 @@ private slots:
         window->cmdUpdate->click();
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.last()));
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 4);
-        const QVariant stored = d.scalar(QStringLiteral("SELECT [%1] FROM records WHERE ID = (SELECT max(ID) FROM records)").arg(field));
+        const QVariant stored =
+            d.scalar(QStringLiteral("SELECT [%1] FROM records WHERE ID = (SELECT max(ID) FROM records)").arg(field));
         QCOMPARE(stored.isNull(), written.isNull());
         if (!written.isNull())
             QCOMPARE(stored.toString(), written.toString());
@@ -660,7 +687,8 @@ private slots:
         QPointer<frmMain> guard(w);
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(closed, (QStringList{QStringLiteral("food"), QStringLiteral("records B"), QStringLiteral("records A")}));
+        QCOMPARE(closed,
+                 (QStringList{QStringLiteral("food"), QStringLiteral("records B"), QStringLiteral("records A")}));
         QVERIFY(guard.isNull());
         QVERIFY(!setting("MainWidth").isEmpty());
     }

@@ -43,7 +43,9 @@ private slots:
 
         const QString kept = diary::recoveryPath(diary.path());
         QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(diary.path()).absolutePath());
-        struct stat st{};
+        struct stat st
+        {
+        };
         QVERIFY(::stat(QFile::encodeName(kept).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 07777), 0600);
         const QString text = diary::keptText(diary.path());
@@ -53,7 +55,8 @@ private slots:
 
         offerKeptChanges(diary.path());
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.last().contains(kept) && log.last().contains(QLatin1String("LUNCH: kept soup")), qPrintable(log.last()));
+        QVERIFY2(log.last().contains(kept) && log.last().contains(QLatin1String("LUNCH: kept soup")),
+                 qPrintable(log.last()));
         QFile::remove(kept);
         log.clear();
         offerKeptChanges(diary.path());
@@ -73,7 +76,8 @@ private slots:
         QTemporaryDir home;
         const QString diary = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
         QProcess setup;
-        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), diary, QStringLiteral("--sample-days"), QStringLiteral("30")});
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), diary, QStringLiteral("--sample-days"), QStringLiteral("30")});
         QVERIFY(setup.waitForFinished(60000));
         QCOMPARE(setup.exitCode(), 0);
 

@@ -1,7 +1,7 @@
 // mealwise-diary insights, through the real dispatcher with string streams.
 #include "cli/diarycli.h"
-#include "data/fieldtext.h"
 #include "clirun.h"
+#include "data/fieldtext.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -23,12 +23,13 @@ Run run(const QStringList &args)
 void fill(const TempDiary &d)
 {
     const int scores[] = {5, 3, 6, 4, 7, 4, 7, 5, 8, 6, 9};
-    const char *coffee[] = {"2*COFFEE", nullptr, "coffee", nullptr, "Coffee ", nullptr, "COFFEE, MILK", nullptr,
-                            "2 x coffee", nullptr, nullptr};
+    const char *coffee[] = {"2*COFFEE",     nullptr, "coffee",     nullptr, "Coffee ", nullptr,
+                            "COFFEE, MILK", nullptr, "2 x coffee", nullptr, nullptr};
     for (int i = 0; i < 11; ++i) {
-        QHash<QString, QVariant> f{{QStringLiteral("DATE"), QStringLiteral("2026-03-%1").arg(i + 1, 2, 10, QLatin1Char('0'))},
-                                   {QStringLiteral("OVERALL SCORE"), scores[i]},
-                                   {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}};
+        QHash<QString, QVariant> f{
+            {QStringLiteral("DATE"), QStringLiteral("2026-03-%1").arg(i + 1, 2, 10, QLatin1Char('0'))},
+            {QStringLiteral("OVERALL SCORE"), scores[i]},
+            {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}};
         if (coffee[i])
             f.insert(QStringLiteral("BEVERAGE2"), QLatin1String(coffee[i]));
         QVERIFY(d.insertDay(f) > 0);
@@ -63,15 +64,18 @@ void tst_insights_cli::tsv_columnsAndFigures()
     const Run r = run({QStringLiteral("--path"), d.path()});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("item\tkind\tdays\twith_mean\twithout_mean\tdifference\tci_low\tci_high\tadjusted\tp\tq"
-                                            "\tverdict\tlist\tadj_low\tadj_high\twith"));
+    QCOMPARE(lines.value(0),
+             QStringLiteral("item\tkind\tdays\twith_mean\twithout_mean\tdifference\tci_low\tci_high\tadjusted\tp\tq"
+                            "\tverdict\tlist\tadj_low\tadj_high\twith"));
     QCOMPARE(lines.size(), 4); // TOAST, COFFEE, MILK
     // On every day the model reads: nothing to compare with.
     QCOMPARE(lines.value(1), QStringLiteral("TOAST\tfood\t10\t5.900\t\t\t\t\t\t\t\tcannot-compare\t\t\t\t"));
     // Eleven days are too few for the model; the plain comparison stays.
-    QCOMPARE(lines.value(2), QStringLiteral("COFFEE\tdrink\t5\t4.400\t7.400\t-3.000\t-4.663\t-1.337\t\t\t\tnot-judged\tadequate"
-                                            "\t\t\t"));
-    QCOMPARE(lines.value(3), QStringLiteral("MILK\tdrink\t1\t5.000\t6.000\t-1.000\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%"));
+    QCOMPARE(lines.value(2),
+             QStringLiteral("COFFEE\tdrink\t5\t4.400\t7.400\t-3.000\t-4.663\t-1.337\t\t\t\tnot-judged\tadequate"
+                            "\t\t\t"));
+    QCOMPARE(lines.value(3),
+             QStringLiteral("MILK\tdrink\t1\t5.000\t6.000\t-1.000\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%"));
     // Nine rows; intercept, three splines and one item need 37: 28 more.
     QVERIFY2(r.err.contains(QStringLiteral("it needs 28 more scored day(s)")), qPrintable(r.err));
 }
@@ -80,16 +84,22 @@ void tst_insights_cli::formats_emptyAndNull_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("expected"); // a line the output must hold
-    QTest::newRow("csv") << QStringList{QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--kind"), QStringLiteral("food")}
+    QTest::newRow("csv") << QStringList{QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--kind"),
+                                        QStringLiteral("food")}
                          << QStringLiteral("TOAST,food,10,5.900,,,,,,,,cannot-compare,,,,");
-    QTest::newRow("json null") << QStringList{QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--kind"), QStringLiteral("food")}
-                               << QStringLiteral("  {\"item\": \"TOAST\", \"kind\": \"food\", \"days\": 10, \"with_mean\": 5.900, "
-                                                 "\"without_mean\": null, \"difference\": null, \"ci_low\": null, \"ci_high\": null, "
-                                                 "\"adjusted\": null, \"p\": null, \"q\": null, \"verdict\": \"cannot-compare\", \"list\": \"\", "
-                                                 "\"adj_low\": null, \"adj_high\": null, \"with\": \"\"}");
+    QTest::newRow("json null")
+        << QStringList{QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--kind"),
+                       QStringLiteral("food")}
+        << QStringLiteral(
+               "  {\"item\": \"TOAST\", \"kind\": \"food\", \"days\": 10, \"with_mean\": 5.900, "
+               "\"without_mean\": null, \"difference\": null, \"ci_low\": null, \"ci_high\": null, "
+               "\"adjusted\": null, \"p\": null, \"q\": null, \"verdict\": \"cannot-compare\", \"list\": \"\", "
+               "\"adj_low\": null, \"adj_high\": null, \"with\": \"\"}");
     // The same day: every day has an outcome; MILK's day scored 7, the ten others 57 together.
-    QTest::newRow("lag 0") << QStringList{QStringLiteral("--lag"), QStringLiteral("0"), QStringLiteral("--kind"), QStringLiteral("drink")}
-                           << QStringLiteral("MILK\tdrink\t1\t7.000\t5.700\t1.300\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%");
+    QTest::newRow("lag 0") << QStringList{QStringLiteral("--lag"), QStringLiteral("0"), QStringLiteral("--kind"),
+                                          QStringLiteral("drink")}
+                           << QStringLiteral(
+                                  "MILK\tdrink\t1\t7.000\t5.700\t1.300\t\t\t\t\t\ttoo-few-days\t\t\t\tCOFFEE 100%");
 }
 
 void tst_insights_cli::formats_emptyAndNull()
@@ -109,9 +119,12 @@ void tst_insights_cli::badUsageAndMissingDiary_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("lag 3") << QStringList{QStringLiteral("--lag"), QStringLiteral("3")} << 2 << QStringLiteral("--lag is 0, 1 or 2");
-    QTest::newRow("kind") << QStringList{QStringLiteral("--kind"), QStringLiteral("snack")} << 2 << QStringLiteral("--kind is food");
-    QTest::newRow("format") << QStringList{QStringLiteral("--format"), QStringLiteral("xml")} << 2 << QStringLiteral("--format is tsv");
+    QTest::newRow("lag 3") << QStringList{QStringLiteral("--lag"), QStringLiteral("3")} << 2
+                           << QStringLiteral("--lag is 0, 1 or 2");
+    QTest::newRow("kind") << QStringList{QStringLiteral("--kind"), QStringLiteral("snack")} << 2
+                          << QStringLiteral("--kind is food");
+    QTest::newRow("format") << QStringList{QStringLiteral("--format"), QStringLiteral("xml")} << 2
+                            << QStringLiteral("--format is tsv");
     QTest::newRow("missing") << QStringList{QStringLiteral("--path"), QStringLiteral("/nonexistent/Records.mdb")} << 1
                              << QStringLiteral("does not exist");
 }
@@ -219,7 +232,8 @@ void tst_insights_cli::fieldEncoder_noControlCharacterRaw_data()
     QTest::newRow("plain") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD");
     QTest::newRow("nul") << (QStringLiteral("A") + QChar(0) + QStringLiteral("B")) << QStringLiteral("A\uFFFDB")
                          << QStringLiteral("A\uFFFDB");
-    QTest::newRow("tab and line break") << QStringLiteral("A\tB\r\nC") << QStringLiteral("A B  C") << QStringLiteral("A B  C");
+    QTest::newRow("tab and line break") << QStringLiteral("A\tB\r\nC") << QStringLiteral("A B  C")
+                                        << QStringLiteral("A B  C");
     QTest::newRow("escape and delete") << QStringLiteral("\x1b[31mX\x7f") << QStringLiteral("\uFFFD[31mX\uFFFD")
                                        << QStringLiteral("\uFFFD[31mX\uFFFD");
     QTest::newRow("comma and quote") << QStringLiteral("TEA, \"BLACK\"") << QStringLiteral("TEA, \"BLACK\"")

@@ -9,10 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -26,7 +26,9 @@ class tst_DiarySchema : public QObject
 private:
     static int mode(const QString &path)
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat(QFile::encodeName(path).constData(), &st) != 0)
             return -1;
         return int(st.st_mode & 0777);
@@ -112,7 +114,8 @@ private slots:
         const qint64 id = d.insertDay({{column, value}});
         QCOMPARE(id >= 0, accepted);
         if (accepted && value.isValid())
-            QCOMPARE(d.scalar(QStringLiteral("SELECT typeof([%1]) FROM records").arg(column)).toString(), QStringLiteral("integer"));
+            QCOMPARE(d.scalar(QStringLiteral("SELECT typeof([%1]) FROM records").arg(column)).toString(),
+                     QStringLiteral("integer"));
     }
 
     void refusal_namesTheColumnAndWhy()
@@ -167,7 +170,8 @@ private slots:
         TempDiary d;
         QVERIFY(d.ok());
         auto day = [&](QVariant score, const char *date) {
-            return d.insertDay({{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("DATE"), QLatin1String(date)}});
+            return d.insertDay(
+                {{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("DATE"), QLatin1String(date)}});
         };
         const qint64 unscored = day(QVariant(), "2026-05-01");
         const qint64 nine = day(9, "2026-01-01");
@@ -200,12 +204,10 @@ private slots:
         };
         QTest::addColumn<QStringList>("stored"); // in the order inserted
         QTest::addColumn<QStringList>("shown");  // in the order ranked
-        QTest::newRow("across a new year") << texts({"2025-12-20", "2026-03-28", "2026-01-05"})
-                                           << texts({"28/03/26", "05/01/26", "20/12/25"});
-        QTest::newRow("end of a month") << texts({"2026-01-31", "2026-02-01"})
-                                        << texts({"01/02/26", "31/01/26"});
-        QTest::newRow("across a century") << texts({"1999-12-31", "2000-01-01"})
-                                          << texts({"01/01/00", "31/12/99"});
+        QTest::newRow("across a new year")
+            << texts({"2025-12-20", "2026-03-28", "2026-01-05"}) << texts({"28/03/26", "05/01/26", "20/12/25"});
+        QTest::newRow("end of a month") << texts({"2026-01-31", "2026-02-01"}) << texts({"01/02/26", "31/01/26"});
+        QTest::newRow("across a century") << texts({"1999-12-31", "2000-01-01"}) << texts({"01/01/00", "31/12/99"});
     }
     void ranking_equalScoresByStoredDateNotShownText()
     {
@@ -231,7 +233,8 @@ private slots:
         QTest::newRow("day first") << QVariant(QStringLiteral("31/01/26")) << QStringLiteral("31/01/26");
         QTest::newRow("month 13") << QVariant(QStringLiteral("2026-13-45")) << QStringLiteral("2026-13-45");
         QTest::newRow("30 February") << QVariant(QStringLiteral("2026-02-30")) << QStringLiteral("2026-02-30");
-        QTest::newRow("with time") << QVariant(QStringLiteral("2026-01-31 10:00")) << QStringLiteral("2026-01-31 10:00");
+        QTest::newRow("with time") << QVariant(QStringLiteral("2026-01-31 10:00"))
+                                   << QStringLiteral("2026-01-31 10:00");
         QTest::newRow("blank before") << QVariant(QStringLiteral(" 2026-01-31")) << QStringLiteral(" 2026-01-31");
         QTest::newRow("a number") << QVariant(20260131) << QStringLiteral("20260131");
         QTest::newRow("word") << QVariant(QStringLiteral("Tuesday")) << QStringLiteral("Tuesday");
@@ -265,7 +268,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Records.mdb"));
         QProcess setup;
-        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("50")});
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("50")});
         QVERIFY(setup.waitForFinished(60000));
         QCOMPARE(setup.exitCode(), 0);
         const diary::RecordSourceRows r = diary::readRecordSource(path, diary::mainRecordSource());
@@ -296,7 +300,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Records.mdb"));
         QProcess setup;
-        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("many")});
+        setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
+                    {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QStringLiteral("many")});
         QVERIFY(setup.waitForFinished(60000));
         QVERIFY(setup.exitCode() != 0);
         QVERIFY(!QFileInfo::exists(path));

@@ -171,7 +171,7 @@ void tst_RowSet::editWritesOnMoveAndUpdate()
     QVERIFY(rs.setField(QStringLiteral("BREAKFAST"), QStringLiteral("porridge")));
     QVERIFY(rs.isFieldPending(QStringLiteral("BREAKFAST")));
     QCOMPARE(breakfastOf(diary, 1).toString(), QStringLiteral("b1")); // not yet
-    QVERIFY(rs.MoveNext());                                            // leaving the row writes it
+    QVERIFY(rs.MoveNext());                                           // leaving the row writes it
     QCOMPARE(breakfastOf(diary, 1).toString(), QStringLiteral("porridge"));
     QVERIFY(!rs.hasPendingChanges());
 
@@ -286,7 +286,9 @@ void tst_RowSet::deleteKeepsDeletedRowCurrentUntilMove()
     QVERIFY(rs.isEOF());
     QVERIFY(rs.MoveLast());
     QCOMPARE(rs.field(QStringLiteral("ID")).toLongLong(), 4);
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT group_concat(ID) FROM (SELECT ID FROM records ORDER BY ID)")).toString(), QStringLiteral("1,3,4"));
+    QCOMPARE(
+        diary.scalar(QStringLiteral("SELECT group_concat(ID) FROM (SELECT ID FROM records ORDER BY ID)")).toString(),
+        QStringLiteral("1,3,4"));
 
     // Back from a deleted first row: BOF.
     QVERIFY(rs.MoveFirst());
@@ -356,13 +358,14 @@ void tst_RowSet::deleteAndEditInTwoWindows()
     // The other way round: a delete of a day another window changed is refused.
     QVERIFY(editing.MoveNext() == false); // still the refused edit
     editing.CancelBatch();
-    QVERIFY(editing.MoveNext());        // ID 2
-    QVERIFY(deleting.MoveNext());       // ID 2 as well
+    QVERIFY(editing.MoveNext());  // ID 2
+    QVERIFY(deleting.MoveNext()); // ID 2 as well
     QVERIFY(deleting.setField(QStringLiteral("TEA"), QStringLiteral("changed")));
     QVERIFY(deleting.UpdateBatch());
     QVERIFY(!editing.Delete());
     QVERIFY(editing.lastError().contains(QStringLiteral("another window")));
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT TEA FROM records WHERE ID = 2")).toString(), QStringLiteral("changed"));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT TEA FROM records WHERE ID = 2")).toString(),
+             QStringLiteral("changed"));
     QCOMPARE(editing.RecordCount(), 5);
     QCOMPARE(editing.AbsolutePosition(), 2);
 }
@@ -422,7 +425,8 @@ void tst_RowSet::valuesKeptExactly()
         QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
     }
     for (int i = 0; i < values.size(); ++i)
-        QCOMPARE(diary.scalar(QStringLiteral("SELECT SNACK1 FROM records WHERE ID = ?"), {i + 1}).toString(), values.at(i));
+        QCOMPARE(diary.scalar(QStringLiteral("SELECT SNACK1 FROM records WHERE ID = ?"), {i + 1}).toString(),
+                 values.at(i));
     // The rows stay writable with those values as their match.
     QVERIFY(rs.setAbsolutePosition(2));
     QVERIFY(rs.setField(QStringLiteral("SNACK2"), QStringLiteral("after")));
@@ -456,9 +460,10 @@ void tst_RowSet::tableWithoutKeyChangesOneRow()
     QCOMPARE(rs.RecordCount(), 3);
     QVERIFY(rs.setField(QStringLiteral("IRRITABLE FOOD"), QStringLiteral("onions")));
     QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION] WHERE [IRRITABLE FOOD] = 'onions'"))
-                 .toInt(),
-             1);
+    QCOMPARE(
+        diary.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION] WHERE [IRRITABLE FOOD] = 'onions'"))
+            .toInt(),
+        1);
     QCOMPARE(diary.scalar(QStringLiteral("SELECT [IRRITABLE FOOD] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"))
                  .toString(),
              QStringLiteral("onions"));
@@ -526,7 +531,6 @@ void tst_RowSet::manyRows()
              QStringLiteral("last"));
 }
 
-
 void tst_RowSet::emptyAddedDayIsNeverWritten_data()
 {
     QTest::addColumn<QString>("how");
@@ -590,9 +594,11 @@ void tst_RowSet::textsThatAreNoUtf8CanBeChangedAndDeleted()
 {
     QFETCH(QString, stored);
     TempDiary diary;
-    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, BREAKFAST, LUNCH) VALUES (1, '2026-01-01', %1, %1)")
-                           .arg(stored)));
-    const QString before = diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString();
+    QVERIFY(
+        diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, BREAKFAST, LUNCH) VALUES (1, '2026-01-01', %1, %1)")
+                       .arg(stored)));
+    const QString before =
+        diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString();
     RowSet rs;
     QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
     // Twice: once as first read, once as read back after the first write.
@@ -600,12 +606,14 @@ void tst_RowSet::textsThatAreNoUtf8CanBeChangedAndDeleted()
         QVERIFY(rs.setField(QStringLiteral("TEA"), tea));
         QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
         QCOMPARE(diary.scalar(QStringLiteral("SELECT TEA FROM records")).toString(), tea);
-        QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(), before);
+        QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(),
+                 before);
     }
     // An edit of one such field leaves the other's bytes as they were.
     QVERIFY(rs.setField(QStringLiteral("LUNCH"), QStringLiteral("rice")));
     QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(), before);
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT typeof(BREAKFAST) || hex(BREAKFAST) FROM records")).toString(),
+             before);
     // Still found after reading again, and changed elsewhere still refused.
     QVERIFY(rs.Requery());
     QVERIFY(diary.exec(QStringLiteral("UPDATE records SET BREAKFAST = CAST(X'636166E8' AS TEXT)")));

@@ -48,7 +48,9 @@ Run run(const QString &program, const QStringList &arguments, const QProcessEnvi
 
 int modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
@@ -159,7 +161,8 @@ private slots:
         const QString folder = dir.filePath(QStringLiteral("shared"));
         QVERIFY(QDir().mkdir(folder));
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
-        const Run r = run(QStringLiteral(MEALWISE_SETUP_BINARY), {QStringLiteral("--path"), folder + QStringLiteral("/Records.mdb")},
+        const Run r = run(QStringLiteral(MEALWISE_SETUP_BINARY),
+                          {QStringLiteral("--path"), folder + QStringLiteral("/Records.mdb")},
                           QProcessEnvironment::systemEnvironment());
         QCOMPARE(r.status, 0);
         QCOMPARE(modeOf(folder), 01777);

@@ -35,9 +35,9 @@ void typeInto(MultiLineTextBox *box, const QString &text)
 
 QVariantList firstFoodRow(const TempDiary &diary)
 {
-    const QList<QVariantList> rows = diary.rows(QStringLiteral(
-        "SELECT [ADEQUATE FOOD],[IRRITABLE FOOD],[RELIABLE MEDICATION],[UNSATISFACTORY MEDICATION] "
-        "FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+    const QList<QVariantList> rows = diary.rows(
+        QStringLiteral("SELECT [ADEQUATE FOOD],[IRRITABLE FOOD],[RELIABLE MEDICATION],[UNSATISFACTORY MEDICATION] "
+                       "FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
     return rows.isEmpty() ? QVariantList() : rows.first();
 }
 

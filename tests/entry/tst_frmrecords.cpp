@@ -29,7 +29,9 @@ namespace {
 
 QHash<QString, QVariant> day(const QString &date, int score, const QString &breakfast)
 {
-    return {{QStringLiteral("DATE"), date}, {QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), breakfast}};
+    return {{QStringLiteral("DATE"), date},
+            {QStringLiteral("OVERALL SCORE"), score},
+            {QStringLiteral("BREAKFAST"), breakfast}};
 }
 
 // Days in table order with scores 3, 9, 1, 7, 5, 10, 2: ID i has breakfast "b<i>".
@@ -46,8 +48,7 @@ void fillDays(const TempDiary &diary, int count = 7)
 // A grid as the main window fills it: ranked best first, with the IDs as keys.
 void fillGridRanked(vb::FlexGrid &grid, const TempDiary &diary)
 {
-    const QList<QVariantList> rows =
-        diary.rows(QStringLiteral("SELECT DATE, [OVERALL SCORE], ID FROM [Diary Query]"));
+    const QList<QVariantList> rows = diary.rows(QStringLiteral("SELECT DATE, [OVERALL SCORE], ID FROM [Diary Query]"));
     std::vector<QStringList> cells;
     std::vector<qint64> keys;
     for (const QVariantList &r : rows) {
@@ -63,8 +64,7 @@ QVariant fieldOf(const TempDiary &diary, const QString &column, qint64 id)
     return diary.scalar(QStringLiteral("SELECT [") + column + QStringLiteral("] FROM records WHERE ID = ?"), {id});
 }
 
-template<typename T>
-T *child(QWidget *w, const char *name)
+template <typename T> T *child(QWidget *w, const char *name)
 {
     T *found = w->findChild<T *>(QLatin1String(name));
     if (!found)
@@ -201,7 +201,13 @@ void tst_frmrecords::layoutAsDesigned()
     QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(vb::Forms::list().contains(w));
 
-    struct Box { const char *name; int l, t, wd, h; QColor colour; int maxLength; };
+    struct Box
+    {
+        const char *name;
+        int l, t, wd, h;
+        QColor colour;
+        int maxLength;
+    };
     const Box boxes[] = {
         {"txtFields_5", 1320, 720, 3375, 615, QColor(255, 192, 192), 200},
         {"txtFields_6", 1320, 5940, 4695, 765, QColor(255, 192, 255), 200},
@@ -261,9 +267,16 @@ void tst_frmrecords::layoutAsDesigned()
     QCOMPARE(child<QWidget>(w, "datPrimaryRS")->geometry(), vb::twipsRect(0, 7020, 10035, 330));
     QVERIFY(child<QWidget>(w, "datPrimaryRS")->isVisible());
     QCOMPARE(child<QWidget>(w, "picButtons")->geometry(), vb::twipsRect(0, 7350, 10035, 300));
-    const struct { const char *name; const char *text; int left; } buttons[] = {
-        {"cmdAdd", "&Add", 59}, {"cmdUpdate", "&Update", 1213}, {"cmdDelete", "&Delete", 2367},
-        {"cmdRefresh", "&Refresh", 3521}, {"cmdClose", "&Close", 4675}};
+    const struct
+    {
+        const char *name;
+        const char *text;
+        int left;
+    } buttons[] = {{"cmdAdd", "&Add", 59},
+                   {"cmdUpdate", "&Update", 1213},
+                   {"cmdDelete", "&Delete", 2367},
+                   {"cmdRefresh", "&Refresh", 3521},
+                   {"cmdClose", "&Close", 4675}};
     for (const auto &b : buttons) {
         auto *button = child<QPushButton>(w, b.name);
         QCOMPARE(button->text(), QLatin1String(b.text));
@@ -300,9 +313,10 @@ void tst_frmrecords::itemListsTooltipsAndTabOrder()
             out << list->itemText(i);
         return out;
     };
-    QCOMPARE(items(w->Combo2), (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                                          QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"),
-                                          QStringLiteral("9"), QStringLiteral("10")}));
+    QCOMPARE(items(w->Combo2),
+             (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                          QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"),
+                          QStringLiteral("9"), QStringLiteral("10")}));
     QCOMPARE(items(w->Combo3), items(w->Combo2));
     QCOMPARE(w->Combo7->count(), 13);
     QCOMPARE(w->Combo7->itemText(0), QStringLiteral("TEA"));
@@ -336,8 +350,8 @@ void tst_frmrecords::itemListsTooltipsAndTabOrder()
         chain << at->objectName();
         do {
             at = at->nextInFocusChain();
-        } while (at && at != w->txtFields(5)
-                 && ((at->focusPolicy() & Qt::TabFocus) != Qt::TabFocus || qobject_cast<QComboBox *>(at->parentWidget())));
+        } while (at && at != w->txtFields(5) &&
+                 ((at->focusPolicy() & Qt::TabFocus) != Qt::TabFocus || qobject_cast<QComboBox *>(at->parentWidget())));
     }
     QCOMPARE(chain, expected);
 }
@@ -510,7 +524,8 @@ void tst_frmrecords::emptyTableOpensReadyForAdd()
     typeInto(w->Combo2, QStringLiteral("6"));
     click(w, "cmdUpdate");
     QVERIFY(log.messages.isEmpty());
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT BREAKFAST FROM records")).toString(), QStringLiteral("first breakfast"));
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT BREAKFAST FROM records")).toString(),
+             QStringLiteral("first breakfast"));
     QCOMPARE(diary.scalar(QStringLiteral("SELECT [OVERALL SCORE] FROM records")).toInt(), 6);
 
     // Days added with nothing typed are dropped, whichever way they would be written.
@@ -597,8 +612,8 @@ void tst_frmrecords::addThenUpdateAndAddThenMove()
     QCOMPARE(w->Combo9->currentText(), QStringLiteral("COFFEE"));
     click(w, "cmdUpdate");
     QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(QLatin1Char('|'))));
-    const QList<QVariantList> rows = diary.rows(
-        QStringLiteral("SELECT ID, DATE, BREAKFAST, BEVERAGE1, MEDICATION1, BMs FROM records WHERE ID = 3"));
+    const QList<QVariantList> rows =
+        diary.rows(QStringLiteral("SELECT ID, DATE, BREAKFAST, BEVERAGE1, MEDICATION1, BMs FROM records WHERE ID = 3"));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][1].toString(), QStringLiteral("2026-04-05"));
     QCOMPARE(rows[0][2].toString(), QStringLiteral("muesli"));
@@ -706,11 +721,13 @@ void tst_frmrecords::storedOutOfRangeScoresAreKeptUntilChanged()
     TempDiary diary;
     QStringList columns;
     for (const QString &c : diary::recordsColumns())
-        columns << (c == QLatin1String("ID") ? QStringLiteral("ID INTEGER PRIMARY KEY") : QLatin1Char('"') + c + QLatin1Char('"'));
+        columns << (c == QLatin1String("ID") ? QStringLiteral("ID INTEGER PRIMARY KEY")
+                                             : QLatin1Char('"') + c + QLatin1Char('"'));
     QVERIFY(diary.exec(QStringLiteral("DROP VIEW [Diary Query]")));
     QVERIFY(diary.exec(QStringLiteral("DROP TABLE records")));
     QVERIFY(diary.exec(QStringLiteral("CREATE TABLE records (%1)").arg(columns.join(QLatin1Char(',')))));
-    QVERIFY(diary.exec(QStringLiteral("INSERT INTO records (ID, DATE, [OVERALL SCORE], BMs) VALUES (1, '2026-03-01', 11, -1)")));
+    QVERIFY(diary.exec(
+        QStringLiteral("INSERT INTO records (ID, DATE, [OVERALL SCORE], BMs) VALUES (1, '2026-03-01', 11, -1)")));
     MessageLog log;
     frmrecords *w = open(diary.path());
     QCOMPARE(w->Combo2->currentText(), QStringLiteral("11"));
@@ -798,15 +815,17 @@ void tst_frmrecords::datesReadDayFirst()
     frmrecords *w = open(diary.path());
     // The window is given its today, so the two-digit-year window is checked
     // on both sides of its edge whatever the clock says.
-    const struct { int todayYear; const char *typed; const char *stored; const char *shown; } cases[] = {
-        {2026, "3/4/26", "2026-04-03", "03/04/26"},
-        {2026, "13/1/47", "1947-01-13", "13/01/47"},
-        {2026, "13/1/46", "2046-01-13", "13/01/46"},
-        {2027, "13/1/47", "2047-01-13", "13/01/47"},
-        {2027, "13/1/48", "1948-01-13", "13/01/48"},
-        {2046, "31/12/66", "2066-12-31", "31/12/66"},
-        {2046, "1/1/67", "1967-01-01", "01/01/67"},
-        {2026, "1/2/1930", "1930-02-01", "01/02/30"},
+    const struct
+    {
+        int todayYear;
+        const char *typed;
+        const char *stored;
+        const char *shown;
+    } cases[] = {
+        {2026, "3/4/26", "2026-04-03", "03/04/26"},     {2026, "13/1/47", "1947-01-13", "13/01/47"},
+        {2026, "13/1/46", "2046-01-13", "13/01/46"},    {2027, "13/1/47", "2047-01-13", "13/01/47"},
+        {2027, "13/1/48", "1948-01-13", "13/01/48"},    {2046, "31/12/66", "2066-12-31", "31/12/66"},
+        {2046, "1/1/67", "1967-01-01", "01/01/67"},     {2026, "1/2/1930", "1930-02-01", "01/02/30"},
         {2026, "29/02/2028", "2028-02-29", "29/02/28"},
     };
     for (const auto &c : cases) {
@@ -952,10 +971,8 @@ void tst_frmrecords::lineEndsKeptWhereNotEdited_data()
     const QString mixed = QStringLiteral("a\r\nb\rc\u2028d\u2029e\u00a0f\ng");
     QTest::newRow("typed at the end") << mixed << 13 << mixed + QStringLiteral("x");
     QTest::newRow("typed at the start") << mixed << 0 << QStringLiteral("x") + mixed;
-    QTest::newRow("typed in the middle")
-        << mixed << 5 << QStringLiteral("a\r\nb\rcx\u2028d\u2029e\u00a0f\ng");
-    QTest::newRow("typed after a CRLF") << QStringLiteral("one\r\ntwo\r\n") << 4
-                                        << QStringLiteral("one\r\nxtwo\r\n");
+    QTest::newRow("typed in the middle") << mixed << 5 << QStringLiteral("a\r\nb\rcx\u2028d\u2029e\u00a0f\ng");
+    QTest::newRow("typed after a CRLF") << QStringLiteral("one\r\ntwo\r\n") << 4 << QStringLiteral("one\r\nxtwo\r\n");
 }
 
 void tst_frmrecords::lineEndsKeptWhereNotEdited()
@@ -1052,7 +1069,9 @@ void tst_frmrecords::pendingWrittenOnEveryClose()
     QVERIFY(older.isNull() && newer.isNull());
     QVERIFY(log.messages.isEmpty());
     QCOMPARE(fieldOf(diary, QStringLiteral("TEA"), 3).toString(), QStringLiteral("older's tea"));
-    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records WHERE TEA = ?"), {QStringLiteral("newer's day")}).toInt(), 1);
+    QCOMPARE(diary.scalar(QStringLiteral("SELECT count(*) FROM records WHERE TEA = ?"), {QStringLiteral("newer's day")})
+                 .toInt(),
+             1);
 }
 
 void tst_frmrecords::failedWriteOnCloseIsReported()

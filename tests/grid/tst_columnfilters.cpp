@@ -150,9 +150,8 @@ private slots:
         QCOMPARE(w.list(2)->objectName(), QStringLiteral("cmbFilter_2"));
         QCOMPARE(w.list(2)->parentWidget(), &w.top);
         QVERIFY(!w.list(2)->isEditable());
-        QCOMPARE(itemsOf(w.list(1)),
-                 (QStringList{QStringLiteral("*"), QStringLiteral("RICE"), QStringLiteral("toast"), QString(),
-                              QStringLiteral("*")}));
+        QCOMPARE(itemsOf(w.list(1)), (QStringList{QStringLiteral("*"), QStringLiteral("RICE"), QStringLiteral("toast"),
+                                                  QString(), QStringLiteral("*")}));
         QCOMPARE(itemsOf(w.list(2)), (QStringList{QStringLiteral("*"), QStringLiteral("9"), QStringLiteral("8"),
                                                   QStringLiteral("7"), QStringLiteral("3"), QStringLiteral("2")}));
         QCOMPARE(itemsOf(w.list(0)).size(), 8); // every date once, after "*"
@@ -206,7 +205,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w.top));
         w.filters->cmdFilter_Click();
         const QStringList items = itemsOf(w.list(1));
-        QCOMPARE(items.mid(0, 3), (QStringList{QStringLiteral("*"), QStringLiteral("CRÈME BRÛLÉE"), QStringLiteral("Σούπα")}));
+        QCOMPARE(items.mid(0, 3),
+                 (QStringList{QStringLiteral("*"), QStringLiteral("CRÈME BRÛLÉE"), QStringLiteral("Σούπα")}));
         for (int i = 1; i < items.size(); ++i) {
             w.filters->setListIndex(1, i);
             QList<int> expected;
@@ -281,9 +281,8 @@ private slots:
         // The grid changed meanwhile: the next show lists what it holds now.
         w.grid->setTextMatrix(2, 1, QStringLiteral("EGGS"));
         w.filters->cmdFilter_Click();
-        QCOMPARE(itemsOf(w.list(1)),
-                 (QStringList{QStringLiteral("*"), QStringLiteral("RICE"), QStringLiteral("EGGS"), QString(),
-                              QStringLiteral("TOAST"), QStringLiteral("*")}));
+        QCOMPARE(itemsOf(w.list(1)), (QStringList{QStringLiteral("*"), QStringLiteral("RICE"), QStringLiteral("EGGS"),
+                                                  QString(), QStringLiteral("TOAST"), QStringLiteral("*")}));
         for (int c = 0; c < 3; ++c)
             QCOMPARE(w.list(c)->currentText(), QStringLiteral("*"));
         QCOMPARE(w.shownRows().size(), 7);
@@ -322,8 +321,8 @@ private slots:
                 // 3 pixels in from the cell's left edge, 2 down from its top.
                 QCOMPARE(r.topLeft() - headerCellOnParent(g, c), QPoint(3, 2));
                 QCOMPARE(r.width(), vb::twipsToPixelsX(g.ColWidth(c)));
-                const bool fullyInView = c >= leftCol && g.ColIsVisible(c) && g.ColPos(c) >= 0
-                    && g.ColPos(c) + g.ColWidth(c) < limit;
+                const bool fullyInView =
+                    c >= leftCol && g.ColIsVisible(c) && g.ColPos(c) >= 0 && g.ColPos(c) + g.ColWidth(c) < limit;
                 QCOMPARE(!l->isHidden(), fullyInView);
                 if (fullyInView) {
                     ++lists;

@@ -42,7 +42,8 @@ private slots:
         QTest::addColumn<bool>("forward");
         QTest::addColumn<int>("found");
         QTest::addColumn<int>("col");
-        QTest::newRow("next, case ignored") << QStringLiteral("porr") << 1 << true << 1 << 1; // row 4 hidden: wraps to itself
+        QTest::newRow("next, case ignored")
+            << QStringLiteral("porr") << 1 << true << 1 << 1; // row 4 hidden: wraps to itself
         QTest::newRow("from the header") << QStringLiteral("PORRIDGE") << 0 << true << 1 << 1;
         QTest::newRow("back from the header") << QStringLiteral("RI") << 0 << false << 5 << 1;
         QTest::newRow("next wraps at the end") << QStringLiteral("01/26") << 5 << true << 1 << 0;
@@ -76,22 +77,24 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("fromFarRight"); // the grid scrolled to its last column first
         QTest::addColumn<QString>("said");
-        QTest::addColumn<bool>("dateInView"); // DATE and the cell fit side by side
+        QTest::addColumn<bool>("dateInView");   // DATE and the cell fit side by side
         QTest::addColumn<bool>("cuttingQuery"); // the ranking query of diaries made by earlier versions
         const QVariant day(QStringLiteral("2026-08-21"));
         QTest::newRow("in BREAKFAST") << day << "lentil" << false << "found on 21/08/26 in BREAKFAST" << true << false;
-        QTest::newRow("in BREAKFAST, from the far right") << day << "lentil" << true << "found on 21/08/26 in BREAKFAST"
-                                                          << true << false;
-        QTest::newRow("in COMMENTS, too far from DATE") << day << "walk" << false << "found on 21/08/26 in COMMENTS" << false << false;
+        QTest::newRow("in BREAKFAST, from the far right")
+            << day << "lentil" << true << "found on 21/08/26 in BREAKFAST" << true << false;
+        QTest::newRow("in COMMENTS, too far from DATE")
+            << day << "walk" << false << "found on 21/08/26 in COMMENTS" << false << false;
         QTest::newRow("in the date itself") << day << "21/08" << true << "found on 21/08/26 in DATE" << true << false;
         QTest::newRow("no calendar day, as stored") << QVariant(QStringLiteral("2026-13-45")) << "lentil" << false
                                                     << "found on 2026-13-45 in BREAKFAST" << true << false;
-        QTest::newRow("cut by an earlier query, as stored") << QVariant(QStringLiteral("2026-13-45")) << "lentil" << false
-                                                            << "found on 2026-13-45 in BREAKFAST" << true << true;
-        QTest::newRow("a day, earlier query") << day << "lentil" << false << "found on 21/08/26 in BREAKFAST" << true
-                                              << true;
-        QTest::newRow("no date") << QVariant() << "lentil" << false << "found in BREAKFAST on a day without a date" << true
-                                 << false;
+        QTest::newRow("cut by an earlier query, as stored")
+            << QVariant(QStringLiteral("2026-13-45")) << "lentil" << false << "found on 2026-13-45 in BREAKFAST" << true
+            << true;
+        QTest::newRow("a day, earlier query")
+            << day << "lentil" << false << "found on 21/08/26 in BREAKFAST" << true << true;
+        QTest::newRow("no date") << QVariant() << "lentil" << false << "found in BREAKFAST on a day without a date"
+                                 << true << false;
     }
     void findWindow_saysWhereSelectsTheCell()
     {
@@ -104,8 +107,10 @@ private slots:
         testing_support::TempHome home;
         testing_support::TempDiary d(true);
         d.insertDay({{QStringLiteral("OVERALL SCORE"), 9}, {QStringLiteral("DATE"), QStringLiteral("2026-08-20")}});
-        const qint64 id = d.insertDay({{QStringLiteral("OVERALL SCORE"), 4}, {QStringLiteral("BREAKFAST"), QStringLiteral("LENTIL SOUP")},
-                                       {QStringLiteral("COMMENTS"), QString(QString(60, QLatin1Char('x')) + QStringLiteral(" long walk"))}});
+        const qint64 id = d.insertDay(
+            {{QStringLiteral("OVERALL SCORE"), 4},
+             {QStringLiteral("BREAKFAST"), QStringLiteral("LENTIL SOUP")},
+             {QStringLiteral("COMMENTS"), QString(QString(60, QLatin1Char('x')) + QStringLiteral(" long walk"))}});
         QVERIFY(d.execPastChecks(QStringLiteral("UPDATE records SET DATE = ? WHERE ID = ?"), {date, id}));
         if (cuttingQuery) {
             // yyyy-MM-dd cut into dd/MM/yy whatever the text: 2026-13-45 shows as 45/13/26.
@@ -145,7 +150,8 @@ private slots:
         testing_support::TempHome home;
         testing_support::TempDiary d(true);
         for (const auto &[score, breakfast] : {std::pair{9, "EGGS"}, {7, "TOAST"}, {5, "eggs on toast"}})
-            d.insertDay({{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), QLatin1String(breakfast)}});
+            d.insertDay(
+                {{QStringLiteral("OVERALL SCORE"), score}, {QStringLiteral("BREAKFAST"), QLatin1String(breakfast)}});
         auto *w = new frmMain;
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->load();

@@ -221,13 +221,11 @@ private slots:
         const int margin = halfEven(heightTwips(fresh.font(), QStringLiteral("Wg")) / 5);
         QVERIFY(g.RowHeight(1) >= 3 * oneLine + margin - 2);
         QVERIFY(g.RowHeight(1) > g.RowHeight(2));
-        QCOMPARE(g.ColWidth(1),
-                 halfEven(widthTwips(fresh.font(), QStringLiteral("W"))
-                                   + halfEven(widthTwips(fresh.font(), QStringLiteral("CHICKEN AND LEEKS")))));
+        QCOMPARE(g.ColWidth(1), halfEven(widthTwips(fresh.font(), QStringLiteral("W")) +
+                                         halfEven(widthTwips(fresh.font(), QStringLiteral("CHICKEN AND LEEKS")))));
         // An empty column is "W" plus its header.
-        QCOMPARE(g.ColWidth(2),
-                 halfEven(widthTwips(fresh.font(), QStringLiteral("W"))
-                                   + halfEven(widthTwips(fresh.font(), QStringLiteral("COMMENTS")))));
+        QCOMPARE(g.ColWidth(2), halfEven(widthTwips(fresh.font(), QStringLiteral("W")) +
+                                         halfEven(widthTwips(fresh.font(), QStringLiteral("COMMENTS")))));
     }
 
     void lineBreaks_measuredAsDrawn_data()
@@ -380,8 +378,8 @@ private slots:
         vb::TextMeasurer bold = windowMeasurer();
         bold.setFontBold(true);
         bold.setFontSize(16);
-        QCOMPARE(g.RowHeight(1), halfEven(heightTwips(bold.font(), QStringLiteral("Wg")) / 5
-                                                   + halfEven(heightTwips(bold.font(), QStringLiteral("y")))));
+        QCOMPARE(g.RowHeight(1), halfEven(heightTwips(bold.font(), QStringLiteral("Wg")) / 5 +
+                                          halfEven(heightTwips(bold.font(), QStringLiteral("y")))));
     }
 
     void checkFont_lastCellBold_windowFontGivenBackAsItWas()
@@ -421,9 +419,10 @@ private slots:
     {
         // The fitting measures each distinct text once; the sizes must be those
         // of measuring every cell on its own.
-        const QStringList pool{QStringLiteral("2*COFFEE"), QStringLiteral("coffee"), QString(), QStringLiteral("TOAST"),
-                               QStringLiteral("RICE\nPEAS"), QStringLiteral("A\nB\nC\nD"), QStringLiteral("WWWWWWWWW"),
-                               QStringLiteral("i"), QStringLiteral("Porridge with honey")};
+        const QStringList pool{
+            QStringLiteral("2*COFFEE"),  QStringLiteral("coffee"),     QString(),
+            QStringLiteral("TOAST"),     QStringLiteral("RICE\nPEAS"), QStringLiteral("A\nB\nC\nD"),
+            QStringLiteral("WWWWWWWWW"), QStringLiteral("i"),          QStringLiteral("Porridge with honey")};
         QRandomGenerator rng(42);
         const int cols = 6;
         QStringList header;
@@ -455,7 +454,8 @@ private slots:
         TempHome home;
         TempDiary d(true);
         QVERIFY2(d.ok(), qPrintable(d.error()));
-        d.insertDay({{QStringLiteral("OVERALL SCORE"), 9}, {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE\nHONEY")}});
+        d.insertDay(
+            {{QStringLiteral("OVERALL SCORE"), 9}, {QStringLiteral("BREAKFAST"), QStringLiteral("PORRIDGE\nHONEY")}});
         d.insertDay({{QStringLiteral("OVERALL SCORE"), 5}, {QStringLiteral("BREAKFAST"), QStringLiteral("TOAST")}});
         MessageLog log;
         frmMain w;

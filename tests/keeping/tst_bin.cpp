@@ -3,11 +3,11 @@
 // back as they were; an import that replaces makes a named backup first and
 // writes nothing without one; mealwise-diary bin.
 #include "cli/diarycli.h"
+#include "clirun.h"
 #include "data/daybin.h"
 #include "data/diarynames.h"
 #include "data/rowset.h"
 #include "keeping/backups.h"
-#include "clirun.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
@@ -29,10 +29,11 @@ QString stored(const TempDiary &d, const QString &table, const QString &where, c
     QStringList parts;
     for (const QVariantList &c : d.rows(QStringLiteral("SELECT name FROM pragma_table_info('records')"))) {
         const QString col = QLatin1Char('[') + c.value(0).toString() + QLatin1Char(']');
-        parts << c.value(0).toString() + QLatin1Char('=')
-                + d.scalar(QStringLiteral("SELECT typeof(%1) || ':' || hex(%1) FROM [%2] WHERE %3").arg(col, table, where),
-                           values)
-                      .toString();
+        parts << c.value(0).toString() + QLatin1Char('=') +
+                     d.scalar(QStringLiteral("SELECT typeof(%1) || ':' || hex(%1) FROM [%2] WHERE %3")
+                                  .arg(col, table, where),
+                              values)
+                         .toString();
     }
     return parts.join(QLatin1Char('|'));
 }
@@ -40,7 +41,8 @@ QString stored(const TempDiary &d, const QString &table, const QString &where, c
 QByteArray sha(const QString &path)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                       : QByteArray();
 }
 
 void fill(const TempDiary &d, int days)
@@ -99,7 +101,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("a lone byte FF") << QStringLiteral("BREAKFAST") << QByteArray("\xff toast", 7);
         QTest::newRow("a character cut short") << QStringLiteral("LUNCH") << QByteArray("soup \xe2\x82", 7);
-        QTest::newRow("an overlong slash") << QStringLiteral("COMMENTS") << QByteArray("a\xc0\xaf" "b", 4);
+        QTest::newRow("an overlong slash") << QStringLiteral("COMMENTS")
+                                           << QByteArray("a\xc0\xaf"
+                                                         "b",
+                                                         4);
         QTest::newRow("an encoded surrogate") << QStringLiteral("TEA") << QByteArray("\xed\xa0\x80", 3);
         QTest::newRow("a NUL inside") << QStringLiteral("SNACK1") << QByteArray("nut\0s", 5);
         QTest::newRow("Latin-1 from an old program") << QStringLiteral("MEDICATION9") << QByteArray("caf\xe9", 4);
@@ -111,8 +116,9 @@ private slots:
         QFETCH(QByteArray, bytes);
         TempDiary d;
         fill(d, 3);
-        QVERIFY(d.exec(QStringLiteral("UPDATE records SET [%1] = CAST(? AS TEXT), [OVERALL SCORE] = 7 WHERE ID = 2").arg(column),
-                       {bytes}));
+        QVERIFY(d.exec(
+            QStringLiteral("UPDATE records SET [%1] = CAST(? AS TEXT), [OVERALL SCORE] = 7 WHERE ID = 2").arg(column),
+            {bytes}));
         const QString before = stored(d, QStringLiteral("records"), QStringLiteral("ID = 2"));
         QVERIFY2(before.contains(column + QStringLiteral("=text:") + QString::fromLatin1(bytes.toHex().toUpper())),
                  qPrintable(before));
@@ -168,16 +174,17 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("backup");
         QTest::addColumn<int>("binned");
-        QTest::newRow("replace days") << QStringLiteral("in.csv") << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
-                                      << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("replace")} << true << 1;
+        QTest::newRow("replace days") << QStringLiteral("in.csv")
+                                      << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
+                                      << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("replace")}
+                                      << true << 1;
         QTest::newRow("replace lists") << QStringLiteral("in.json") << kListsJson
                                        << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("skip"),
                                                       QStringLiteral("--replace-lists")}
                                        << true << 0;
-        QTest::newRow("add beside: nothing replaced") << QStringLiteral("in.csv")
-                                                      << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
-                                                      << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("add")}
-                                                      << false << 0;
+        QTest::newRow("add beside: nothing replaced")
+            << QStringLiteral("in.csv") << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
+            << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("add")} << false << 0;
     }
     void importThatReplaces_backsUpFirst_namesIt_binsTheDays()
     {
@@ -191,13 +198,14 @@ private slots:
         const QString day2 = stored(d, QStringLiteral("records"), QStringLiteral("ID = 2"));
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath(file), bytes));
-        const Run r = run(QStringList{QStringLiteral("import"), QStringLiteral("--path"), d.path()} + options
-                          + QStringList{dir.filePath(file)});
+        const Run r = run(QStringList{QStringLiteral("import"), QStringLiteral("--path"), d.path()} + options +
+                          QStringList{dir.filePath(file)});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         static const QRegularExpression named(QStringLiteral("The diary as it was is kept in (\\S+\\.mdb)"));
         const QRegularExpressionMatch m = named.match(r.out);
         QCOMPARE(m.hasMatch(), backup);
-        const QStringList made = QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files);
+        const QStringList made =
+            QDir(keeping::backupsFolder(d.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files);
         QCOMPARE(made.size(), backup ? 1 : 0);
         if (backup) {
             QCOMPARE(QFileInfo(m.captured(1)).fileName(), made.first());
@@ -210,7 +218,8 @@ private slots:
             QCOMPARE(stored(d, QLatin1String(diary::kBinTable), QStringLiteral("ID = 2")), day2);
             QCOMPARE(d.scalar(QStringLiteral("SELECT [DELETED BY] FROM [deleted days]")).toString(),
                      QStringLiteral("Import, replacing the day"));
-            QVERIFY2(r.out.contains(QStringLiteral("the rows replaced are in the bin of deleted days")), qPrintable(r.out));
+            QVERIFY2(r.out.contains(QStringLiteral("the rows replaced are in the bin of deleted days")),
+                     qPrintable(r.out));
         }
     }
 
@@ -219,7 +228,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("options");
-        QTest::newRow("replace days") << QStringLiteral("in.csv") << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
+        QTest::newRow("replace days") << QStringLiteral("in.csv")
+                                      << QByteArray("DATE,BREAKFAST\r\n2026-03-02,new toast\r\n")
                                       << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("replace")};
         QTest::newRow("replace lists") << QStringLiteral("in.json") << kListsJson
                                        << QStringList{QStringLiteral("--on-duplicate"), QStringLiteral("skip"),
@@ -237,8 +247,8 @@ private slots:
         const QByteArray before = sha(d.path());
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath(file), bytes));
-        const Run r = run(QStringList{QStringLiteral("import"), QStringLiteral("--path"), d.path()} + options
-                          + QStringList{dir.filePath(file)});
+        const Run r = run(QStringList{QStringLiteral("import"), QStringLiteral("--path"), d.path()} + options +
+                          QStringList{dir.filePath(file)});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(QStringLiteral("could not be backed up before its days or lists were replaced")),
                  qPrintable(r.err));
@@ -252,22 +262,23 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says");
         QTest::addColumn<int>("daysLeft"); // in records afterwards, of 4 with 2 in the bin
-        QTest::newRow("list") << QStringList{QStringLiteral("--list")} << 0
-                              << QStringLiteral("2 days in the bin.") << 2;
+        QTest::newRow("list") << QStringList{QStringLiteral("--list")} << 0 << QStringLiteral("2 days in the bin.")
+                              << 2;
         QTest::newRow("put back one") << QStringList{QStringLiteral("--put-back"), QStringLiteral("1")} << 0
                                       << QStringLiteral("1 day was put back.") << 3;
-        QTest::newRow("put back both") << QStringList{QStringLiteral("--put-back"), QStringLiteral("2"), QStringLiteral("1")}
+        QTest::newRow("put back both") << QStringList{QStringLiteral("--put-back"), QStringLiteral("2"),
+                                                      QStringLiteral("1")}
                                        << 0 << QStringLiteral("2 days were put back.") << 4;
         QTest::newRow("put back a number not in the bin")
             << QStringList{QStringLiteral("--put-back"), QStringLiteral("1"), QStringLiteral("7")} << 1
             << QStringLiteral("The bin holds no day numbered 7.") << 2;
-        QTest::newRow("put back without numbers") << QStringList{QStringLiteral("--put-back")} << 2
-                                                  << QStringLiteral("--put-back needs the numbers") << 2;
+        QTest::newRow("put back without numbers")
+            << QStringList{QStringLiteral("--put-back")} << 2 << QStringLiteral("--put-back needs the numbers") << 2;
         QTest::newRow("put back a word") << QStringList{QStringLiteral("--put-back"), QStringLiteral("two")} << 2
                                          << QStringLiteral("\"two\" is not a number of the bin.") << 2;
-        QTest::newRow("empty without --yes") << QStringList{QStringLiteral("--empty")} << 2
-                                             << QStringLiteral("--empty removes the 2 days in the bin for good; add --yes")
-                                             << 2;
+        QTest::newRow("empty without --yes")
+            << QStringList{QStringLiteral("--empty")} << 2
+            << QStringLiteral("--empty removes the 2 days in the bin for good; add --yes") << 2;
         QTest::newRow("empty with --yes") << QStringList{QStringLiteral("--empty"), QStringLiteral("--yes")} << 0
                                           << QStringLiteral("Removed 2 days from the bin for good.") << 2;
         QTest::newRow("no mode") << QStringList{} << 2 << QStringLiteral("give one of --list") << 2;

@@ -40,7 +40,9 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 
 int modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
@@ -105,10 +107,12 @@ private slots:
                                            "MEDICATION1,MEDICATION2,MEDICATION3,OVERALL SCORE,SNACK1,SNACK2,SNACK3,"
                                            "SNACK4,TEA,MEDICATION4,MEDICATION5,MEDICATION6,MEDICATION7,MEDICATION8,"
                                            "MEDICATION9\r\n,,,,,,\"no date, tab\there\",,"));
-            QVERIFY(first.bytes.contains(",,,,0,\"  caf\xC3\xA9, cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e \xF0\x9F\x8D\xAE \","
+            QVERIFY(first.bytes.contains(",,,,0,\"  caf\xC3\xA9, cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                                         "e \xF0\x9F\x8D\xAE \","
                                          "\"say \"\"hi\"\", then\r\nleave\",2026-01-02,,,,,10,,"));
         } else {
-            QVERIFY(first.bytes.contains("\"COMMENTS\": \"say \\\"hi\\\", then\\r\\nleave\", \"DATE\": \"2026-01-02\""));
+            QVERIFY(
+                first.bytes.contains("\"COMMENTS\": \"say \\\"hi\\\", then\\r\\nleave\", \"DATE\": \"2026-01-02\""));
             QVERIFY(first.bytes.contains("\"SNACK1\": \"\", \"SNACK2\": null"));
             QVERIFY(first.bytes.contains("\"ADEQUATE FOOD\": \"rice\\n\\\"plain\\\" toast\""));
             QVERIFY(first.bytes.contains("\"UNSATISFACTORY MEDICATION\": null"));
@@ -157,14 +161,16 @@ private slots:
         QTest::newRow("stray quote") << QByteArray(header + "2026-01-01,5,a\"b\r\n") << QStringLiteral("Line 2");
         QTest::newRow("NUL") << (header + QByteArray("2026-01-01,5,ok\r\n2026-01-02,5,a\0b\r\n", 35))
                              << QStringLiteral("Line 3 holds a NUL");
-        QTest::newRow("not UTF-8") << QByteArray(header + "2026-01-01,5,caf\xE9\r\n") << QStringLiteral("Line 2 is not UTF-8");
+        QTest::newRow("not UTF-8") << QByteArray(header + "2026-01-01,5,caf\xE9\r\n")
+                                   << QStringLiteral("Line 2 is not UTF-8");
         QTest::newRow("json not json") << QByteArray("{\"days\": [") << QStringLiteral("not JSON");
     }
     void import_refusesBadFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        const keeping::ImportPlan plan = keeping::readImport(bytes, keeping::guessFormat(QString(), bytes), false, 2026);
+        const keeping::ImportPlan plan =
+            keeping::readImport(bytes, keeping::guessFormat(QString(), bytes), false, 2026);
         QVERIFY(!plan.ok());
         QVERIFY2(plan.fileError.contains(message), qPrintable(plan.fileError));
         QVERIFY(plan.days.isEmpty());
@@ -179,18 +185,20 @@ private slots:
     {
         QTest::addColumn<bool>("asIs");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("checked") << false
-                                 << QStringList{QStringLiteral("Line 3: OVERALL SCORE 11 is not from 1 to 10"),
-                                                QStringLiteral("Line 5: BMs -1 is below 0"),
-                                                QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
-                                                QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
-                                                QStringLiteral("Line 9: it has 2 fields; the header has 4"),
-                                                QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
-        QTest::newRow("as is") << true
-                               << QStringList{QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
-                                              QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
-                                              QStringLiteral("Line 9: it has 2 fields; the header has 4"),
-                                              QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
+        QTest::newRow("checked")
+            << false
+            << QStringList{QStringLiteral("Line 3: OVERALL SCORE 11 is not from 1 to 10"),
+                           QStringLiteral("Line 5: BMs -1 is below 0"),
+                           QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
+                           QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
+                           QStringLiteral("Line 9: it has 2 fields; the header has 4"),
+                           QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
+        QTest::newRow("as is")
+            << true
+            << QStringList{QStringLiteral("Line 6: DATE \"31/02/26\" is not a day (yyyy-MM-dd or dd/MM/yy)"),
+                           QStringLiteral("Line 8: OVERALL SCORE \"seven\" is not a whole number"),
+                           QStringLiteral("Line 9: it has 2 fields; the header has 4"),
+                           QStringLiteral("Line 10: COMMENTS holds 2000000 characters; at most 1000000 are taken")};
     }
     void import_refusedLinesNameTheirLine()
     {
@@ -220,7 +228,8 @@ private slots:
     {
         QByteArray csv = "DATE,OVERALL SCORE,COMMENTS,ID\r\n";
         for (int i = 0; i < 100000; ++i)
-            csv += QDate(1800, 1, 1).addDays(i).toString(Qt::ISODate).toLatin1() + ",7,day " + QByteArray::number(i) + ",42\r\n";
+            csv += QDate(1800, 1, 1).addDays(i).toString(Qt::ISODate).toLatin1() + ",7,day " + QByteArray::number(i) +
+                   ",42\r\n";
         keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, false, 2026);
         QVERIFY(plan.ok());
         TempDiary d;
@@ -241,11 +250,13 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("onFirstOfMarch");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("refuse") << int(keeping::Duplicates::Refuse) << false << 3 << QStringLiteral("old,old2") << QString();
+        QTest::newRow("refuse") << int(keeping::Duplicates::Refuse) << false << 3 << QStringLiteral("old,old2")
+                                << QString();
         QTest::newRow("skip") << int(keeping::Duplicates::Skip) << true << 5 << QStringLiteral("old,old2")
                               << QStringLiteral("Imported: 2 added, 1 dates skipped (2 rows of the file).");
         QTest::newRow("replace") << int(keeping::Duplicates::Replace) << true << 5 << QStringLiteral("new,new2")
-                                 << QStringLiteral("Imported: 2 added, 1 dates replaced (2 rows of the diary by 2 of the file).");
+                                 << QStringLiteral(
+                                        "Imported: 2 added, 1 dates replaced (2 rows of the diary by 2 of the file).");
         QTest::newRow("add") << int(keeping::Duplicates::Add) << true << 7 << QStringLiteral("old,old2,new,new2")
                              << QStringLiteral("Imported: 4 added.");
     }
@@ -257,17 +268,21 @@ private slots:
         QFETCH(QString, onFirstOfMarch);
         QFETCH(QString, summary);
         TempDiary d;
-        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
-        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")}, {QStringLiteral("COMMENTS"), QStringLiteral("old2")}});
-        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-02")}, {QStringLiteral("COMMENTS"), QStringLiteral("other")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")},
+                     {QStringLiteral("COMMENTS"), QStringLiteral("old")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-01")},
+                     {QStringLiteral("COMMENTS"), QStringLiteral("old2")}});
+        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-03-02")},
+                     {QStringLiteral("COMMENTS"), QStringLiteral("other")}});
         keeping::ImportPlan plan = keeping::readImport(
             "DATE,COMMENTS\r\n01/03/26,new\r\n2026-03-05,fresh\r\n2026-03-01,new2\r\n2026-03-05,fresh2\r\n",
             keeping::Format::Csv, false, 2026);
         QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
         QCOMPARE(plan.duplicateDays, (QList<int>{0, 2}));
-        QCOMPARE(plan.preview(), QStringLiteral("4 rows on 2 dates to import, of which 1 date is already in the diary (2 rows "
-                                                "there). The file holds more than one row for 01/03/26, 05/03/26; they are "
-                                                "imported together, as the diary allows."));
+        QCOMPARE(plan.preview(),
+                 QStringLiteral("4 rows on 2 dates to import, of which 1 date is already in the diary (2 rows "
+                                "there). The file holds more than one row for 01/03/26, 05/03/26; they are "
+                                "imported together, as the diary allows."));
         const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates(policy), false);
         QCOMPARE(r.ok(), ok);
         if (!ok)
@@ -279,7 +294,8 @@ private slots:
                  ok && keeping::Duplicates(policy) == keeping::Duplicates::Replace);
         QCOMPARE(dayCount(d), qint64(rows));
         QCOMPARE(d.scalar(QStringLiteral("SELECT group_concat(COMMENTS, ',') FROM (SELECT COMMENTS FROM records "
-                                         "WHERE DATE = '2026-03-01' ORDER BY ID)")).toString(),
+                                         "WHERE DATE = '2026-03-01' ORDER BY ID)"))
+                     .toString(),
                  onFirstOfMarch);
     }
 
@@ -294,11 +310,12 @@ private slots:
         keeping::ImportPlan plan = keeping::readImport(csv, keeping::Format::Csv, false, 2026);
         QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
         QList<qsizetype> heard;
-        const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, false,
-                                                             QDateTime::currentDateTime(), [&](qsizetype done, qsizetype total) {
-                                                                 heard << done;
-                                                                 return total == 2000 && done < 1000;
-                                                             });
+        const keeping::ImportResult r =
+            keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, false, QDateTime::currentDateTime(),
+                                 [&](qsizetype done, qsizetype total) {
+                                     heard << done;
+                                     return total == 2000 && done < 1000;
+                                 });
         QVERIFY(!r.ok());
         QVERIFY2(r.error.contains(QStringLiteral("cancelled")), qPrintable(r.error));
         QCOMPARE(heard, (QList<qsizetype>{0, 256, 512, 768, 1024}));
@@ -315,12 +332,14 @@ private slots:
         QTest::addColumn<QString>("irritable");
         QTest::addColumn<QString>("replaced");
         QTest::newRow("one list given") << QByteArray(R"({"IRRITABLE FOOD": "chilli"})") << QString()
-                                        << QStringLiteral("rice") << QStringLiteral("chilli") << QStringLiteral("IRRITABLE FOOD");
+                                        << QStringLiteral("rice") << QStringLiteral("chilli")
+                                        << QStringLiteral("IRRITABLE FOOD");
         QTest::newRow("null empties a list") << QByteArray(R"({"ADEQUATE FOOD": null})") << QString() << QString()
                                              << QStringLiteral("beans") << QStringLiteral("ADEQUATE FOOD");
         QTest::newRow("not an object") << QByteArray("[1, 2]") << QStringLiteral("\"lists\" is not an object")
                                        << QStringLiteral("rice") << QStringLiteral("beans") << QString();
-        QTest::newRow("misspelt") << QByteArray(R"({"ADEQUATE FOD": "x"})") << QStringLiteral("\"ADEQUATE FOD\", which is not one of the lists")
+        QTest::newRow("misspelt") << QByteArray(R"({"ADEQUATE FOD": "x"})")
+                                  << QStringLiteral("\"ADEQUATE FOD\", which is not one of the lists")
                                   << QStringLiteral("rice") << QStringLiteral("beans") << QString();
         QTest::newRow("a number") << QByteArray(R"({"ADEQUATE FOOD": 5})") << QStringLiteral("neither a text nor null")
                                   << QStringLiteral("rice") << QStringLiteral("beans") << QString();
@@ -333,7 +352,8 @@ private slots:
         QFETCH(QString, irritable);
         QFETCH(QString, replaced);
         TempDiary d;
-        QVERIFY(d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'rice', [IRRITABLE FOOD] = 'beans'")));
+        QVERIFY(d.exec(
+            QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = 'rice', [IRRITABLE FOOD] = 'beans'")));
         keeping::ImportPlan plan = keeping::readImport(R"({"days": [{"DATE": "2026-03-01"}], "lists": )" + lists + "}",
                                                        keeping::Format::Json, false, 2026);
         QCOMPARE(plan.ok(), refusal.isEmpty());
@@ -344,7 +364,8 @@ private slots:
             const keeping::ImportResult r = keeping::applyImport(d.path(), plan, keeping::Duplicates::Refuse, true);
             QVERIFY2(r.ok(), qPrintable(r.error));
             QCOMPARE(r.listsReplaced.join(QLatin1Char(',')), replaced);
-            QVERIFY2(r.summary().contains(QStringLiteral("Lists replaced: %1. The diary as it was is kept in ").arg(replaced)),
+            QVERIFY2(r.summary().contains(
+                         QStringLiteral("Lists replaced: %1. The diary as it was is kept in ").arg(replaced)),
                      qPrintable(r.summary()));
         }
         QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), adequate);
@@ -359,10 +380,10 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("asIs");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("DATE as a number") << QByteArray(R"({"days": [{"DATE": 20261201}]})") << false
-                                          << QStringLiteral("DATE must be a text");
-        QTest::newRow("NUL in a JSON text") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "LUNCH": "a\u0000b"}]})") << false
-                                            << QStringLiteral("LUNCH holds a NUL character");
+        QTest::newRow("DATE as a number")
+            << QByteArray(R"({"days": [{"DATE": 20261201}]})") << false << QStringLiteral("DATE must be a text");
+        QTest::newRow("NUL in a JSON text") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "LUNCH": "a\u0000b"}]})")
+                                            << false << QStringLiteral("LUNCH holds a NUL character");
         QTest::newRow("a huge number") << QByteArray(R"({"days": [{"DATE": "2026-12-01", "BMs": 1e300}]})") << false
                                        << QStringLiteral("BMs holds neither text nor a whole number");
         QTest::newRow("as-is score in a checking diary")
@@ -379,7 +400,8 @@ private slots:
         if (plan.ok())
             QVERIFY(keeping::findDuplicates(d.path(), &plan).isEmpty());
         QVERIFY(!plan.ok());
-        QVERIFY2(plan.describeRefusals().join(QLatin1Char('\n')).contains(refusal), qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
+        QVERIFY2(plan.describeRefusals().join(QLatin1Char('\n')).contains(refusal),
+                 qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
         // Only the days refused are listed: a good day between two bad ones is not.
         QVERIFY2(!plan.describeRefusals().join(QLatin1Char('\n')).contains(QStringLiteral("Line 3:")),
                  qPrintable(plan.describeRefusals().join(QLatin1Char('\n'))));
@@ -399,7 +421,8 @@ private slots:
         QFETCH(int, format);
         TempDiary d;
         // As bytes: SQLite takes a U+FEFF at the start of UTF-16 as a byte order mark.
-        QVERIFY(d.exec(QStringLiteral("INSERT INTO records (DATE, LUNCH) VALUES ('2026-01-02', CAST(X'EFBBBF746561' AS TEXT))")));
+        QVERIFY(d.exec(
+            QStringLiteral("INSERT INTO records (DATE, LUNCH) VALUES ('2026-01-02', CAST(X'EFBBBF746561' AS TEXT))")));
         keeping::ExportOptions options;
         options.format = keeping::Format(format);
         const keeping::ExportResult e = keeping::exportDays(d.path(), options);
@@ -409,7 +432,8 @@ private slots:
         QVERIFY2(plan.ok(), qPrintable(plan.describeRefusals().join(QLatin1Char(' '))));
         QVERIFY(keeping::findDuplicates(back.path(), &plan).isEmpty());
         QVERIFY(keeping::applyImport(back.path(), plan, keeping::Duplicates::Refuse, false).ok());
-        QCOMPARE(back.scalar(QStringLiteral("SELECT hex(LUNCH) FROM records")).toString(), QStringLiteral("EFBBBF746561"));
+        QCOMPARE(back.scalar(QStringLiteral("SELECT hex(LUNCH) FROM records")).toString(),
+                 QStringLiteral("EFBBBF746561"));
     }
 
     // Only regular files are read: a pipe would block for ever, a device
@@ -461,8 +485,8 @@ private slots:
               << QDateTime(QDate(2024, 7, 1), QTime(0, 0)) << QDateTime(QDate(2024, 6, 30), QTime(23, 59))
               << QDateTime(QDate(2026, 7, 1), QTime(0, 0)); // after now: a clock set back
         const QList<bool> keep = keeping::backupsToKeep(times, now);
-        const QList<bool> expected{false, false, false, true, true, true, true, true, true, true, true, true,
-                                   true, false, true, false, true, false, true};
+        const QList<bool> expected{false, false, false, true,  true, true,  true, true,  true, true,
+                                   true,  true,  true,  false, true, false, true, false, true};
         QCOMPARE(keep, expected);
     }
 
@@ -507,7 +531,8 @@ private slots:
         QVERIFY(keeping::checkDiary(r.path, keeping::CheckDepth::Full).ok);
         QCOMPARE(keeping::describeBackup(r.path).days, 30);
         // A second in the same second gets its own name.
-        QCOMPARE(QFileInfo(keeping::backUp(d.path(), now).path).fileName(), QStringLiteral("Records-2026-06-15-093005-2.mdb"));
+        QCOMPARE(QFileInfo(keeping::backUp(d.path(), now).path).fileName(),
+                 QStringLiteral("Records-2026-06-15-093005-2.mdb"));
         QVERIFY(!keeping::backUp(d.path(), now, r.path).ok()); // --to an existing file
 
         // A link in the folder's place is refused, and nothing lands behind it.
@@ -544,7 +569,8 @@ private slots:
         QTest::newRow("not a diary") << QStringLiteral("random") << QStringLiteral("not a database");
         QTest::newRow("truncated") << QStringLiteral("truncated") << QStringLiteral("cannot be restored");
         QTest::newRow("newer format") << QStringLiteral("newer") << QStringLiteral("newer MEALWISE (format 2");
-        QTest::newRow("no records table") << QStringLiteral("notable") << QStringLiteral("the table records is missing");
+        QTest::newRow("no records table")
+            << QStringLiteral("notable") << QStringLiteral("the table records is missing");
         QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("does not exist");
     }
     void restore_refusesBadBackups()
@@ -578,7 +604,8 @@ private slots:
         QVERIFY2(r.error.contains(QStringLiteral("Nothing was changed")), qPrintable(r.error));
         QCOMPARE(fileBytes(d.path()), before);
         QVERIFY(!QFileInfo::exists(keeping::backupsFolder(d.path())));
-        QCOMPARE(QDir(QFileInfo(d.path()).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Records.mdb")});
+        QCOMPARE(QDir(QFileInfo(d.path()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Records.mdb")});
     }
 
     void check_newDiaryCarriesItsFormat_damageIsNamed()
@@ -604,9 +631,12 @@ private slots:
             QFAIL("pdftotext (poppler-utils) is needed");
         TempDiary d;
         QVERIFY(diary::addSampleDays(d.path(), 120, kToday, 7).isEmpty());
-        d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-06-15")},
-                     {QStringLiteral("OVERALL SCORE"), 8},
-                     {QStringLiteral("COMMENTS"), QStringLiteral("Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")}});
+        d.insertDay(
+            {{QStringLiteral("DATE"), QStringLiteral("2026-06-15")},
+             {QStringLiteral("OVERALL SCORE"), 8},
+             {QStringLiteral("COMMENTS"),
+              QStringLiteral(
+                  "Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")}});
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
         const keeping::ReportRange range{QDate(2026, 5, 1), QDate(2026, 6, 15), QDate(2026, 6, 16)};
@@ -625,7 +655,8 @@ private slots:
         // Wrapped inside its cell, every letter still on the page.
         QString squeezed = out;
         squeezed.remove(QRegularExpression(QStringLiteral("\\s")));
-        QVERIFY(squeezed.contains(QStringLiteral("Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")));
+        QVERIFY(squeezed.contains(QStringLiteral(
+            "Averyveryveryveryverylongwordwithoutanybreakthatmustwrapinsideitscellandnotrunoffthepage")));
         // Every page that holds the table starts it with a whole day: its
         // date comes first under the header, no row runs on from the page before.
         const int pageCount = int(out.count(QLatin1Char('\f')));
@@ -633,8 +664,9 @@ private slots:
         int tablePages = 0;
         for (int page = 1; page <= pageCount; ++page) {
             QProcess one;
-            one.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                                    QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+            one.start(QStringLiteral("pdftotext"),
+                      {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                       QString::number(page), pdf, QStringLiteral("-")});
             QVERIFY(one.waitForFinished(30000));
             const QStringList lines = QString::fromUtf8(one.readAllStandardOutput()).split(QLatin1Char('\n'));
             for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -644,15 +676,18 @@ private slots:
                 qsizetype next = i + 1;
                 while (next < lines.size() && lines[next].trimmed().isEmpty())
                     ++next;
-                QVERIFY2(next < lines.size() && lines[next].contains(QRegularExpression(QStringLiteral("^\\s*\\d\\d/\\d\\d/\\d\\d\\s"))),
-                         qPrintable(QStringLiteral("page %1 starts with: %2").arg(page).arg(next < lines.size() ? lines[next] : QString())));
+                QVERIFY2(next < lines.size() &&
+                             lines[next].contains(QRegularExpression(QStringLiteral("^\\s*\\d\\d/\\d\\d/\\d\\d\\s"))),
+                         qPrintable(QStringLiteral("page %1 starts with: %2")
+                                        .arg(page)
+                                        .arg(next < lines.size() ? lines[next] : QString())));
                 break;
             }
         }
         QVERIFY(tablePages >= 2);
         QProcess pages;
-        pages.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"), pdf,
-                                                dir.filePath(QStringLiteral("page"))});
+        pages.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"),
+                                                 pdf, dir.filePath(QStringLiteral("page"))});
         QVERIFY(pages.waitForFinished(60000));
         const QStringList pngs = QDir(dir.path()).entryList({QStringLiteral("page*.png")});
         QVERIFY2(pngs.size() >= 3, qPrintable(pngs.join(QLatin1Char(' '))));
@@ -676,7 +711,8 @@ private slots:
             for (int l = 1; l <= lines; ++l)
                 comment << QStringLiteral("D%1L%2").arg(day).arg(l);
             const QString date = QDate(2099, 11, 1).addDays(day).toString(Qt::ISODate);
-            d.insertDay({{QStringLiteral("DATE"), date}, {QStringLiteral("OVERALL SCORE"), 5},
+            d.insertDay({{QStringLiteral("DATE"), date},
+                         {QStringLiteral("OVERALL SCORE"), 5},
                          {QStringLiteral("COMMENTS"), comment.join(QLatin1Char('\n'))}});
             linesOf.insert(QStringLiteral("D%1L").arg(day), lines);
         }
@@ -684,7 +720,8 @@ private slots:
                      {QStringLiteral("COMMENTS"), QString(1000000, QLatin1Char('x'))}});
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-        const QString error = keeping::writeReportPdf(d.path(), {QDate(2099, 11, 1), QDate(2100, 1, 31), QDate(2100, 2, 1)}, pdf);
+        const QString error =
+            keeping::writeReportPdf(d.path(), {QDate(2099, 11, 1), QDate(2100, 1, 31), QDate(2100, 2, 1)}, pdf);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QProcess all;
         all.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
@@ -707,7 +744,8 @@ private slots:
                 found += n;
             }
             QCOMPARE(found, it.value());
-            QVERIFY2(on.size() == 1, qPrintable(QStringLiteral("%1 is split over pages %2").arg(it.key()).arg(on.size())));
+            QVERIFY2(on.size() == 1,
+                     qPrintable(QStringLiteral("%1 is split over pages %2").arg(it.key()).arg(on.size())));
         }
     }
 
@@ -718,11 +756,14 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QStringList>("absent");
         const QString none = QStringLiteral("No item showed a clear link");
-        const QString disagree = QStringLiteral("PICKLED ONIONS\\s+food\\s+\\d+\\s+-\\d+\\.\\d\\d \\(-\\d+\\.\\d\\d to -\\d+\\.\\d\\d\\)\\s+seems to disagree");
-        const QString agree = QStringLiteral("GINGER TEA\\s+drink\\s+\\d+\\s+\\d+\\.\\d\\d \\(\\d+\\.\\d\\d to \\d+\\.\\d\\d\\)\\s+seems to agree");
+        const QString disagree = QStringLiteral("PICKLED ONIONS\\s+food\\s+\\d+\\s+-\\d+\\.\\d\\d \\(-\\d+\\.\\d\\d to "
+                                                "-\\d+\\.\\d\\d\\)\\s+seems to disagree");
+        const QString agree = QStringLiteral(
+            "GINGER TEA\\s+drink\\s+\\d+\\s+\\d+\\.\\d\\d \\(\\d+\\.\\d\\d to \\d+\\.\\d\\d\\)\\s+seems to agree");
         QTest::newRow("planted") << 60 << 0 << QStringList{disagree, agree} << QStringList{none};
         QTest::newRow("items without effect") << 0 << 0 << QStringList{none} << QStringList{QStringLiteral("seems to")};
-        QTest::newRow("planted before the range") << 60 << 60 << QStringList{none} << QStringList{QStringLiteral("seems to")};
+        QTest::newRow("planted before the range")
+            << 60 << 60 << QStringList{none} << QStringList{QStringLiteral("seems to")};
     }
 
     // The report names the items with a clear link in its range, or says
@@ -770,7 +811,8 @@ private slots:
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY(out.contains(QStringLiteral("A link is not proof")));
         for (const QString &e : expected)
-            QVERIFY2(out.contains(QRegularExpression(e)), qPrintable(e + QStringLiteral(" not in:\n") + out.left(3000)));
+            QVERIFY2(out.contains(QRegularExpression(e)),
+                     qPrintable(e + QStringLiteral(" not in:\n") + out.left(3000)));
         for (const QString &a : absent)
             QVERIFY2(!out.contains(a), qPrintable(a));
     }
@@ -786,12 +828,19 @@ private slots:
         QTest::newRow("restore no file") << QStringList{QStringLiteral("restore")} << 2;
         QTest::newRow("restore list") << QStringList{QStringLiteral("restore"), QStringLiteral("--list")} << 0;
         QTest::newRow("restore not a diary") << QStringList{QStringLiteral("restore"), QStringLiteral("--junk")} << 1;
-        QTest::newRow("export bad format") << QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("xml")} << 2;
-        QTest::newRow("export bad date") << QStringList{QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("31/02/26")} << 2;
+        QTest::newRow("export bad format")
+            << QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("xml")} << 2;
+        QTest::newRow("export bad date") << QStringList{QStringLiteral("export"), QStringLiteral("--from"),
+                                                        QStringLiteral("31/02/26")}
+                                         << 2;
         QTest::newRow("import refused") << QStringList{QStringLiteral("import"), QStringLiteral("--junk")} << 1;
-        QTest::newRow("import bad policy") << QStringList{QStringLiteral("import"), QStringLiteral("--junk"), QStringLiteral("--on-duplicate"), QStringLiteral("merge")} << 2;
+        QTest::newRow("import bad policy") << QStringList{QStringLiteral("import"), QStringLiteral("--junk"),
+                                                          QStringLiteral("--on-duplicate"), QStringLiteral("merge")}
+                                           << 2;
         QTest::newRow("report without --pdf") << QStringList{QStringLiteral("report")} << 2;
-        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("--pdf"), QStringLiteral("--out")} << 0;
+        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("--pdf"),
+                                               QStringLiteral("--out")}
+                                << 0;
     }
     void cli_exitStatuses()
     {

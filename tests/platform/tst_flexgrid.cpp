@@ -33,7 +33,8 @@ void fillDays(FlexGrid &g, int rows, int cols)
 }
 QPoint cellCentre(const FlexGrid &g, int row, int col)
 {
-    return QPoint(vb::twipsToPixelsX(g.ColPos(col) + g.ColWidth(col) / 2), vb::twipsToPixelsY(g.RowPos(row) + g.RowHeight(row) / 2));
+    return QPoint(vb::twipsToPixelsX(g.ColPos(col) + g.ColWidth(col) / 2),
+                  vb::twipsToPixelsY(g.RowPos(row) + g.RowHeight(row) / 2));
 }
 } // namespace
 
@@ -87,7 +88,8 @@ private slots:
         QCOMPARE(m.TextHeight(QString()), line);
         QCOMPARE(m.TextHeight(QStringLiteral("a\nb\nc")), 3 * line);
         QCOMPARE(m.TextHeight(QStringLiteral("a\r\nb")), 2 * line);
-        QCOMPARE(m.TextWidth(QStringLiteral("short\nthe longest line\nmid")), m.TextWidth(QStringLiteral("the longest line")));
+        QCOMPARE(m.TextWidth(QStringLiteral("short\nthe longest line\nmid")),
+                 m.TextWidth(QStringLiteral("the longest line")));
         QCOMPARE(m.TextWidth(QString()), 0.0);
         const double plain = m.TextWidth(QStringLiteral("WWWW"));
         m.setFontBold(true);

@@ -92,18 +92,18 @@ int main(int argc, char *argv[])
     }
     const QString mark = QStringLiteral("round %1 ").arg(round);
     for (int i = 0; i < changed && i < rs.RecordCount(); ++i) {
-        if (!rs.setAbsolutePosition(i + 1)
-            || !rs.setField(QStringLiteral("COMMENTS"), QString(mark + QStringLiteral("changed %1").arg(i)))
-            || !rs.setField(QStringLiteral("OVERALL SCORE"), 1 + (round + i) % 10)) {
+        if (!rs.setAbsolutePosition(i + 1) ||
+            !rs.setField(QStringLiteral("COMMENTS"), QString(mark + QStringLiteral("changed %1").arg(i))) ||
+            !rs.setField(QStringLiteral("OVERALL SCORE"), 1 + (round + i) % 10)) {
             std::fprintf(stderr, "change: %s\n", qPrintable(rs.lastError()));
             return 1;
         }
     }
     for (int j = 0; j < added; ++j) {
-        if (!rs.AddNew()
-            || !rs.setField(QStringLiteral("DATE"), QDate(2030, 1, 1).addDays(round * 1000 + j).toString(Qt::ISODate))
-            || !rs.setField(QStringLiteral("COMMENTS"), QString(mark + QStringLiteral("added %1").arg(j)))
-            || !rs.setField(QStringLiteral("BREAKFAST"), QString(150, QLatin1Char('a' + j % 26)))) {
+        if (!rs.AddNew() ||
+            !rs.setField(QStringLiteral("DATE"), QDate(2030, 1, 1).addDays(round * 1000 + j).toString(Qt::ISODate)) ||
+            !rs.setField(QStringLiteral("COMMENTS"), QString(mark + QStringLiteral("added %1").arg(j))) ||
+            !rs.setField(QStringLiteral("BREAKFAST"), QString(150, QLatin1Char('a' + j % 26)))) {
             std::fprintf(stderr, "add: %s\n", qPrintable(rs.lastError()));
             return 1;
         }

@@ -29,7 +29,9 @@ inline QMap<QString, QString> snapshot(const QString &root)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
             continue;
         QString entry = QStringLiteral("mode=%1 size=%2 mtime=%3.%4")
@@ -40,8 +42,8 @@ inline QMap<QString, QString> snapshot(const QString &root)
         if (S_ISREG(st.st_mode)) {
             QFile f(path);
             if (f.open(QIODevice::ReadOnly))
-                entry += QStringLiteral(" sha=")
-                    + QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex());
+                entry += QStringLiteral(" sha=") +
+                         QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex());
         }
         out.insert(QDir(root).relativeFilePath(path), entry);
     }

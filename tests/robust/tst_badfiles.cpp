@@ -115,15 +115,16 @@ bool arrange(Bad bad, const QString &path)
         return ::truncate(QFile::encodeName(path).constData(), keep) == 0;
     }
     case Bad::NoRecordsTable:
-        return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"), QStringLiteral("DROP TABLE records")});
+        return goodDiary(path, 5) &&
+               runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"), QStringLiteral("DROP TABLE records")});
     case Bad::NoFoodTable:
         return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP TABLE [FOOD AND MEDICATION]")});
     case Bad::NoColumn:
         // `records` without BMs: the ranking query and the daily record
         // window's select both name it.
-        return goodDiary(path, 5)
-            && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"), QStringLiteral("ALTER TABLE records DROP COLUMN BMs"),
-                             diary::createDiaryQuerySql()});
+        return goodDiary(path, 5) &&
+               runSql(path, {QStringLiteral("DROP VIEW [Diary Query]"),
+                             QStringLiteral("ALTER TABLE records DROP COLUMN BMs"), diary::createDiaryQuerySql()});
     case Bad::NoQuery:
         return goodDiary(path, 5) && runSql(path, {QStringLiteral("DROP VIEW [Diary Query]")});
     case Bad::Unreadable:
@@ -135,11 +136,11 @@ bool arrange(Bad bad, const QString &path)
         s_holder->write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
         return s_holder->waitForReadyRead(10000) && s_holder->readAllStandardOutput().contains("locked");
     case Bad::WalInReadOnlyFolder:
-        return goodDiary(path, 5) && runSql(path, {QStringLiteral("PRAGMA journal_mode = WAL")})
-            && ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
+        return goodDiary(path, 5) && runSql(path, {QStringLiteral("PRAGMA journal_mode = WAL")}) &&
+               ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
     case Bad::ReadOnly:
-        return goodDiary(path, 5) && ::chmod(QFile::encodeName(path).constData(), 0400) == 0
-            && ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
+        return goodDiary(path, 5) && ::chmod(QFile::encodeName(path).constData(), 0400) == 0 &&
+               ::chmod(QFile::encodeName(folder).constData(), 0500) == 0;
     }
     return false;
 }
@@ -175,26 +176,37 @@ private slots:
         const QString query = QStringLiteral("Diary Query");
         QTest::newRow("folder missing") << Bad::MissingFolder << true << true << true << notExist << true;
         QTest::newRow("file missing") << Bad::MissingFile << true << true << true << notExist << true;
-        QTest::newRow("a folder in its place") << Bad::FolderInstead << true << true << true << QStringLiteral("not a file") << true;
+        QTest::newRow("a folder in its place")
+            << Bad::FolderInstead << true << true << true << QStringLiteral("not a file") << true;
         QTest::newRow("empty file") << Bad::Empty << true << true << true << query << true;
         // SQLite reads a file shorter than its header as an empty database.
         QTest::newRow("one random byte") << Bad::RandomSmall << true << true << true << query << true;
         QTest::newRow("random page") << Bad::RandomPage << true << true << true << notDiary << true;
         QTest::newRow("200 kB random") << Bad::RandomLarge << true << true << true << notDiary << true;
-        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
-        QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
-        QTest::newRow("truncated to first page") << Bad::TruncatedFirstPage << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
-        QTest::newRow("truncated inside header") << Bad::TruncatedInHeader << true << true << true << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("header then garbage") << Bad::HeaderThenGarbage << true << true << true
+                                             << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated to half") << Bad::TruncatedHalf << true << true << true
+                                           << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated to first page")
+            << Bad::TruncatedFirstPage << true << true << true
+            << QStringLiteral("damaged (database disk image is malformed)") << false;
+        QTest::newRow("truncated inside header")
+            << Bad::TruncatedInHeader << true << true << true
+            << QStringLiteral("damaged (database disk image is malformed)") << false;
         QTest::newRow("no records table") << Bad::NoRecordsTable << true << true << false << query << true;
-        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true << QStringLiteral("FOOD AND MEDICATION") << true;
+        QTest::newRow("no food table") << Bad::NoFoodTable << false << false << true
+                                       << QStringLiteral("FOOD AND MEDICATION") << true;
         QTest::newRow("no BMs column") << Bad::NoColumn << true << true << false << QStringLiteral("BMs") << true;
         QTest::newRow("no ranking query") << Bad::NoQuery << true << false << false << query << true;
         QTest::newRow("read-only file") << Bad::ReadOnly << false << false << false << QString() << false;
-        const QString busy = QStringLiteral("in use by another program, which holds it locked (database is locked). Close that program and try again");
+        const QString busy = QStringLiteral(
+            "in use by another program, which holds it locked (database is locked). Close that program and try again");
         QTest::newRow("held locked by another program") << Bad::Busy << true << true << true << busy << false;
-        QTest::newRow("unreadable file") << Bad::Unreadable << true << true << true << QStringLiteral("cannot be read") << false;
+        QTest::newRow("unreadable file") << Bad::Unreadable << true << true << true << QStringLiteral("cannot be read")
+                                         << false;
         QTest::newRow("WAL diary in a read-only folder")
-            << Bad::WalInReadOnlyFolder << true << true << true << QStringLiteral("it keeps a write-ahead log beside it") << false;
+            << Bad::WalInReadOnlyFolder << true << true << true
+            << QStringLiteral("it keeps a write-ahead log beside it") << false;
     }
 
     void badFile_everyWindowSaysWhatAndWhichFileAndChangesNothing()

@@ -83,8 +83,8 @@ private slots:
     void killedWriter_leavesSoundDiaryWithAllOrNothing()
     {
         const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
-            ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
-            : 60;
+                               ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+                               : 60;
         TempDiary d;
         QVERIFY2(d.ok(), qPrintable(d.error()));
         QVERIFY(diary::addSampleDays(d.path(), 40, QDate::currentDate(), 3).isEmpty());
@@ -163,8 +163,8 @@ private slots:
     void killedDelete_leavesEachDayInDiaryOrBin()
     {
         const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
-            ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
-            : 40;
+                               ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+                               : 40;
         TempDiary d;
         QVERIFY2(d.ok(), qPrintable(d.error()));
         QVERIFY(diary::addSampleDays(d.path(), 30, QDate(2026, 6, 15), 3).isEmpty());
@@ -196,10 +196,11 @@ private slots:
             for (auto it = before.begin(); it != before.end(); ++it) {
                 const bool inDiary = kept.contains(it.key());
                 const bool inBin = binned.contains(it.key());
-                QVERIFY2(inDiary != inBin, qPrintable(QStringLiteral("round %1: day %2 is %3")
-                                                          .arg(round)
-                                                          .arg(it.key())
-                                                          .arg(inDiary ? QStringLiteral("in both") : QStringLiteral("in neither"))));
+                QVERIFY2(inDiary != inBin,
+                         qPrintable(QStringLiteral("round %1: day %2 is %3")
+                                        .arg(round)
+                                        .arg(it.key())
+                                        .arg(inDiary ? QStringLiteral("in both") : QStringLiteral("in neither"))));
                 QCOMPARE(inDiary ? kept.value(it.key()) : binned.value(it.key()), it.value());
             }
             QCOMPARE(kept.size() + binned.size(), before.size());
@@ -228,8 +229,8 @@ private slots:
     {
         QFETCH(QString, job);
         const int rounds = qEnvironmentVariableIsSet("MEALWISE_CRASH_ROUNDS")
-            ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
-            : 60;
+                               ? qEnvironmentVariableIntValue("MEALWISE_CRASH_ROUNDS")
+                               : 60;
         TempDiary d;
         QVERIFY(diary::addSampleDays(d.path(), 400, QDate(2026, 6, 15), 3).isEmpty());
         QTemporaryDir dir;
@@ -255,8 +256,8 @@ private slots:
             } else if (job == QLatin1String("--import")) {
                 QByteArray csv = "DATE,COMMENTS\r\n";
                 for (int i = 0; i < 300; ++i)
-                    csv += QDate(1900, 1, 1).addDays(round * 300 + i).toString(Qt::ISODate).toLatin1() + ",import round "
-                        + QByteArray::number(round) + "\r\n";
+                    csv += QDate(1900, 1, 1).addDays(round * 300 + i).toString(Qt::ISODate).toLatin1() +
+                           ",import round " + QByteArray::number(round) + "\r\n";
                 const QString file = dir.filePath(QStringLiteral("import.csv"));
                 QFile f(file);
                 QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -288,11 +289,12 @@ private slots:
             // Every backup under a final name is whole.
             for (const QString &name : QDir(folder).entryList(QDir::Files)) {
                 if (keeping::backupTime(name).isValid())
-                    QVERIFY2(keeping::checkDiary(QDir(folder).filePath(name), keeping::CheckDepth::Quick).ok, qPrintable(name));
+                    QVERIFY2(keeping::checkDiary(QDir(folder).filePath(name), keeping::CheckDepth::Quick).ok,
+                             qPrintable(name));
             }
         }
-        qInfo("%s: %d rounds (1 timed, %lld us), %d whole, %d not done, %d acknowledged", qPrintable(job), rounds, windowUs,
-              whole, none, acknowledged);
+        qInfo("%s: %d rounds (1 timed, %lld us), %d whole, %d not done, %d acknowledged", qPrintable(job), rounds,
+              windowUs, whole, none, acknowledged);
         if (job != QLatin1String("--backup") && rounds >= 20)
             QVERIFY2(whole > 0 && none > 0, "the kills fell only on one side of the write");
     }

@@ -5,21 +5,21 @@
 #include "app/choosers.h"
 #include "app/startcheck.h"
 #include "cli/diarycli.h"
+#include "clirun.h"
 #include "data/diaryschema.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
 #include "keeping/exchange.h"
 #include "keeping/restore.h"
 #include "robusthelpers.h"
-#include "clirun.h"
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
-#include <QDateTime>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -71,8 +71,8 @@ bool crashMidWrite(const QString &path)
         ::_exit(0); // no commit, no close: as a kill -9 leaves it
     }
     int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0
-        && keeping::hasHotJournal(path);
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+           keeping::hasHotJournal(path);
 }
 
 qint64 countWhere(const QString &path, const char *sql)
@@ -117,12 +117,14 @@ class tst_DiaryState : public QObject
         case Arrange::CrashMidWriteReadOnlyFolder:
             return diary(path) && crashMidWrite(path) && chmodPath(folder, 0500) ? QString() : QStringLiteral("crash");
         case Arrange::ReadOnlyFile:
-            return diary(path) && chmodPath(path, 0400) && chmodPath(folder, 0500) ? QString() : QStringLiteral("chmod");
+            return diary(path) && chmodPath(path, 0400) && chmodPath(folder, 0500) ? QString()
+                                                                                   : QStringLiteral("chmod");
         case Arrange::HeldLocked:
             if (!diary(path) || sqlite3_open(QFile::encodeName(path).constData(), &m_holder) != SQLITE_OK)
                 return QStringLiteral("holder");
-            return sqlite3_exec(m_holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK ? QString()
-                                                                                                    : QStringLiteral("lock");
+            return sqlite3_exec(m_holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK
+                       ? QString()
+                       : QStringLiteral("lock");
         case Arrange::LinkToDiary: {
             const QString real = m_dir->filePath(QStringLiteral("Cloud-Real.mdb"));
             return diary(real) && QFile::link(real, path) ? QString() : QStringLiteral("link");
@@ -131,8 +133,8 @@ class tst_DiaryState : public QObject
             return QFile::link(m_dir->filePath(QStringLiteral("gone.mdb")), path) ? QString() : QStringLiteral("link");
         case Arrange::AccessFile:
             return robust::writeAll(path, QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(4076, '\0'))
-                ? QString()
-                : QStringLiteral("write");
+                       ? QString()
+                       : QStringLiteral("write");
         case Arrange::EmptyFile:
             return robust::writeAll(path, {}) ? QString() : QStringLiteral("write");
         case Arrange::NotSqlite:
@@ -164,10 +166,7 @@ class tst_DiaryState : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-    }
+    void init() { m_dir = new QTemporaryDir; }
     void cleanup()
     {
         if (m_holder) {
@@ -188,33 +187,34 @@ private slots:
         QTest::addColumn<bool>("restorable");
         QTest::addColumn<QString>("words");
         QTest::newRow("sound") << Arrange::Sound << DiaryState::Sound << false << QStringLiteral("is sound");
-        QTest::newRow("after a crash mid-write") << Arrange::CrashMidWrite << DiaryState::Sound << false
-                                                 << QStringLiteral("is sound");
+        QTest::newRow("after a crash mid-write")
+            << Arrange::CrashMidWrite << DiaryState::Sound << false << QStringLiteral("is sound");
         QTest::newRow("after a crash, file write-protected")
             << Arrange::CrashMidWriteReadOnlyFile << DiaryState::UndoWaits << false
             << QStringLiteral("an interrupted change waits to be undone");
         QTest::newRow("after a crash, folder write-protected")
             << Arrange::CrashMidWriteReadOnlyFolder << DiaryState::UndoWaits << false
             << QStringLiteral("Open the diary where it can be written");
-        QTest::newRow("write-protected, nothing to undo") << Arrange::ReadOnlyFile << DiaryState::Sound << false
-                                                          << QStringLiteral("is sound");
-        QTest::newRow("held locked by another program") << Arrange::HeldLocked << DiaryState::Busy << false
-                                                        << QStringLiteral("is in use by another program");
-        QTest::newRow("a link to a diary") << Arrange::LinkToDiary << DiaryState::Sound << false
-                                           << QStringLiteral("(a link to ");
-        QTest::newRow("a link to nothing") << Arrange::LinkToNothing << DiaryState::Missing << false
-                                           << QStringLiteral("leads nowhere");
+        QTest::newRow("write-protected, nothing to undo")
+            << Arrange::ReadOnlyFile << DiaryState::Sound << false << QStringLiteral("is sound");
+        QTest::newRow("held locked by another program")
+            << Arrange::HeldLocked << DiaryState::Busy << false << QStringLiteral("is in use by another program");
+        QTest::newRow("a link to a diary")
+            << Arrange::LinkToDiary << DiaryState::Sound << false << QStringLiteral("(a link to ");
+        QTest::newRow("a link to nothing")
+            << Arrange::LinkToNothing << DiaryState::Missing << false << QStringLiteral("leads nowhere");
         QTest::newRow("an Access file") << Arrange::AccessFile << DiaryState::Access << false
                                         << QStringLiteral("is an Access database");
         QTest::newRow("an empty file") << Arrange::EmptyFile << DiaryState::NotADiary << true
                                        << QStringLiteral("the file is empty");
-        QTest::newRow("not SQLite at all") << Arrange::NotSqlite << DiaryState::Damaged << true
-                                           << QStringLiteral("is damaged");
-        QTest::newRow("a page overwritten") << Arrange::PageDamaged << DiaryState::Damaged << true
-                                            << QStringLiteral("is damaged");
+        QTest::newRow("not SQLite at all")
+            << Arrange::NotSqlite << DiaryState::Damaged << true << QStringLiteral("is damaged");
+        QTest::newRow("a page overwritten")
+            << Arrange::PageDamaged << DiaryState::Damaged << true << QStringLiteral("is damaged");
         QTest::newRow("another program's database") << Arrange::NoRecordsTable << DiaryState::NotADiary << false
                                                     << QStringLiteral("the table records is missing");
-        QTest::newRow("a folder") << Arrange::Folder << DiaryState::NotAFile << false << QStringLiteral("it is a folder");
+        QTest::newRow("a folder") << Arrange::Folder << DiaryState::NotAFile << false
+                                  << QStringLiteral("it is a folder");
         QTest::newRow("a pipe") << Arrange::Fifo << DiaryState::NotAFile << false << QStringLiteral("a pipe");
         QTest::newRow("unreadable") << Arrange::Unreadable << DiaryState::Unreadable << false
                                     << QStringLiteral("cannot be read");
@@ -292,7 +292,8 @@ private slots:
         QVERIFY(crashMidWrite(path));
         // Kept the way a restore keeps a damaged diary: as it stands, journal beside.
         const QString folder = keeping::backupsFolder(path);
-        const QString kept = folder + QLatin1Char('/') + keeping::damagedFileName(path, QDateTime(kToday, QTime(7, 30)));
+        const QString kept =
+            folder + QLatin1Char('/') + keeping::damagedFileName(path, QDateTime(kToday, QTime(7, 30)));
         QVERIFY(QFile::copy(path, kept));
         QVERIFY(QFile::copy(path + QStringLiteral("-journal"), kept + QStringLiteral("-journal")));
         const QList<keeping::BackupInfo> list = keeping::listBackups(path);
@@ -335,7 +336,8 @@ private slots:
         QVERIFY(arrange(Arrange::Sound, &path).isEmpty());
         const QString folder = QFileInfo(path).absolutePath();
         QDir().mkpath(keeping::backupsFolder(path));
-        const QStringList old{folder + QStringLiteral("/.Records-AbC123.tmp"), folder + QStringLiteral("/.Records-AbC123.tmp-journal"),
+        const QStringList old{folder + QStringLiteral("/.Records-AbC123.tmp"),
+                              folder + QStringLiteral("/.Records-AbC123.tmp-journal"),
                               keeping::backupsFolder(path) + QStringLiteral("/.Records-XyZ789.tmp")};
         const QString fresh = folder + QStringLiteral("/.Records-NeW456.tmp");
         const QString others = folder + QStringLiteral("/.Other-AbC123.tmp");
@@ -362,19 +364,19 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("words");
-        QTest::newRow("check after a crash") << Arrange::CrashMidWrite << QStringLiteral("check") << 0
-                                             << QStringLiteral("is sound. 300 days");
-        QTest::newRow("backup after a crash") << Arrange::CrashMidWrite << QStringLiteral("backup") << 0
-                                              << QStringLiteral("Backed up to");
-        QTest::newRow("export of a write-protected diary") << Arrange::ReadOnlyFile << QStringLiteral("export") << 0
-                                                           << QStringLiteral("Exported 300 days");
+        QTest::newRow("check after a crash")
+            << Arrange::CrashMidWrite << QStringLiteral("check") << 0 << QStringLiteral("is sound. 300 days");
+        QTest::newRow("backup after a crash")
+            << Arrange::CrashMidWrite << QStringLiteral("backup") << 0 << QStringLiteral("Backed up to");
+        QTest::newRow("export of a write-protected diary")
+            << Arrange::ReadOnlyFile << QStringLiteral("export") << 0 << QStringLiteral("Exported 300 days");
         QTest::newRow("backup, file write-protected after a crash")
             << Arrange::CrashMidWriteReadOnlyFile << QStringLiteral("backup") << 1
             << QStringLiteral("an interrupted change waits to be undone");
         QTest::newRow("export of an empty file") << Arrange::EmptyFile << QStringLiteral("export") << 1
                                                  << QStringLiteral("is not a MEALWISE diary (the file is empty)");
-        QTest::newRow("check of an Access file") << Arrange::AccessFile << QStringLiteral("check") << 1
-                                                 << QStringLiteral("is an Access database");
+        QTest::newRow("check of an Access file")
+            << Arrange::AccessFile << QStringLiteral("check") << 1 << QStringLiteral("is an Access database");
     }
     void commandLine_speaksTheJudgement()
     {
@@ -411,8 +413,8 @@ private slots:
         QTest::newRow("after a crash, file write-protected")
             << Arrange::CrashMidWriteReadOnlyFile << false << QString() << QStringLiteral("waits to be undone");
         QTest::newRow("a page overwritten")
-            << Arrange::PageDamaged << true << QStringLiteral("made 15/06/26 07:00 with 300 days, the newest of 14/06/26")
-            << QString();
+            << Arrange::PageDamaged << true
+            << QStringLiteral("made 15/06/26 07:00 with 300 days, the newest of 14/06/26") << QString();
     }
     void startCheck_offersRestoreOnlyForDamage()
     {
@@ -474,7 +476,8 @@ private slots:
             QTest::keyClick(box, Qt::Key_Return);
         });
         poll.start();
-        const bool yes = app::platformChoosers().askYesNoDefaultNo(nullptr, QStringLiteral("Restore the newest sound backup?"));
+        const bool yes =
+            app::platformChoosers().askYesNoDefaultNo(nullptr, QStringLiteral("Restore the newest sound backup?"));
         QCOMPARE(seen, QStringLiteral("Restore the newest sound backup?"));
         QVERIFY(defaultIsNo);
         QVERIFY(!yes);

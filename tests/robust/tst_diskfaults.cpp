@@ -105,9 +105,9 @@ Outcome addDay(const QString &path)
     RowSet rs;
     if (!rs.open(path, diary::recordsRecordSource()))
         return {false, rs.lastError()};
-    if (!rs.AddNew() || !rs.setField(QStringLiteral("DATE"), QStringLiteral("2026-07-01"))
-        || !rs.setField(QStringLiteral("BREAKFAST"), QStringLiteral("an added day"))
-        || !rs.setField(QStringLiteral("OVERALL SCORE"), 7) || !rs.UpdateBatch())
+    if (!rs.AddNew() || !rs.setField(QStringLiteral("DATE"), QStringLiteral("2026-07-01")) ||
+        !rs.setField(QStringLiteral("BREAKFAST"), QStringLiteral("an added day")) ||
+        !rs.setField(QStringLiteral("OVERALL SCORE"), 7) || !rs.UpdateBatch())
         return {false, rs.lastError()};
     return {true, {}};
 }
@@ -130,8 +130,8 @@ Outcome updateLists(const QString &path)
     RowSet rs;
     if (!rs.open(path, diary::foodRecordSource()))
         return {false, rs.lastError()};
-    if (!rs.MoveFirst() || !rs.setField(QStringLiteral("ADEQUATE FOOD"), QStringLiteral("RICE, TOAST"))
-        || !rs.UpdateBatch())
+    if (!rs.MoveFirst() || !rs.setField(QStringLiteral("ADEQUATE FOOD"), QStringLiteral("RICE, TOAST")) ||
+        !rs.UpdateBatch())
         return {false, rs.lastError()};
     return {true, {}};
 }
@@ -181,7 +181,8 @@ struct Operation
 };
 
 const Operation kOperations[] = {
-    {"update of a day", [](const QString &p) { return updateDay(p, QStringLiteral("porridge after the fault")); }, false},
+    {"update of a day", [](const QString &p) { return updateDay(p, QStringLiteral("porridge after the fault")); },
+     false},
     {"add", addDay, false},
     {"delete", deleteDay, true},
     {"update of the lists", updateLists, false},
@@ -219,12 +220,12 @@ class tst_DiskFaults : public QObject
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_template;        // the folder every case starts from
-    QString m_otherDump;       // what the restore's backup holds
-    QString m_before;          // the diary as every case finds it
-    QList<QString> m_after;    // by operation: the diary after a clean run
+    QString m_template;                                   // the folder every case starts from
+    QString m_otherDump;                                  // what the restore's backup holds
+    QString m_before;                                     // the diary as every case finds it
+    QList<QString> m_after;                               // by operation: the diary after a clean run
     QList<std::array<int, FaultVfs::CallKinds>> m_counts; // by operation: the calls of a clean run
-    QList<int> m_durable;      // by operation: writes, syncs, truncates and deletes of a clean run
+    QList<int> m_durable; // by operation: writes, syncs, truncates and deletes of a clean run
     // What the cases saw, for the summary: failures reported, faults SQLite
     // survived, power cuts that lost writes.
     int m_reportedFailures = 0;
@@ -234,16 +235,18 @@ class tst_DiskFaults : public QObject
 
     // Whole: the diary as it was before or after the operation, and every
     // backup under a final name a whole diary holding a state the diary had.
-    void checkWholeOrAbsent(const Case &c, int op, const Outcome &outcome, const QString &before,
-                            const QString &after, const QString &what)
+    void checkWholeOrAbsent(const Case &c, int op, const Outcome &outcome, const QString &before, const QString &after,
+                            const QString &what)
     {
         QCOMPARE(integrity(c.path), QStringLiteral("ok"));
         const QString now = dump(c.path);
         if (outcome.ok) {
             QVERIFY2(now == after, qPrintable(what + QStringLiteral(": reported done, but not on disk")));
         } else {
-            QVERIFY2(!outcome.message.trimmed().isEmpty(), qPrintable(what + QStringLiteral(": failed without a word")));
-            QVERIFY2(now == before || now == after, qPrintable(what + QStringLiteral(": half written: ") + now.left(300)));
+            QVERIFY2(!outcome.message.trimmed().isEmpty(),
+                     qPrintable(what + QStringLiteral(": failed without a word")));
+            QVERIFY2(now == before || now == after,
+                     qPrintable(what + QStringLiteral(": half written: ") + now.left(300)));
         }
         if (op == kRecovery) {
             // All of the text, or none of it.
@@ -254,11 +257,13 @@ class tst_DiskFaults : public QObject
                 QVERIFY2(kept.isEmpty(), qPrintable(what + QStringLiteral(": part kept: ") + kept));
         }
         if (op == kBackUp && outcome.ok)
-            QVERIFY2(finalBackups(c.folder).size() == 1, qPrintable(what + QStringLiteral(": reported done, no backup")));
+            QVERIFY2(finalBackups(c.folder).size() == 1,
+                     qPrintable(what + QStringLiteral(": reported done, no backup")));
         if (kOperations[op].writesBackup) {
             for (const QString &name : finalBackups(c.folder)) {
                 const QString backup = keeping::backupsFolder(c.path) + QLatin1Char('/') + name;
-                QVERIFY2(integrity(backup) == QStringLiteral("ok"), qPrintable(what + QStringLiteral(": partial backup ") + name));
+                QVERIFY2(integrity(backup) == QStringLiteral("ok"),
+                         qPrintable(what + QStringLiteral(": partial backup ") + name));
                 QVERIFY2(dump(backup) == before, qPrintable(what + QStringLiteral(": backup not the diary it copied")));
             }
         }
@@ -304,7 +309,8 @@ private slots:
                 counts[size_t(k)] = FaultVfs::count(FaultVfs::Call(k));
             m_counts << counts;
             m_durable << FaultVfs::durableCalls();
-            QVERIFY2(clean.ok, qPrintable(QString::fromLatin1(kOperations[op].name) + QStringLiteral(": ") + clean.message));
+            QVERIFY2(clean.ok,
+                     qPrintable(QString::fromLatin1(kOperations[op].name) + QStringLiteral(": ") + clean.message));
             m_after << dump(c.path);
             QVERIFY(m_after.last() != m_before || op == kBackUp || op == kRecovery);
             qInfo("%s: %d reads, %d writes, %d syncs, %d truncates, %d locks, %d file sizes, %d deletes",
@@ -368,7 +374,8 @@ private slots:
                         std::sort(picks.begin(), picks.end());
                         picks.erase(std::unique(picks.begin(), picks.end()), picks.end());
                         for (const int i : picks) {
-                            QTest::addRow("%s, %s %d of %d%s%s", kOperations[op].name, FaultVfs::kCallNames[size_t(call)], i, n,
+                            QTest::addRow("%s, %s %d of %d%s%s", kOperations[op].name,
+                                          FaultVfs::kCallNames[size_t(call)], i, n,
                                           code == SQLITE_FULL ? ", disk full" : "", lasting ? " and on" : "")
                                 << op << call << (code | (i << 8)) << lasting;
                             ++rows;

@@ -9,8 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,8 +19,8 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <memory>
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -45,7 +45,6 @@ void keys(const QStringList &k)
     xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + k);
     QThread::msleep(400);
 }
-
 
 // strace's record of one run: every program started and every file opened.
 struct Trace
@@ -82,8 +81,8 @@ Trace readTrace(const QString &log)
             continue;
         t.opened << path;
         const QString flags = m.captured(3);
-        if (!name.startsWith(QLatin1String("open")) || flags.contains(QLatin1String("O_WRONLY"))
-            || flags.contains(QLatin1String("O_RDWR")) || flags.contains(QLatin1String("O_CREAT")))
+        if (!name.startsWith(QLatin1String("open")) || flags.contains(QLatin1String("O_WRONLY")) ||
+            flags.contains(QLatin1String("O_RDWR")) || flags.contains(QLatin1String("O_CREAT")))
             t.written << path;
     }
     return t;
@@ -127,8 +126,8 @@ struct Desktop
     {
         // A display no other X server holds.
         int n = 200 + ::getpid() % 500;
-        while (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
-               || QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+        while (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+               QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
             ++n;
         display = QStringLiteral(":%1").arg(n);
         xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"), size,
@@ -191,12 +190,12 @@ QRect clientGeometry(const QString &window)
 
 bool needTools()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty()
-        && (qEnvironmentVariableIsEmpty("MEALWISE_TEST_WM")
-            || !QStandardPaths::findExecutable(qEnvironmentVariable("MEALWISE_TEST_WM")).isEmpty());
+    return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty() &&
+           (qEnvironmentVariableIsEmpty("MEALWISE_TEST_WM") ||
+            !QStandardPaths::findExecutable(qEnvironmentVariable("MEALWISE_TEST_WM")).isEmpty());
 }
 
 // Leaves the program by "E&xit" from its main window.
@@ -226,8 +225,8 @@ private slots:
     void addDayThroughRecordsWindow()
     {
         QFETCH(int, signal);
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QFAIL("Xvfb and xdotool are needed (scripts/test installs them)");
 
         QTemporaryDir home;
@@ -261,8 +260,8 @@ private slots:
             QVERIFY2(probe.waitForFinished(10000) && probe.exitCode() == 0,
                      "strace cannot trace a program on this machine (ptrace not allowed?)");
         }
-        const QString traceLog = home.filePath(QStringLiteral("../") + QFileInfo(home.path()).fileName()
-                                               + QStringLiteral(".strace"));
+        const QString traceLog =
+            home.filePath(QStringLiteral("../") + QFileInfo(home.path()).fileName() + QStringLiteral(".strace"));
 
         QProcess mealwise;
         mealwise.setWorkingDirectory(cwd.path());
@@ -294,7 +293,8 @@ private slots:
         // last medication list; then &Update and &Close.
         keys({QStringLiteral("alt+a")});
         keys({QStringLiteral("shift+Tab")});
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("typed by a user")});
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
+                 QStringLiteral("typed by a user")});
         if (signal == 0) {
             keys({QStringLiteral("alt+u")});
             keys({QStringLiteral("alt+c")});
@@ -344,10 +344,12 @@ private slots:
             for (const QString &name : made) {
                 QCOMPARE(int(QFile::permissions(backups.filePath(name)) & 0x0077), 0);
                 QProcess check;
-                check.start(QStringLiteral("sqlite3"), {backups.filePath(name), QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")});
+                check.start(
+                    QStringLiteral("sqlite3"),
+                    {backups.filePath(name), QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")});
                 QVERIFY(check.waitForFinished(10000));
                 const QString result = QString::fromLocal8Bit(check.readAllStandardOutput()).trimmed();
-                QVERIFY2(result == QStringLiteral("ok\n11") || result == QStringLiteral("ok\n10") , qPrintable(result));
+                QVERIFY2(result == QStringLiteral("ok\n11") || result == QStringLiteral("ok\n10"), qPrintable(result));
             }
         }
 
@@ -360,7 +362,8 @@ private slots:
     void backupAndRestoreThroughTheMenu()
     {
         if (!needTools())
-            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test "
+                  "installs them)");
         QTemporaryDir home;
         Desktop desktop;
         QVERIFY2(desktop.up, "the X server or the window manager did not start");
@@ -389,9 +392,12 @@ private slots:
         keys({QStringLiteral("b")});
         QThread::msleep(800);
         keys({QStringLiteral("Return")});
-        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 1);
+        QCOMPARE(
+            QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(),
+            1);
 
-        QCOMPARE(sql(QStringLiteral("DELETE FROM records WHERE ID > 3; SELECT count(*) FROM records;")), QStringLiteral("3"));
+        QCOMPARE(sql(QStringLiteral("DELETE FROM records WHERE ID > 3; SELECT count(*) FROM records;")),
+                 QStringLiteral("3"));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         keys({QStringLiteral("alt+f")});
         keys({QStringLiteral("r")});
@@ -403,7 +409,8 @@ private slots:
         keys({QStringLiteral("alt+y")}); // yes, restore it
         QThread::msleep(800);
         keys({QStringLiteral("Return")}); // the message that it was restored
-        QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")), QStringLiteral("ok\n10"));
+        QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")),
+                 QStringLiteral("ok\n10"));
 
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         keys({QStringLiteral("alt+f")});
@@ -413,13 +420,16 @@ private slots:
             mealwise.kill();
         QVERIFY2(exited, "the program did not end after E&xit");
         // The diary as it was before the restore is kept too.
-        QCOMPARE(QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(), 2);
+        QCOMPARE(
+            QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(),
+            2);
     }
 
     void threeStarts_windowComesBackAtTheSamePlaceAndSize()
     {
         if (!needTools())
-            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test "
+                  "installs them)");
         QTemporaryDir home;
         Desktop desktop;
         QVERIFY2(desktop.up, "the X server or the window manager did not start");
@@ -462,7 +472,8 @@ private slots:
     void splash_paintedWhileTheDiaryIsBusy()
     {
         if (!needTools())
-            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test installs them)");
+            QFAIL("Xvfb, xdotool, xwininfo, ImageMagick and the window manager asked for are needed (scripts/test "
+                  "installs them)");
         QTemporaryDir home;
         Desktop desktop;
         QVERIFY2(desktop.up, "the X server or the window manager did not start");
@@ -514,7 +525,9 @@ private slots:
             }
         }
         QVERIFY2(black < middle.width() * middle.height() / 10,
-                 qPrintable(QStringLiteral("%1 of %2 pixels of the splash are black").arg(black).arg(middle.width() * middle.height())));
+                 qPrintable(QStringLiteral("%1 of %2 pixels of the splash are black")
+                                .arg(black)
+                                .arg(middle.width() * middle.height())));
         QVERIFY(exited);
     }
 
@@ -543,21 +556,26 @@ private:
                 return backupName.match(path.mid(backups.size() + 1)).hasMatch();
             // What an end by signal could not write goes to the recovery
             // file beside the diary.
-            return path == diary || path == diary + QStringLiteral("-journal")
-                || path == diary + QStringLiteral(".unsaved.txt")
-                || path == QFileInfo(diary).absolutePath() || path == settings
-                || path == settings + QStringLiteral(".lock")
-                || (path.startsWith(settings + QLatin1Char('.')) && path.size() == settings.size() + 7)
-                || path == settingsFolder || path == QFileInfo(settingsFolder).absolutePath();
+            return path == diary || path == diary + QStringLiteral("-journal") ||
+                   path == diary + QStringLiteral(".unsaved.txt") || path == QFileInfo(diary).absolutePath() ||
+                   path == settings || path == settings + QStringLiteral(".lock") ||
+                   (path.startsWith(settings + QLatin1Char('.')) && path.size() == settings.size() + 7) ||
+                   path == settingsFolder || path == QFileInfo(settingsFolder).absolutePath();
         };
         // What the toolkit and the libraries under it read: themselves, their
         // configuration, fonts, plugins beside the program, the system's
         // machine id, and the per-user runtime folder.
-        static const QStringList systemPlaces = {
-            QStringLiteral("/usr/"), QStringLiteral("/lib"), QStringLiteral("/etc/"), QStringLiteral("/proc/"),
-            QStringLiteral("/sys/"), QStringLiteral("/dev/"), QStringLiteral("/var/cache/fontconfig/"),
-            QStringLiteral("/var/lib/dbus/"), QStringLiteral("/tmp/runtime-"),
-            QFileInfo(QStringLiteral(MEALWISE_BINARY)).absolutePath() + QLatin1Char('/')};
+        static const QStringList systemPlaces = {QStringLiteral("/usr/"),
+                                                 QStringLiteral("/lib"),
+                                                 QStringLiteral("/etc/"),
+                                                 QStringLiteral("/proc/"),
+                                                 QStringLiteral("/sys/"),
+                                                 QStringLiteral("/dev/"),
+                                                 QStringLiteral("/var/cache/fontconfig/"),
+                                                 QStringLiteral("/var/lib/dbus/"),
+                                                 QStringLiteral("/tmp/runtime-"),
+                                                 QFileInfo(QStringLiteral(MEALWISE_BINARY)).absolutePath() +
+                                                     QLatin1Char('/')};
         const auto systemFile = [&](const QString &path) {
             return std::any_of(systemPlaces.begin(), systemPlaces.end(),
                                [&](const QString &place) { return path.startsWith(place); });
@@ -574,7 +592,8 @@ private:
         QVERIFY2(strangers.isEmpty(), qPrintable(QStringLiteral("opened: ") + strangers.join(QStringLiteral(", "))));
         QStringList writes;
         for (const QString &path : t.written) {
-            if (!ownFile(path) && path != QStringLiteral("/dev/null") && !path.startsWith(QLatin1String("/tmp/runtime-")))
+            if (!ownFile(path) && path != QStringLiteral("/dev/null") &&
+                !path.startsWith(QLatin1String("/tmp/runtime-")))
                 writes << path;
         }
         QVERIFY2(writes.isEmpty(), qPrintable(QStringLiteral("written: ") + writes.join(QStringLiteral(", "))));

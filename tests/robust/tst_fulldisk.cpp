@@ -2,9 +2,9 @@
 // Each write path then fails with a message that says so, changes and deletes
 // nothing, leaves nothing under a final name, and works once room is made.
 // Mounting needs root (and a kernel that lets it); elsewhere the test skips.
+#include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/recoveryfile.h"
-#include "data/diarynames.h"
 #include "data/rowset.h"
 #include "keeping/backups.h"
 #include "keeping/exchange.h"
@@ -26,7 +26,10 @@ const QDate kToday(2026, 6, 15);
 
 struct Run
 {
-    Run(bool succeeded, const QString &text) : ok(succeeded), message(text) {}
+    Run(bool succeeded, const QString &text)
+        : ok(succeeded)
+        , message(text)
+    {}
     bool ok = false;
     QString message;
     QString check; // after success: what must now be on the disk
@@ -83,9 +86,8 @@ private slots:
         m_mount = m_outside.filePath(QStringLiteral("disk"));
         QVERIFY(QDir().mkpath(m_mount));
         QProcess mount;
-        mount.start(QStringLiteral("mount"),
-                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=2m,mode=0700"),
-                     QStringLiteral("tmpfs"), m_mount});
+        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=2m,mode=0700"), QStringLiteral("tmpfs"), m_mount});
         if (!mount.waitForFinished(20000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
             QSKIP(qPrintable(QStringLiteral("A small tmpfs cannot be mounted here (%1); the full-disk test needs root "
                                             "and the right to mount.")
@@ -138,15 +140,16 @@ private slots:
                 RowSet rs;
                 if (!rs.open(path, diary::recordsRecordSource()))
                     return {false, rs.lastError()};
-                if (!rs.MoveFirst() || !rs.setField(QStringLiteral("BREAKFAST"), QString(3000, QLatin1Char('p')))
-                    || !rs.UpdateBatch())
+                if (!rs.MoveFirst() || !rs.setField(QStringLiteral("BREAKFAST"), QString(3000, QLatin1Char('p'))) ||
+                    !rs.UpdateBatch())
                     return {false, rs.lastError()};
                 return {true, {}};
             }
             if (op == QLatin1String("backup"))
                 return cli({QStringLiteral("backup"), QStringLiteral("--path"), path});
             if (op == QLatin1String("export"))
-                return cli({QStringLiteral("export"), QStringLiteral("--path"), path, QStringLiteral("--out"), exportPath});
+                return cli(
+                    {QStringLiteral("export"), QStringLiteral("--path"), path, QStringLiteral("--out"), exportPath});
             if (op == QLatin1String("import"))
                 return cli({QStringLiteral("import"), QStringLiteral("--path"), path, m_importFile});
             if (op == QLatin1String("report"))
@@ -165,8 +168,8 @@ private slots:
         const Run full = attempt();
         qInfo("%s on a full disk: %s", qPrintable(op), qPrintable(full.message.trimmed()));
         QVERIFY2(!full.ok, qPrintable(op + QStringLiteral(" reported success on a full disk")));
-        QVERIFY2(full.message.contains(QLatin1String("full"), Qt::CaseInsensitive)
-                     || full.message.contains(QLatin1String("space"), Qt::CaseInsensitive),
+        QVERIFY2(full.message.contains(QLatin1String("full"), Qt::CaseInsensitive) ||
+                     full.message.contains(QLatin1String("space"), Qt::CaseInsensitive),
                  qPrintable(full.message));
         // A full disk is no line's fault.
         QVERIFY2(!full.message.contains(QRegularExpression(QStringLiteral("\\bline \\d"))), qPrintable(full.message));
@@ -180,8 +183,9 @@ private slots:
         QCOMPARE(filesOnly(after).keys(), filesOnly(before).keys());
         const auto a = filesOnly(after), b = filesOnly(before);
         for (auto it = b.begin(); it != b.end(); ++it) {
-            QVERIFY2(a.value(it.key()).section(QLatin1String(" sha="), 1) == it.value().section(QLatin1String(" sha="), 1),
-                         qPrintable(it.key() + QStringLiteral(" changed")));
+            QVERIFY2(a.value(it.key()).section(QLatin1String(" sha="), 1) ==
+                         it.value().section(QLatin1String(" sha="), 1),
+                     qPrintable(it.key() + QStringLiteral(" changed")));
         }
 
         // Room again: the same succeeds.

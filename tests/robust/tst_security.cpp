@@ -17,7 +17,9 @@ using testing_support::TempDiary;
 namespace {
 mode_t modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return 07777;
     return st.st_mode & 07777;
@@ -105,7 +107,8 @@ private slots:
             // Every file beside the diary (journal included) is made 0600 or
             // narrower, the folder 0700.
             const QString mode = line.section(QLatin1String(", "), -1).section(QLatin1Char(')'), 0, 0);
-            const QString expected = line.contains(QLatin1String("mkdir")) ? QStringLiteral("0700") : QStringLiteral("0600");
+            const QString expected =
+                line.contains(QLatin1String("mkdir")) ? QStringLiteral("0700") : QStringLiteral("0600");
             QVERIFY2(mode == expected || mode == QStringLiteral("0400"), qPrintable(line));
         }
         QVERIFY2(made >= 2, "the trace shows neither the folder nor the file being made");
@@ -139,10 +142,11 @@ private slots:
             QStringLiteral("Robert'); UPDATE records SET [OVERALL SCORE]=1; --"),
         };
         // Every text column of a day, with a different hostile text each.
-        const QStringList textColumns{
-            QStringLiteral("BREAKFAST"), QStringLiteral("LUNCH"), QStringLiteral("TEA"), QStringLiteral("COMMENTS"),
-            QStringLiteral("SNACK1"), QStringLiteral("SNACK4"), QStringLiteral("BEVERAGE1"), QStringLiteral("BEVERAGE4"),
-            QStringLiteral("MEDICATION1"), QStringLiteral("MEDICATION9")};
+        const QStringList textColumns{QStringLiteral("BREAKFAST"),   QStringLiteral("LUNCH"),
+                                      QStringLiteral("TEA"),         QStringLiteral("COMMENTS"),
+                                      QStringLiteral("SNACK1"),      QStringLiteral("SNACK4"),
+                                      QStringLiteral("BEVERAGE1"),   QStringLiteral("BEVERAGE4"),
+                                      QStringLiteral("MEDICATION1"), QStringLiteral("MEDICATION9")};
         const qint64 other = d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-01-02")},
                                           {QStringLiteral("OVERALL SCORE"), 8},
                                           {QStringLiteral("BREAKFAST"), QStringLiteral("toast")}});
@@ -165,11 +169,12 @@ private slots:
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 2);
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='Diary Query'")).toInt(), 1);
         QCOMPARE(d.scalar(QStringLiteral("SELECT [OVERALL SCORE] FROM records WHERE ID=?"), {other}).toInt(), 8);
-        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE ID=?"), {other}).toString(), hostile.first());
+        QCOMPARE(d.scalar(QStringLiteral("SELECT COMMENTS FROM records WHERE ID=?"), {other}).toString(),
+                 hostile.first());
         for (int i = 0; i < textColumns.size(); ++i) {
-            const QList<QVariantList> rows = d.rows(QStringLiteral("SELECT [") + textColumns.at(i)
-                                                    + QStringLiteral("], typeof([") + textColumns.at(i)
-                                                    + QStringLiteral("]) FROM records WHERE DATE='2026-01-03'"));
+            const QList<QVariantList> rows =
+                d.rows(QStringLiteral("SELECT [") + textColumns.at(i) + QStringLiteral("], typeof([") +
+                       textColumns.at(i) + QStringLiteral("]) FROM records WHERE DATE='2026-01-03'"));
             QCOMPARE(rows.size(), 1);
             QCOMPARE(rows.first().at(0).toString(), hostile.at(i % hostile.size()));
             QCOMPARE(rows.first().at(1).toString(), QStringLiteral("text"));
@@ -182,7 +187,8 @@ private slots:
         QVERIFY(food.setField(QStringLiteral("UNSATISFACTORY MEDICATION"), hostile.at(0)));
         QVERIFY2(food.UpdateBatch(), qPrintable(food.lastError()));
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION]")).toInt(), 1);
-        QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), hostile.at(3));
+        QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(),
+                 hostile.at(3));
         QCOMPARE(d.scalar(QStringLiteral("SELECT [UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION]")).toString(),
                  hostile.at(0));
     }

@@ -22,8 +22,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <thread>
 #include <sys/resource.h>
+#include <thread>
 
 using testing_support::MessageLog;
 
@@ -72,7 +72,8 @@ struct Fixture
     {
         folder = root.filePath(QStringLiteral("MEALWISE"));
         path = folder + QStringLiteral("/Records.mdb");
-        return diary::createDiary(path).isEmpty() && diary::addSampleDays(path, sampleDays, QDate::currentDate(), 5).isEmpty();
+        return diary::createDiary(path).isEmpty() &&
+               diary::addSampleDays(path, sampleDays, QDate::currentDate(), 5).isEmpty();
     }
 };
 
@@ -184,7 +185,8 @@ private slots:
         // Past the wait is past the wait, however long it is; a short one
         // keeps the suite quick.
         diary::Connection::setBusyTimeoutMs(300);
-        const auto restore = qScopeGuard([] { diary::Connection::setBusyTimeoutMs(diary::Connection::kCommandTimeoutMs); });
+        const auto restore =
+            qScopeGuard([] { diary::Connection::setBusyTimeoutMs(diary::Connection::kCommandTimeoutMs); });
         QProcess holder;
         faultThenMend(
             [&holder](Fixture &f) {
@@ -263,7 +265,8 @@ private slots:
         RowSet *rs = w->datPrimaryRS->Recordset();
         // A restore: another diary of one day moved over this one.
         const QString other = f.root.filePath(QStringLiteral("restored.mdb"));
-        QVERIFY(diary::createDiary(other).isEmpty() && diary::addSampleDays(other, 1, QDate::currentDate(), 9).isEmpty());
+        QVERIFY(diary::createDiary(other).isEmpty() &&
+                diary::addSampleDays(other, 1, QDate::currentDate(), 9).isEmpty());
         QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(f.path).constData()) == 0);
         const QList<QVariantList> restored = days(f.path);
 
@@ -353,7 +356,9 @@ private slots:
             QVERIFY(rs->setField(QStringLiteral("COMMENTS"), QString(200, QLatin1Char('a' + i % 26))));
             QVERIFY(rs->setField(QStringLiteral("LUNCH"), QString(200, QLatin1Char('z' - i % 26))));
         }
-        struct rlimit old {};
+        struct rlimit old
+        {
+        };
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
         const auto limit = [&](bool limited) {
             if (fileSizeLimit) {

@@ -76,13 +76,20 @@ struct File
 int defaultCode(int call)
 {
     switch (call) {
-    case FaultVfs::Read: return SQLITE_IOERR_READ;
-    case FaultVfs::Write: return SQLITE_IOERR_WRITE;
-    case FaultVfs::Sync: return SQLITE_IOERR_FSYNC;
-    case FaultVfs::Truncate: return SQLITE_IOERR_TRUNCATE;
-    case FaultVfs::Lock: return SQLITE_IOERR_LOCK;
-    case FaultVfs::FileSize: return SQLITE_IOERR_FSTAT;
-    default: return SQLITE_IOERR_DELETE;
+    case FaultVfs::Read:
+        return SQLITE_IOERR_READ;
+    case FaultVfs::Write:
+        return SQLITE_IOERR_WRITE;
+    case FaultVfs::Sync:
+        return SQLITE_IOERR_FSYNC;
+    case FaultVfs::Truncate:
+        return SQLITE_IOERR_TRUNCATE;
+    case FaultVfs::Lock:
+        return SQLITE_IOERR_LOCK;
+    case FaultVfs::FileSize:
+        return SQLITE_IOERR_FSTAT;
+    default:
+        return SQLITE_IOERR_DELETE;
     }
 }
 
@@ -91,8 +98,8 @@ int enter(FaultVfs::Call call)
 {
     State &s = state();
     const int n = ++s.counts[size_t(call)];
-    const bool changesDisk = call == FaultVfs::Write || call == FaultVfs::Sync || call == FaultVfs::Truncate
-        || call == FaultVfs::Delete;
+    const bool changesDisk =
+        call == FaultVfs::Write || call == FaultVfs::Sync || call == FaultVfs::Truncate || call == FaultVfs::Delete;
     if (changesDisk) {
         ++s.durable;
         if (s.crashN > 0 && s.durable >= s.crashN)
@@ -274,9 +281,25 @@ int xUnfetch(sqlite3_file *, sqlite3_int64, void *)
 }
 
 const sqlite3_io_methods g_methods = {
-    3, xClose, xRead, xWrite, xTruncate, xSync, xFileSize, xLock, xUnlock, xCheckReservedLock,
-    xFileControl, xSectorSize, xDeviceCharacteristics, xShmMap, xShmLock, xShmBarrier, xShmUnmap,
-    xFetch, xUnfetch,
+    3,
+    xClose,
+    xRead,
+    xWrite,
+    xTruncate,
+    xSync,
+    xFileSize,
+    xLock,
+    xUnlock,
+    xCheckReservedLock,
+    xFileControl,
+    xSectorSize,
+    xDeviceCharacteristics,
+    xShmMap,
+    xShmLock,
+    xShmBarrier,
+    xShmUnmap,
+    xFetch,
+    xUnfetch,
 };
 
 int vOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *f, int flags, int *outFlags)
@@ -366,8 +389,7 @@ int vCurrentTimeInt64(sqlite3_vfs *, sqlite3_int64 *out)
 
 // The program's own syncs (a file before its rename, a folder after one,
 // the recovery file) count as sync calls too, and fail as a disk would.
-template<typename Fn>
-int programSync(const char *name, int fd)
+template <typename Fn> int programSync(const char *name, int fd)
 {
     static const auto real = reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
     if (!t_inSqliteSync) {

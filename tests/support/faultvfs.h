@@ -20,8 +20,8 @@ class FaultVfs
 {
 public:
     enum Call { Read, Write, Sync, Truncate, Lock, FileSize, Delete, CallKinds };
-    static constexpr std::array<const char *, CallKinds> kCallNames{
-        "read", "write", "sync", "truncate", "lock", "file size", "delete"};
+    static constexpr std::array<const char *, CallKinds> kCallNames{"read", "write",     "sync",  "truncate",
+                                                                    "lock", "file size", "delete"};
 
     // Registers the VFS as the default; later calls do nothing.
     static void install();

@@ -5,11 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace testing_support {
@@ -39,8 +39,7 @@ TempDiary::~TempDiary()
 }
 
 namespace {
-template<typename F>
-auto withConnection(const QString &path, F &&f)
+template <typename F> auto withConnection(const QString &path, F &&f)
 {
     const QString name = QStringLiteral("test-direct");
     // A failed open gives the empty value (false, no rows), never an unset one.
@@ -127,15 +126,17 @@ qint64 TempDiary::insertDay(const QHash<QString, QVariant> &fields) const
         values << it.value();
     }
     const QString sql = columns.isEmpty()
-        ? QStringLiteral("INSERT INTO records DEFAULT VALUES")
-        : QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
-            + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+                            ? QStringLiteral("INSERT INTO records DEFAULT VALUES")
+                            : QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) +
+                                  QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
     if (!exec(sql, values))
         return -1;
     return scalar(QStringLiteral("SELECT max(ID) FROM records")).toLongLong();
 }
 
-TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+TempHome::TempHome()
+    : m_oldHome(qgetenv("HOME"))
+    , m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/.config")));

@@ -171,6 +171,18 @@ void tst_insights_window::sortByDays_andModelTester()
     table->sortByColumn(InsightsModel::Days, Qt::DescendingOrder);
     QCOMPARE(column(w.proxy(), InsightsModel::Days),
              (QStringList{QStringLiteral("10"), QStringLiteral("5"), QStringLiteral("1")}));
+    // Differences sort as numbers: COFFEE's -3.00 (4.4 against 7.4) before
+    // IMODIUM's -2.11 (4 against 55/9), which as texts would come after it.
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        table->sortByColumn(InsightsModel::Difference, order);
+        const QStringList items = column(w.proxy(), InsightsModel::Item);
+        const QStringList differences = column(w.proxy(), InsightsModel::Difference);
+        const qsizetype coffee = items.indexOf(QStringLiteral("COFFEE"));
+        const qsizetype imodium = items.indexOf(QStringLiteral("IMODIUM"));
+        QVERIFY2(differences.value(coffee).startsWith(QLatin1String("-3.00 (")), qPrintable(differences.value(coffee)));
+        QVERIFY2(differences.value(imodium).startsWith(QLatin1String("-2.11")), qPrintable(differences.value(imodium)));
+        QCOMPARE(coffee < imodium, order == Qt::AscendingOrder);
+    }
     // Eleven days are too few for the model: it says how many more it needs.
     table->sortByColumn(InsightsModel::Item, Qt::AscendingOrder);
     QCOMPARE(column(w.proxy(), InsightsModel::Verdict),

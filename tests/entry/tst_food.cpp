@@ -100,12 +100,13 @@ void tst_FOOD::layoutAsDesigned()
     FOOD *w = open(diary.path());
     QVERIFY(log.messages.isEmpty());
     QCOMPARE(w->windowTitle(), QStringLiteral("FOOD AND MEDICATION"));
-    QCOMPARE(w->size(), vb::twipsSize(11190, 6585));
+    // The design's twips at 96 dots an inch: 15 to a pixel.
+    QCOMPARE(w->size(), QSize(746, 439));
     QCOMPARE(w->minimumSize(), w->maximumSize());
     QVERIFY(!w->windowIcon().isNull());
     QVERIFY(vb::Forms::list().contains(w));
-    const QRect boxes[] = {vb::twipsRect(2040, 120, 3375, 2415), vb::twipsRect(2040, 3120, 3375, 2415),
-                           vb::twipsRect(7680, 120, 3375, 2415), vb::twipsRect(7680, 3120, 3375, 2415)};
+    const QRect boxes[] = {QRect(136, 8, 225, 161), QRect(136, 208, 225, 161), QRect(512, 8, 225, 161),
+                           QRect(512, 208, 225, 161)};
     const char *labels[] = {"ADEQUATE FOOD:", "IRRITABLE FOOD:", "RELIABLE MEDICATION:", "UNSATISFACTORY MEDICATION:"};
     for (int i = 0; i < 4; ++i) {
         auto *box = w->findChild<MultiLineTextBox *>(QStringLiteral("txtFields_%1").arg(i));
@@ -120,19 +121,19 @@ void tst_FOOD::layoutAsDesigned()
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 255, 0));
         QVERIFY(label->font().bold());
     }
-    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("lblLabels_2"))->geometry(), vb::twipsRect(5760, 105, 1815, 615));
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("lblLabels_2"))->geometry(), QRect(384, 7, 121, 41));
     QCOMPARE(w->Label1->text(),
              QStringLiteral("Enter food and medication and the effect it has on you for your own records."));
-    QCOMPARE(w->Label1->geometry(), vb::twipsRect(3240, 5640, 7215, 255));
-    QCOMPARE(w->Image1->geometry(), vb::twipsRect(0, 0, 11520, 7320));
+    QCOMPARE(w->Label1->geometry(), QRect(216, 376, 481, 17));
+    QCOMPARE(w->Image1->geometry(), QRect(0, 0, 768, 488));
     QCOMPARE(w->cmdUpdate->text(), QStringLiteral("&Update"));
-    QCOMPARE(w->cmdUpdate->geometry(), vb::twipsRect(2760, 6240, 1095, 300));
+    QCOMPARE(w->cmdUpdate->geometry(), QRect(184, 416, 73, 20));
     QCOMPARE(w->cmdUpdate->toolTip(), QStringLiteral("After changes, click to save."));
     QCOMPARE(w->cmdClose->text(), QStringLiteral("&Close"));
-    QCOMPARE(w->cmdClose->geometry(), vb::twipsRect(5040, 6240, 1095, 300));
+    QCOMPARE(w->cmdClose->geometry(), QRect(336, 416, 73, 20));
     // The navigator is there but hidden: no way to another row, no Add or Delete.
     QVERIFY(!w->datPrimaryRS->isVisible());
-    QCOMPARE(w->datPrimaryRS->geometry(), vb::twipsRect(0, 6255, 11190, 330));
+    QCOMPARE(w->datPrimaryRS->geometry(), QRect(0, 417, 746, 22));
     QCOMPARE(w->datPrimaryRS->Caption(), QStringLiteral("Record: 1"));
     QVERIFY(!w->findChild<QPushButton *>(QStringLiteral("cmdAdd")));
     QVERIFY(!w->findChild<QPushButton *>(QStringLiteral("cmdDelete")));

@@ -796,6 +796,13 @@ void tst_frmrecords::badDatesAndScoresStayPending()
     QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), 8);
     QCOMPARE(fieldOf(diary, QStringLiteral("BMs"), 1).toInt(), 4);
     QCOMPARE(w->Combo2->currentText(), QStringLiteral("8"));
+    // Both ends of the score's range are days.
+    for (const int score : {10, 1}) {
+        typeInto(w->Combo2, QString::number(score));
+        click(w, "cmdUpdate");
+        QCOMPARE(log.messages.size(), 1);
+        QCOMPARE(fieldOf(diary, QStringLiteral("OVERALL SCORE"), 1).toInt(), score);
+    }
 
     // An emptied date or score holds nothing.
     typeInto(w->txtFields(7), QString());

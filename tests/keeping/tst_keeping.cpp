@@ -1,6 +1,7 @@
 // Backups, their rotation, restore and its refusals, export and import and
 // their refusals, the report, and the command line's exit statuses.
 #include "cli/diarycli.h"
+#include "clirun.h"
 #include "data/diaryschema.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
@@ -11,9 +12,11 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,6 +60,8 @@ void addAwkwardDays(const TempDiary &d)
                  {QStringLiteral("BMs"), 0},
                  {QStringLiteral("SNACK1"), QString(QLatin1String(""))}});
     d.insertDay({{QStringLiteral("COMMENTS"), QStringLiteral("no date, tab\there")}});
+    d.insertDay({{QStringLiteral("DATE"), QStringLiteral("2026-01-03")},
+                 {QStringLiteral("LUNCH"), QStringLiteral("soup\rbread")}});
     d.exec(QStringLiteral("UPDATE [FOOD AND MEDICATION] SET [ADEQUATE FOOD] = ?, [UNSATISFACTORY MEDICATION] = NULL"),
            {QStringLiteral("rice\n\"plain\" toast")});
 }
@@ -72,6 +77,47 @@ class tst_Keeping : public QObject
     Q_OBJECT
 
 private slots:
+    // Another program writing the diary holds it for a moment: the command
+    // line and the keeping wait for it instead of failing at once.
+    void lockedDiary_isWaitedFor_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("backup") << QStringLiteral("backup");
+        QTest::newRow("export") << QStringLiteral("export");
+        QTest::newRow("check") << QStringLiteral("check");
+    }
+    void lockedDiary_isWaitedFor()
+    {
+        QFETCH(QString, command);
+        const QString sqlite = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+        if (sqlite.isEmpty())
+            QFAIL("sqlite3 is needed (scripts/test installs it)");
+        TempDiary d;
+        QVERIFY(diary::addSampleDays(d.path(), 30, kToday).isEmpty());
+        QTemporaryDir dir;
+        const QString held = dir.filePath(QStringLiteral("held"));
+        QProcess locker;
+        locker.start(sqlite, {d.path()});
+        QVERIFY(locker.waitForStarted());
+        locker.write(QStringLiteral("BEGIN EXCLUSIVE;\nUPDATE records SET COMMENTS = COMMENTS;\n.shell touch '%1'\n"
+                                    ".shell sleep 1.5\nCOMMIT;\n.quit\n")
+                         .arg(held)
+                         .toUtf8());
+        locker.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(held), 20000);
+
+        QElapsedTimer waited;
+        waited.start();
+        QStringList args{command, QStringLiteral("--path"), d.path()};
+        if (command == QLatin1String("export"))
+            args << QStringLiteral("--out") << dir.filePath(QStringLiteral("days.csv"));
+        const testing_support::CliRun run = testing_support::runCli(args);
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        // It ran only once the other program let go.
+        QVERIFY2(waited.elapsed() >= 500, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(locker.waitForFinished(20000));
+        QCOMPARE(locker.exitCode(), 0);
+    }
     void roundTrip_givesTheSameBytes_data()
     {
         QTest::addColumn<int>("format");
@@ -88,7 +134,7 @@ private slots:
         options.format = keeping::Format(format);
         const keeping::ExportResult first = keeping::exportDays(a.path(), options);
         QVERIFY2(first.ok(), qPrintable(first.error));
-        QCOMPARE(first.days, 302);
+        QCOMPARE(first.days, 303);
         QCOMPARE(first.repairedTexts, 0);
 
         TempDiary b;
@@ -97,7 +143,7 @@ private slots:
         QVERIFY(keeping::findDuplicates(b.path(), &plan).isEmpty());
         const keeping::ImportResult imported = keeping::applyImport(b.path(), plan, keeping::Duplicates::Refuse, true);
         QVERIFY2(imported.ok(), qPrintable(imported.error));
-        QCOMPARE(imported.added, 302);
+        QCOMPARE(imported.added, 303);
         const keeping::ExportResult second = keeping::exportDays(b.path(), options);
         QCOMPARE(second.bytes, first.bytes);
 
@@ -110,6 +156,8 @@ private slots:
             QVERIFY(first.bytes.contains(",,,,0,\"  caf\xC3\xA9, cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
                                          "e \xF0\x9F\x8D\xAE \","
                                          "\"say \"\"hi\"\", then\r\nleave\",2026-01-02,,,,,10,,"));
+            // A lone CR is a line break to many readers: quoted too.
+            QVERIFY(first.bytes.contains(",2026-01-03,\"soup\rbread\","));
         } else {
             QVERIFY(
                 first.bytes.contains("\"COMMENTS\": \"say \\\"hi\\\", then\\r\\nleave\", \"DATE\": \"2026-01-02\""));

@@ -189,12 +189,15 @@ private slots:
         FlexGrid g;
         fillDays(g, 4, 3);
         g.resize(400, 300);
+        g.setRowHeight(0, 300);
         g.setRowHeight(1, 600);
         g.setColWidth(1, 2000);
         QCOMPARE(g.RowHeight(1), 600);
         QCOMPARE(g.ColWidth(1), 2000);
-        QCOMPARE(g.RowPos(2), vb::pixelsToTwipsY(vb::twipsToPixelsY(g.RowHeight(0)) + vb::twipsToPixelsY(600)));
-        QCOMPARE(g.ColPos(2), vb::pixelsToTwipsX(vb::twipsToPixelsX(g.ColWidth(0)) + vb::twipsToPixelsX(2000)));
+        // Positions add whole pixels (15 twips each at 96 dots an inch):
+        // 20 + 40 rows; 64 (the default 960) + 133 (2000 / 15, rounded) columns.
+        QCOMPARE(g.RowPos(2), 900);
+        QCOMPARE(g.ColPos(2), 2955);
         g.setRowHeight(2, 0);
         // A hidden row takes no room: the next row starts where it would have.
         QCOMPARE(g.RowPos(3), g.RowPos(2));

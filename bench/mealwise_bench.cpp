@@ -12,6 +12,7 @@
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
+#include "data/sqlitefile.h"
 #include "entry/adodc.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
@@ -19,7 +20,6 @@
 #include "keeping/exchange.h"
 #include "keeping/privatefiles.h"
 #include "keeping/report.h"
-#include "keeping/sqlitefile.h"
 #include "platform/flexgrid.h"
 #include "platform/msgbox.h"
 
@@ -390,8 +390,8 @@ public:
                     const keeping::ImportPlan plan =
                         keeping::readImport(csv, keeping::Format::Csv, true, QDate::currentDate().year());
                     keeping::applyImport(target, plan, keeping::Duplicates::Add, false);
-                    keeping::SqliteFile f;
-                    f.open(target, keeping::SqliteFile::ReadOnly);
+                    diary::SqliteFile f;
+                    f.open(target, diary::SqliteFile::ReadOnly);
                     f.column(QStringLiteral("PRAGMA integrity_check"));
                     f.close();
                     keeping::syncFile(target);
@@ -614,8 +614,8 @@ private:
 
     static void floorQuickCheck(const QString &path)
     {
-        keeping::SqliteFile f;
-        if (f.open(path, keeping::SqliteFile::ReadOnly))
+        diary::SqliteFile f;
+        if (f.open(path, diary::SqliteFile::ReadOnly))
             f.column(QStringLiteral("PRAGMA quick_check"));
     }
 
@@ -645,10 +645,10 @@ private:
 
     static void floorExport(const QString &path, const QString &file)
     {
-        keeping::SqliteFile f;
-        if (!f.open(path, keeping::SqliteFile::ReadOnly))
+        diary::SqliteFile f;
+        if (!f.open(path, diary::SqliteFile::ReadOnly))
             return;
-        keeping::Statement s(f, exportSelect());
+        diary::Statement s(f, exportSelect());
         QByteArray text;
         const int n = s.columnCount();
         while (s.step()) {
@@ -666,10 +666,10 @@ private:
 
     static void floorReport(const QString &path, const keeping::ReportRange &range)
     {
-        keeping::SqliteFile f;
-        if (!f.open(path, keeping::SqliteFile::ReadOnly))
+        diary::SqliteFile f;
+        if (!f.open(path, diary::SqliteFile::ReadOnly))
             return;
-        keeping::Statement s(
+        diary::Statement s(
             f, QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, "
                               "SNACK3, SNACK4, BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, "
                               "MEDICATION2, MEDICATION3, MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, "

@@ -3,9 +3,10 @@
 #include "data/datetext.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
+#include "data/sqlitefile.h"
+#include "data/sqlrunner.h"
 #include "keeping/exchange.h"
 #include "keeping/privatefiles.h"
-#include "keeping/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -333,22 +334,24 @@ QString bracketed(const QString &name)
 // Fills a newly made diary; empty string on success.
 QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions &options)
 {
-    keeping::SqliteFile file;
-    if (!file.open(path, keeping::SqliteFile::ReadWrite, 30000, false))
+    diary::SqliteFile file;
+    if (!file.open(path, diary::SqliteFile::ReadWrite, 30000, false))
         return file.lastError();
     file.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    if (!file.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return file.lastError();
+    diary::SqliteRunner sql(file);
+    diary::Transaction tx(sql);
     QString failure;
+    if (!tx.begin(diary::Transaction::Immediate, &failure))
+        return failure;
     {
         QStringList cols, marks;
         for (const QString &c : diary::recordsColumns()) {
             cols << bracketed(c);
             marks << QStringLiteral("?");
         }
-        keeping::Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
-                                            QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
-                                            QLatin1Char(')'));
+        diary::Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
+                                          QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                                          QLatin1Char(')'));
         if (!insert.ok())
             failure = insert.error();
         const qint64 total = plan.days.size();
@@ -383,8 +386,8 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
             QStringList sets;
             for (const QString &c : diary::foodColumns())
                 sets << bracketed(c) + QStringLiteral(" = ?");
-            keeping::Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") +
-                                                sets.join(QLatin1Char(',')));
+            diary::Statement update(file,
+                                    QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(',')));
             for (qsizetype c = 0; c < plan.lists->size(); ++c)
                 update.bind(int(c + 1), plan.lists->at(c));
             update.step();
@@ -392,10 +395,10 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
                 failure = update.error();
         }
     }
-    if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT")))
-        failure = file.lastError();
+    if (failure.isEmpty())
+        tx.commit(&failure);
     if (!failure.isEmpty()) {
-        file.exec(QStringLiteral("ROLLBACK"));
+        tx.rollback();
         return failure;
     }
     // The whole file checked, and every row there.

@@ -9,11 +9,11 @@
 #include "app/placement.h"
 #include "data/datacontrol.h"
 #include "data/diarynames.h"
+#include "data/sqlitefile.h"
 #include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "grid/columnfilters.h"
 #include "grid/gridformat.h"
-#include "keeping/sqlitefile.h"
 #include "platform/busycursor.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
@@ -611,8 +611,8 @@ void frmMain::mnuViewFind_Click()
     if (!m_find) {
         m_find = new frmFind(MSFlexGrid1);
         m_find->setStoredDate([path = m_databasePath](qint64 id) -> QVariant {
-            keeping::SqliteFile file;
-            if (!file.open(path, keeping::SqliteFile::ReadOnly, 2000, true))
+            diary::SqliteFile file;
+            if (!file.open(path, diary::SqliteFile::ReadOnly, 2000, true))
                 return {};
             return file.scalar(QStringLiteral("SELECT DATE FROM records WHERE ID = ?"), {id});
         });

@@ -5,10 +5,10 @@
 #include "app/autobackup.h"
 #include "app/choosers.h"
 #include "data/datetext.h"
+#include "data/sqlitefile.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
 #include "keeping/restore.h"
-#include "keeping/sqlitefile.h"
 #include "platform/busycursor.h"
 #include "platform/msgbox.h"
 
@@ -29,10 +29,10 @@ QString tr(const char *text)
 // where some page is broken.
 QString countedInDiary(const QString &diaryPath)
 {
-    keeping::SqliteFile file;
-    if (!file.open(diaryPath, keeping::SqliteFile::ReadOnly, 2000, true))
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadOnly, 2000, true))
         return {};
-    keeping::Statement s(file, QStringLiteral("SELECT count(*), max(DATE) FROM records"));
+    diary::Statement s(file, QStringLiteral("SELECT count(*), max(DATE) FROM records"));
     if (!s.ok() || !s.step())
         return {};
     const QDate last = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);

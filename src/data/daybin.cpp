@@ -147,44 +147,6 @@ QString binByImportReplace()
     return tr("Import, replacing the day");
 }
 
-bool QtSqlRunner::run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error)
-{
-    QSqlQuery q(m_db);
-    auto failed = [&] {
-        const QSqlError e = q.lastError();
-        *error = m_describe ? m_describe(q) : (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
-        return false;
-    };
-    if (!q.prepare(sql))
-        return failed();
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        return failed();
-    if (rows) {
-        const int columns = q.record().count();
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(columns);
-            for (int i = 0; i < columns; ++i) {
-                const QVariant v = q.value(i);
-                if (v.isNull())
-                    row << QVariant();
-                else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int)
-                    row << QVariant(v.toLongLong());
-                else
-                    row << QVariant(v.toString());
-            }
-            rows->append(row);
-        }
-        if (q.lastError().isValid()) {
-            *error = q.lastError().text().trimmed();
-            return false;
-        }
-    }
-    return true;
-}
-
 int binRecords(SqlRunner &sql, const QString &where, const QVariantList &values, const QString &by,
                const QDateTime &when, QString *error)
 {
@@ -273,13 +235,13 @@ PutBackResult putBack(const QString &path, const QList<qint64> &binIds)
     }
     SqlRunner &sql = *db.sql;
     db.connection->reopenIfWritableNow();
-    if (!sql.run(QStringLiteral("BEGIN IMMEDIATE"), {}, nullptr, &why)) {
+    Transaction tx(sql);
+    if (!tx.begin(Transaction::Immediate, &why)) {
         out.error = tr("The diary %1 could not be locked for writing (%2). %3").arg(path, why, none);
         return out;
     }
     auto failed = [&](const QString &message) {
-        QString ignored;
-        sql.run(QStringLiteral("ROLLBACK"), {}, nullptr, &ignored);
+        tx.rollback();
         out.done.clear();
         out.error = message + QLatin1Char(' ') + none;
         return out;
@@ -341,7 +303,7 @@ PutBackResult putBack(const QString &path, const QList<qint64> &binIds)
             return failed(why);
         out.done << p;
     }
-    if (!sql.run(QStringLiteral("COMMIT"), {}, nullptr, &why))
+    if (!tx.commit(&why))
         return failed(tr("The diary could not complete the write (%1).").arg(why));
     return out;
 }
@@ -373,8 +335,9 @@ int emptyBin(const QString &path, QString *error)
     db.connection->reopenIfWritableNow();
     QString why;
     // The days removed are overwritten in the file, not merely unlinked.
+    Transaction tx(sql);
     if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why) ||
-        !sql.run(QStringLiteral("BEGIN IMMEDIATE"), {}, nullptr, &why)) {
+        !tx.begin(Transaction::Immediate, &why)) {
         *error = tr("The diary %1 could not be locked for writing (%2). The bin was not emptied.").arg(path, why);
         return -1;
     }
@@ -383,9 +346,8 @@ int emptyBin(const QString &path, QString *error)
     if (!binExists(sql, &exists, &why) ||
         (exists && (!sql.run(QStringLiteral("SELECT count(*) FROM ") + bin(), {}, &count, &why) ||
                     !sql.run(QStringLiteral("DELETE FROM ") + bin(), {}, nullptr, &why))) ||
-        !sql.run(QStringLiteral("COMMIT"), {}, nullptr, &why)) {
-        QString ignored;
-        sql.run(QStringLiteral("ROLLBACK"), {}, nullptr, &ignored);
+        !tx.commit(&why)) {
+        tx.rollback();
         *error = tr("The bin could not be emptied (%1); nothing was removed.").arg(why);
         return -1;
     }

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QVariant>
 
-#include <functional>
+#include "data/sqlrunner.h"
 
 // The bin of deleted days: every row that leaves `records` by any path (the
 // records window's Delete, an import that replaces days) is first copied into
@@ -43,36 +43,6 @@ inline constexpr char kBinByColumn[] = "DELETED BY";
 // What wrote a row into the bin, as the bin keeps it.
 QString binByDelete();        // the records window's Delete
 QString binByImportReplace(); // an import that replaced the days of a date
-
-// The statements of the bin, run on a connection that its caller owns, so
-// that the copy joins the caller's transaction (Qt SQL for the windows'
-// row sets, SQLite's C API for the keeping commands).
-class SqlRunner
-{
-public:
-    virtual ~SqlRunner() = default;
-    // Runs one statement with `values` bound in order; when `rows` is given,
-    // every row it returns is appended (NULL, a whole number as qint64, any
-    // other value as text). False with the engine's words in `error`.
-    virtual bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) = 0;
-};
-
-class QtSqlRunner final : public SqlRunner
-{
-public:
-    // `describe` turns a failed query into words for the user; by default
-    // the engine's own.
-    using Describe = std::function<QString(const QSqlQuery &failed)>;
-    explicit QtSqlRunner(QSqlDatabase db, Describe describe = {})
-        : m_db(std::move(db))
-        , m_describe(std::move(describe))
-    {}
-    bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) override;
-
-private:
-    QSqlDatabase m_db;
-    Describe m_describe;
-};
 
 // Inside the caller's write transaction, before the rows are deleted in that
 // same transaction: copies the rows of `records` that `where` picks (an

@@ -1,5 +1,7 @@
 #include "data/diaryconnection.h"
 
+#include "data/sqlitecodes.h"
+
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QFile>
@@ -46,19 +48,17 @@ QString setupAdvice()
 QString openFailure(const QString &path, const QSqlError &error)
 {
     const QString text = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-    // SQLite's primary result code is the low byte of the extended one.
-    switch (error.nativeErrorCode().toInt() & 0xff) {
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
+    switch (engineFailure(error.nativeErrorCode().toInt())) {
+    case EngineFailure::Busy:
         return tr("The diary %1 is in use by another program, which holds it locked (%2). Close that program "
                   "and try again.")
             .arg(path, text);
-    case 11: // SQLITE_CORRUPT
+    case EngineFailure::Damaged:
         return tr("The diary %1 is damaged (%2). Keep the file and a copy of it: sqlite3's .recover command "
                   "can often save its days.")
             .arg(path, text);
-    case 26: // SQLITE_NOTADB
-    case 1:  // SQLITE_ERROR: a table, column or the query is missing
+    case EngineFailure::NotADiary:
+    case EngineFailure::Statement: // a table, column or the query is missing
         return tr("The file %1 is not a MEALWISE diary (%2). To start a new diary, move this file elsewhere; "
                   "mealwise-setup then creates one in its place.")
             .arg(path, text);

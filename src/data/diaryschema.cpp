@@ -2,6 +2,7 @@
 
 #include "data/diarynames.h"
 #include "data/sampledays.h"
+#include "data/sqlrunner.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -174,11 +175,9 @@ QString createDiary(const QString &path, RangeChecks ranges)
         if (!connection.ok()) {
             failure = connection.error();
         } else {
-            QSqlDatabase db = connection.db();
-            QSqlQuery q(db);
+            QtSqlRunner sql(connection.db());
+            Transaction tx(sql);
             const QStringList statements{
-                QStringLiteral("PRAGMA journal_mode = DELETE"),
-                QStringLiteral("BEGIN"),
                 createRecordsTableSql(ranges),
                 createFoodTableSql(),
                 QStringLiteral("INSERT INTO [FOOD AND MEDICATION] VALUES ('', '', '', '')"),
@@ -186,13 +185,15 @@ QString createDiary(const QString &path, RangeChecks ranges)
                 QStringLiteral("CREATE INDEX [records ranking] ON records ([OVERALL SCORE] DESC, DATE DESC, ID)"),
                 createDiaryQuerySql(),
                 QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion),
-                QStringLiteral("COMMIT"),
             };
-            for (const QString &sql : statements) {
-                if (!q.exec(sql)) {
-                    failure = q.lastError().text();
-                    break;
+            if (sql.run(QStringLiteral("PRAGMA journal_mode = DELETE"), {}, nullptr, &failure) &&
+                tx.begin(Transaction::Deferred, &failure)) {
+                for (const QString &statement : statements) {
+                    if (!sql.run(statement, {}, nullptr, &failure))
+                        break;
                 }
+                if (failure.isEmpty())
+                    tx.commit(&failure);
             }
         }
     }
@@ -213,10 +214,12 @@ QString addSampleDays(const QString &path, int days, const QDate &today, quint32
     QSqlDatabase db = connection.db();
     QString failure;
     {
+        QtSqlRunner sql(db);
+        Transaction tx(sql);
+        if (!sql.run(QStringLiteral("PRAGMA synchronous = FULL"), {}, nullptr, &failure) ||
+            !tx.begin(Transaction::Deferred, &failure))
+            return tr("The diary %1 could not be written: %2").arg(path, failure);
         QSqlQuery q(db);
-        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-        if (!db.transaction())
-            return tr("The diary %1 could not be written: %2").arg(path, db.lastError().text());
         QStringList placeholders;
         for (int i = 0; i < recordsColumns().size() - 1; ++i)
             placeholders << QStringLiteral("?");
@@ -237,10 +240,8 @@ QString addSampleDays(const QString &path, int days, const QDate &today, quint32
             if (!q.exec())
                 failure = q.lastError().text();
         }
-        if (failure.isEmpty() && !db.commit())
-            failure = db.lastError().text();
-        if (!failure.isEmpty())
-            db.rollback();
+        if (failure.isEmpty())
+            tx.commit(&failure);
     }
     if (!failure.isEmpty())
         return tr("The sample days could not be written to %1: %2").arg(path, failure);

@@ -5,6 +5,8 @@
 #include "data/daybin.h"
 #include "data/diaryconnection.h"
 #include "data/diarynames.h"
+#include "data/sqlitecodes.h"
+#include "data/sqlrunner.h"
 #include "data/writehooks.h"
 
 #include <QCoreApplication>
@@ -19,11 +21,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("RowSet", text);
-}
-
 // The engine's words for a failure, with what it means for the user where
 // the engine's own words would mislead (a folder that cannot be written reads
 // "readonly database" in SQLite's words).
@@ -31,24 +28,7 @@ QString databaseText(const QSqlQuery &q, const QString &path)
 {
     const QSqlError e = q.lastError();
     const QString text = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
-    // SQLite's primary result code is the low byte of the extended one.
-    const int code = e.nativeErrorCode().toInt() & 0xff;
-    switch (code) {
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
-        return tr("%1 is in use by another program (%2); close that program or wait for it to finish").arg(path, text);
-    case 8: // SQLITE_READONLY
-        return tr("%1 or its folder cannot be written (%2); make both writable and try again").arg(path, text);
-    case 13: // SQLITE_FULL
-        return tr("the disk holding %1 is full (%2); make room and try again").arg(path, text);
-    case 10: // SQLITE_IOERR
-    case 14: // SQLITE_CANTOPEN
-        return tr("%1 could not be written (%2); check that the file and its folder are still there and "
-                  "writable, and that the disk is not full")
-            .arg(path, text);
-    default:
-        return text;
-    }
+    return diary::writeFailureText(e.nativeErrorCode().toInt(), path, text);
 }
 
 // A text whose stored bytes may not be the UTF-8 of what was read: the
@@ -515,7 +495,9 @@ bool RowSet::Delete(AffectEnum affect)
         QString why;
         if (m_connection->fileReplaced())
             return fail(replacedMessage());
-        if (!beginWrite(&why))
+        diary::QtSqlRunner sql(db, [this](const QSqlQuery &failed) { return databaseText(failed, m_path); });
+        diary::Transaction tx(sql);
+        if (!beginWrite(tx, &why))
             return fail(tr("%1 was not deleted: the diary could not be locked for writing (%2).").arg(what, why));
         qint64 rowid = 0;
         QString reason;
@@ -523,7 +505,6 @@ bool RowSet::Delete(AffectEnum affect)
         if (ok && m_table.compare(QLatin1String(diary::kRecordsTable), Qt::CaseInsensitive) == 0) {
             // The day goes to the bin in the same transaction as it leaves
             // the table: whatever happens, it is in one of the two.
-            diary::QtSqlRunner sql(db, [this](const QSqlQuery &failed) { return databaseText(failed, m_path); });
             const int binned = diary::binRecords(sql, QStringLiteral("rowid = ?"), {rowid}, m_deletedBy,
                                                  QDateTime::currentDateTime(), &reason);
             if (binned != 1) {
@@ -544,15 +525,10 @@ bool RowSet::Delete(AffectEnum affect)
                 reason = conflictReason();
             }
         }
-        if (ok) {
-            QSqlQuery commit(db);
-            if (!commit.exec(QStringLiteral("COMMIT"))) {
-                ok = false;
-                reason = databaseText(commit, m_path);
-            }
-        }
+        if (ok && !tx.commit(&reason))
+            ok = false;
         if (!ok) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            tx.rollback();
             return fail(tr("%1 was not deleted: %2").arg(what, reason));
         }
         if (diary::writeHooks().afterWrite)
@@ -777,7 +753,8 @@ bool RowSet::writeRow(int index, Written *written, QString *reason)
         }
         if (!q.exec()) {
             *reason = explainRefusal(databaseText(q, m_path), sets);
-            if ((q.lastError().nativeErrorCode().toInt() & 0xff) == 13 && idCannotGrow())
+            if (diary::engineFailure(q.lastError().nativeErrorCode().toInt()) == diary::EngineFailure::Full &&
+                idCannotGrow())
                 *reason = tr("the diary cannot number another day: the highest ID in %1 is %2, the largest "
                              "number there is (another program stored it). Give that day a smaller ID with that "
                              "program, then try again")
@@ -825,7 +802,7 @@ bool RowSet::idCannotGrow()
            q.value(0).toLongLong() == std::numeric_limits<qint64>::max();
 }
 
-bool RowSet::beginWrite(QString *why)
+bool RowSet::beginWrite(diary::Transaction &tx, QString *why)
 {
     // A diary opened while write-protected stays read-only on its
     // connection; once the user has made it writable, a fresh connection
@@ -833,11 +810,7 @@ bool RowSet::beginWrite(QString *why)
     m_connection->reopenIfWritableNow();
     // IMMEDIATE takes the write lock first, so the rows cannot change
     // between finding and writing them.
-    QSqlQuery q(m_connection->database());
-    if (q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return true;
-    *why = databaseText(q, m_path);
-    return false;
+    return tx.begin(diary::Transaction::Immediate, why);
 }
 
 bool RowSet::isEmptyNewRow(const Row &row) const
@@ -885,9 +858,11 @@ bool RowSet::writeRows(std::vector<int> rows, qint64 *target)
     QSqlDatabase db = m_connection->database();
     if (m_connection->fileReplaced())
         return fail(replacedMessage());
+    diary::QtSqlRunner sql(db, [this](const QSqlQuery &failed) { return databaseText(failed, m_path); });
+    diary::Transaction tx(sql);
     {
         QString why;
-        if (!beginWrite(&why))
+        if (!beginWrite(tx, &why))
             return fail(tr("Nothing was saved: the diary could not be locked for writing (%1). Try again in "
                            "a moment.")
                             .arg(why));
@@ -898,7 +873,7 @@ bool RowSet::writeRows(std::vector<int> rows, qint64 *target)
         Written w{index, {}, -1, {}};
         QString reason;
         if (!writeRow(index, &w, &reason)) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            tx.rollback();
             const QString what = describeRow(index);
             if (rows.size() == 1)
                 return fail(tr("%1 was not saved: %2")
@@ -912,12 +887,9 @@ bool RowSet::writeRows(std::vector<int> rows, qint64 *target)
         written.push_back(std::move(w));
     }
     {
-        QSqlQuery commit(db);
-        if (!commit.exec(QStringLiteral("COMMIT"))) {
-            const QString why = databaseText(commit, m_path);
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        QString why;
+        if (!tx.commit(&why))
             return fail(tr("Nothing was saved: the diary could not complete the write (%1).").arg(why));
-        }
     }
     if (diary::writeHooks().afterWrite)
         diary::writeHooks().afterWrite(m_path);

@@ -13,7 +13,8 @@
 
 namespace diary {
 class Connection;
-}
+class Transaction;
+} // namespace diary
 
 // A client-side static copy of every row of one fixed record source, with a
 // current position and the pending changes made to it, written back with
@@ -184,7 +185,7 @@ private:
     bool fail(const QString &message);
     bool succeed();
     // Takes the write lock; false with the reason when it cannot be had.
-    bool beginWrite(QString *why);
+    bool beginWrite(diary::Transaction &tx, QString *why);
     bool readAll();
     // Writes the current row's pending change before a move; an added row
     // left empty is dropped instead, and `target` (an index) follows.

@@ -1,8 +1,8 @@
 #include "keeping/backups.h"
 
+#include "data/sqlitefile.h"
 #include "keeping/diarycheck.h"
 #include "keeping/privatefiles.h"
-#include "keeping/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,20 +105,20 @@ QString snapshotInto(const QString &source, const QString &folder, const QString
         return QString();
     };
     {
-        SqliteFile src;
+        diary::SqliteFile src;
         // Read-write where it may be written, as the windows open it: a
         // change a crash left half done is rolled back before the copy.
-        if (!src.open(source, SqliteFile::ReadWrite, 30000, true))
+        if (!src.open(source, diary::SqliteFile::ReadWrite, 30000, true))
             return failed(tr("%1 could not be opened: %2").arg(source, src.lastError()));
         // The first real read: a file that is no database fails here.
         if (!src.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
             return failed(tr("%1 could not be read: %2").arg(source, src.lastError()));
-        SqliteFile dst;
-        if (!dst.open(temp, SqliteFile::ReadWrite))
+        diary::SqliteFile dst;
+        if (!dst.open(temp, diary::SqliteFile::ReadWrite))
             return failed(tr("%1 could not be opened: %2").arg(temp, dst.lastError()));
         sqlite3_backup *b = sqlite3_backup_init(dst.handle(), "main", src.handle(), "main");
         if (!b)
-            return failed(tr("%1 could not be copied: %2").arg(source, sqliteMessage(dst.handle())));
+            return failed(tr("%1 could not be copied: %2").arg(source, diary::sqliteMessage(dst.handle())));
         int rc = SQLITE_OK;
         int waits = 0;
         // All pages in one step, under one read lock: a consistent image even
@@ -140,8 +140,8 @@ QString snapshotInto(const QString &source, const QString &folder, const QString
     if (!syncFile(temp))
         return failed(tr("%1 could not be written to the disk.").arg(temp));
     {
-        SqliteFile check;
-        if (!check.open(temp, SqliteFile::ReadOnly))
+        diary::SqliteFile check;
+        if (!check.open(temp, diary::SqliteFile::ReadOnly))
             return failed(tr("The copy %1 could not be read back: %2").arg(temp, check.lastError()));
         const QStringList report = check.column(QStringLiteral("PRAGMA integrity_check"));
         if (report != QStringList{QStringLiteral("ok")})
@@ -288,9 +288,9 @@ BackupInfo describeBackup(const QString &path)
         counted = rolled;
     }
     {
-        SqliteFile file;
-        if (file.open(counted, SqliteFile::ReadOnly, 2000, true)) {
-            Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
+        diary::SqliteFile file;
+        if (file.open(counted, diary::SqliteFile::ReadOnly, 2000, true)) {
+            diary::Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
             if (s.ok() && s.step()) {
                 info.days = s.integer(0);
                 info.first = QDate::fromString(QString::fromUtf8(s.bytes(1)), Qt::ISODate);
@@ -326,8 +326,9 @@ QString rolledBackCopy(const QString &path, const QString &folder, const QString
     if (!why.isEmpty())
         return failed(why);
     {
-        SqliteFile copy;
-        if (!copy.open(temp, SqliteFile::ReadWrite) || !copy.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
+        diary::SqliteFile copy;
+        if (!copy.open(temp, diary::SqliteFile::ReadWrite) ||
+            !copy.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
             return failed(tr("The interrupted change in %1 could not be undone: %2").arg(path, copy.lastError()));
     }
     if (QFileInfo::exists(journal) && hasHotJournal(temp))

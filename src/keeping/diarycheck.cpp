@@ -2,7 +2,8 @@
 
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
-#include "keeping/sqlitefile.h"
+#include "data/sqlitecodes.h"
+#include "data/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,17 +22,17 @@ QString tr(const char *text)
 
 constexpr int kProblemsShown = 5;
 
-QSet<QString> columnsOf(SqliteFile &file, const QString &table)
+QSet<QString> columnsOf(diary::SqliteFile &file, const QString &table)
 {
     QSet<QString> out;
-    Statement s(file, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    diary::Statement s(file, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
     s.bind(1, table);
     while (s.step())
         out.insert(QString::fromUtf8(s.bytes(0)).toUpper());
     return out;
 }
 
-void checkTable(SqliteFile &file, const QString &table, const QStringList &columns, QStringList *problems)
+void checkTable(diary::SqliteFile &file, const QString &table, const QStringList &columns, QStringList *problems)
 {
     const QSet<QString> have = columnsOf(file, table);
     if (have.isEmpty()) {
@@ -51,20 +52,18 @@ void checkTable(SqliteFile &file, const QString &table, const QStringList &colum
 // damage is damage; everything else is said for what it is.
 DiaryState stateOfCode(int code, bool undoWaits)
 {
-    switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
+    switch (diary::engineFailure(code)) {
+    case diary::EngineFailure::Busy:
         return DiaryState::Busy;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
+    case diary::EngineFailure::Damaged:
+    case diary::EngineFailure::NotADiary:
         return DiaryState::Damaged;
-    case SQLITE_READONLY:
+    case diary::EngineFailure::ReadOnly:
+    case diary::EngineFailure::CantOpen:
+    case diary::EngineFailure::Io: // the journal could not be deleted from a write-protected folder
         // Rolling back needs to write the file and to delete the journal.
         return undoWaits ? DiaryState::UndoWaits : DiaryState::Unreadable;
-    case SQLITE_CANTOPEN:
-    case SQLITE_IOERR: // the journal could not be deleted from a write-protected folder
-        return undoWaits ? DiaryState::UndoWaits : DiaryState::Unreadable;
-    case SQLITE_ERROR:
+    case diary::EngineFailure::Statement:
         return DiaryState::NotADiary;
     default:
         return DiaryState::Unreadable;
@@ -171,10 +170,10 @@ Verdict checkDiary(const QString &path, CheckDepth depth, int lockWaitMs)
         return failed(v, DiaryState::Access, tr("an Access database"));
 
     const bool undoWaits = hasHotJournal(real);
-    SqliteFile file;
+    diary::SqliteFile file;
     // Read-write, as the windows open it: a hot journal is rolled back at the
     // first read. A write-protected file opens read-only all the same.
-    if (!file.open(real, SqliteFile::ReadWrite, lockWaitMs, true))
+    if (!file.open(real, diary::SqliteFile::ReadWrite, lockWaitMs, true))
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
     if (!file.scalar(QStringLiteral("PRAGMA schema_version")).isValid())
         return failed(v, stateOfCode(file.lastCode(), undoWaits), file.lastError());
@@ -211,12 +210,12 @@ Verdict checkDiary(const QString &path, CheckDepth depth, int lockWaitMs)
                           tr("it was made by a newer MEALWISE (format %1; this program reads up to %2)")
                               .arg(v.userVersion)
                               .arg(diary::kSchemaVersion));
-        Statement q(file, diary::selectForRecordSource(diary::mainRecordSource()) + QStringLiteral(" LIMIT 1"));
+        diary::Statement q(file, diary::selectForRecordSource(diary::mainRecordSource()) + QStringLiteral(" LIMIT 1"));
         if (!q.ok() || (!q.step() && !q.error().isEmpty()))
             return failed(
                 v, q.ok() ? stateOfCode(q.code(), false) : DiaryState::NotADiary,
                 tr("the ranking query %1 does not run (%2)").arg(QLatin1String(diary::kDiaryQuery), q.error()));
-        Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
+        diary::Statement s(file, QStringLiteral("SELECT count(*), min(DATE), max(DATE) FROM records"));
         if (!s.step())
             return failed(v, stateOfCode(s.code(), false), s.error());
         v.days = s.integer(0);

@@ -3,9 +3,10 @@
 #include "data/datetext.h"
 #include "data/daybin.h"
 #include "data/diarynames.h"
+#include "data/sqlitecodes.h"
+#include "data/sqlitefile.h"
+#include "data/sqlrunner.h"
 #include "keeping/backups.h"
-#include "keeping/sqlitefile.h"
-#include "keeping/sqliterunner.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -171,7 +172,7 @@ struct Cell
     QByteArray text;
 };
 
-Cell readCell(const Statement &s, int column, int *repaired)
+Cell readCell(const diary::Statement &s, int column, int *repaired)
 {
     Cell cell;
     if (s.isNull(column)) {
@@ -205,10 +206,10 @@ const QStringList &exchangedColumns()
 
 std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath, const ExportOptions &options)
 {
-    SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadOnly, 30000, true))
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadOnly, 30000, true))
         return std::nullopt;
-    Statement s(file, QStringLiteral("SELECT ID, DATE FROM records WHERE typeof(DATE) = 'text'"));
+    diary::Statement s(file, QStringLiteral("SELECT ID, DATE FROM records WHERE typeof(DATE) = 'text'"));
     if (!s.ok())
         return std::nullopt;
     QDate first, last;
@@ -232,8 +233,8 @@ std::optional<std::pair<QDate, QDate>> exportedDayRange(const QString &diaryPath
 ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
 {
     ExportResult r;
-    SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true)) {
         r.error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return r;
     }
@@ -250,7 +251,7 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY DATE, ID");
-    Statement s(file, sql);
+    diary::Statement s(file, sql);
     if (!s.ok()) {
         r.error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
         return r;
@@ -314,8 +315,8 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
         QStringList listColumns;
         for (const QString &c : diary::foodColumns())
             listColumns << bracketed(c);
-        Statement l(file, QStringLiteral("SELECT ") + listColumns.join(QLatin1Char(',')) +
-                              QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        diary::Statement l(file, QStringLiteral("SELECT ") + listColumns.join(QLatin1Char(',')) +
+                                     QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
         const bool have = l.ok() && l.step();
         for (qsizetype i = 0; i < diary::foodColumns().size(); ++i) {
             out += i ? ",\n    " : "\n    ";
@@ -803,12 +804,13 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
     plan->duplicateDates = 0;
     plan->diaryRowsOnDuplicateDates = 0;
     plan->repeatedDates.clear();
-    SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true))
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true))
         return tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
     std::map<QString, qint64> rowsOn;
     {
-        Statement s(file, QStringLiteral("SELECT DATE, count(*) FROM records WHERE DATE IS NOT NULL GROUP BY DATE"));
+        diary::Statement s(file,
+                           QStringLiteral("SELECT DATE, count(*) FROM records WHERE DATE IS NOT NULL GROUP BY DATE"));
         while (s.step())
             rowsOn[QString::fromUtf8(s.bytes(0))] = s.integer(1);
         if (!s.error().isEmpty())
@@ -853,11 +855,18 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
         marks << QStringLiteral("?");
     }
     {
-        Statement insert(file, QStringLiteral("INSERT INTO temp.import_trial (") + cols.join(QLatin1Char(',')) +
-                                   QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+        diary::Statement insert(file, QStringLiteral("INSERT INTO temp.import_trial (") + cols.join(QLatin1Char(',')) +
+                                          QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                                          QLatin1Char(')'));
         if (!insert.ok())
             return tr("The days could not be tried against the diary: %1").arg(insert.error());
-        file.exec(QStringLiteral("BEGIN"));
+        // Tried inside a transaction that is always rolled back: the trial
+        // table is temporary, and nothing of the diary is written.
+        diary::SqliteRunner sql(file);
+        diary::Transaction tx(sql);
+        QString busy;
+        if (!tx.begin(diary::Transaction::Deferred, &busy))
+            return tr("The days could not be tried against the diary: %1").arg(busy);
         qsizetype tried = 0;
         for (const ImportDay &day : std::as_const(plan->days)) {
             if (keepGoing && ++tried % 256 == 0 && !keepGoing()) {
@@ -875,7 +884,6 @@ QString findDuplicates(const QString &diaryPath, ImportPlan *plan, const std::fu
                 why = tr("this diary refuses it (%1)").arg(why.mid(25));
             plan->refused << Refusal{day.line, why};
         }
-        file.exec(QStringLiteral("ROLLBACK"));
     }
     file.exec(QStringLiteral("DROP TABLE temp.import_trial"));
     return {};
@@ -966,15 +974,20 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         }
         r.backupPath = copy.path;
     }
-    SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true)) {
         r.error = tr("The diary %1 could not be opened: %2 %3").arg(diaryPath, file.lastError(), nothing);
         return r;
     }
     file.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    if (!file.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        r.error = tr("The diary could not be locked for writing (%1). %2").arg(file.lastError(), nothing);
-        return r;
+    diary::SqliteRunner sql(file);
+    diary::Transaction tx(sql);
+    {
+        QString why;
+        if (!tx.begin(diary::Transaction::Immediate, &why)) {
+            r.error = tr("The diary could not be locked for writing (%1). %2").arg(why, nothing);
+            return r;
+        }
     }
     const QSet<int> dup(plan.duplicateDays.begin(), plan.duplicateDays.end());
     QString failure;
@@ -985,9 +998,10 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
             cols << bracketed(c);
             marks << QStringLiteral("?");
         }
-        Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
-                                   QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
-        Statement remove(file, QStringLiteral("DELETE FROM records WHERE DATE = ?"));
+        diary::Statement insert(file, QStringLiteral("INSERT INTO records (") + cols.join(QLatin1Char(',')) +
+                                          QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                                          QLatin1Char(')'));
+        diary::Statement remove(file, QStringLiteral("DELETE FROM records WHERE DATE = ?"));
         if (!insert.ok() || !remove.ok())
             failure = insert.ok() ? remove.error() : insert.error();
         // A date is replaced or skipped once, with every row the file holds
@@ -1012,8 +1026,7 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 }
                 if (first) {
                     ++r.replacedDates;
-                    SqliteRunner bin(file);
-                    if (diary::binRecords(bin, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now,
+                    if (diary::binRecords(sql, QStringLiteral("DATE = ?"), {date}, diary::binByImportReplace(), now,
                                           &failure) < 0)
                         break;
                     remove.reset();
@@ -1038,7 +1051,7 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 failureCode = insert.code();
                 // Only a rule of the diary's is the line's fault; a disk that
                 // failed or filled is no line's.
-                failure = (failureCode & 0xff) == SQLITE_CONSTRAINT || (failureCode & 0xff) == SQLITE_MISMATCH
+                failure = diary::engineFailure(failureCode) == diary::EngineFailure::Refused
                               ? (plan.format == Format::Csv ? tr("line %1: %2") : tr("day %1: %2"))
                                     .arg(day.line)
                                     .arg(insert.error())
@@ -1056,8 +1069,9 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 sets << bracketed(diary::foodColumns().at(c)) + QStringLiteral(" = ?");
                 values << (plan.lists->at(c)->isNull() ? QVariant() : QVariant(*plan.lists->at(c)));
             }
-            Statement update(file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(',')) +
-                                       QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
+            diary::Statement update(
+                file, QStringLiteral("UPDATE [FOOD AND MEDICATION] SET ") + sets.join(QLatin1Char(',')) +
+                          QStringLiteral(" WHERE rowid = (SELECT min(rowid) FROM [FOOD AND MEDICATION])"));
             for (qsizetype c = 0; c < values.size(); ++c)
                 update.bind(int(c + 1), values.at(c));
             update.step();
@@ -1068,21 +1082,19 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
                 r.listsReplaced = given;
         }
     }
-    if (failure.isEmpty() && !file.exec(QStringLiteral("COMMIT"))) {
-        failure = file.lastError();
-        failureCode = file.lastCode();
-    }
+    if (failure.isEmpty() && !tx.commit(&failure))
+        failureCode = sql.lastCode();
     if (!failure.isEmpty()) {
-        file.exec(QStringLiteral("ROLLBACK"));
+        tx.rollback();
         r = ImportResult{};
-        const int primary = failureCode & 0xff;
+        const diary::EngineFailure kind = diary::engineFailure(failureCode);
         if (cancelled)
             r.error = tr("The import was cancelled. %1").arg(nothing);
-        else if (primary == SQLITE_FULL)
+        else if (kind == diary::EngineFailure::Full)
             r.error =
                 tr("The import could not be written: the disk holding %1 is full (%2); make room and try again. %3")
                     .arg(diaryPath, failure, nothing);
-        else if (primary == SQLITE_OK || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH)
+        else if (kind == diary::EngineFailure::None || kind == diary::EngineFailure::Refused)
             r.error = tr("The import was refused by the diary (%1). %2").arg(failure, nothing);
         else
             r.error = tr("The import could not be written to %1 (%2). %3").arg(diaryPath, failure, nothing);

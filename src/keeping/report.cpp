@@ -4,8 +4,8 @@
 #include "analysis/insights.h"
 #include "data/datetext.h"
 #include "data/diarynames.h"
+#include "data/sqlitefile.h"
 #include "keeping/privatefiles.h"
-#include "keeping/sqlitefile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -168,14 +168,14 @@ QPageSize localePageSize()
 std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
                                            QString *error)
 {
-    SqliteFile file;
-    if (!file.open(diaryPath, SqliteFile::ReadWrite, 30000, true)) {
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true)) {
         *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
         return nullptr;
     }
     QList<ReportDay> days;
     {
-        Statement s(
+        diary::Statement s(
             file,
             QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, SNACK3, SNACK4, "
                            "BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, MEDICATION2, MEDICATION3, "
@@ -215,9 +215,9 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     }
     QStringList lists;
     {
-        Statement l(file,
-                    QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
-                                   "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+        diary::Statement l(
+            file, QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
+                                 "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
         const bool have = l.ok() && l.step();
         for (int c = 0; c < 4; ++c)
             lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());

@@ -1,9 +1,10 @@
 #include "keeping/restore.h"
 
+#include "data/sqlitefile.h"
+#include "data/sqlrunner.h"
 #include "keeping/backups.h"
 #include "keeping/diarycheck.h"
 #include "keeping/privatefiles.h"
-#include "keeping/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,21 +115,23 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
     // Under the diary's exclusive lock no one is writing it while it is
     // replaced; the first read rolls back a journal a crash left, so none
     // remains to be played into the restored file.
-    SqliteFile current;
-    bool locked = false;
-    if (QFileInfo::exists(diaryPath) && current.open(diaryPath, SqliteFile::ReadWrite, 30000, true) &&
-        current.scalar(QStringLiteral("PRAGMA schema_version")).isValid()) {
-        if (!current.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
-            QFile::remove(temp);
-            r.error = tr("The diary is in use and could not be locked (%1). Close the other program and try again. %2")
-                          .arg(current.lastError(), unchanged);
-            return r;
+    diary::SqliteFile current;
+    {
+        diary::SqliteRunner sql(current);
+        diary::Transaction lock(sql);
+        if (QFileInfo::exists(diaryPath) && current.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true) &&
+            current.scalar(QStringLiteral("PRAGMA schema_version")).isValid()) {
+            QString busy;
+            if (!lock.begin(diary::Transaction::Exclusive, &busy)) {
+                QFile::remove(temp);
+                r.error =
+                    tr("The diary is in use and could not be locked (%1). Close the other program and try again. %2")
+                        .arg(busy, unchanged);
+                return r;
+            }
         }
-        locked = true;
+        why = renameInto(temp, diaryPath, true);
     }
-    why = renameInto(temp, diaryPath, true);
-    if (locked)
-        current.exec(QStringLiteral("ROLLBACK"));
     current.close();
     if (!why.isEmpty()) {
         QFile::remove(temp);

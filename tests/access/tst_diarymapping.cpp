@@ -3,8 +3,8 @@
 #include "access/diarymapping.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
+#include "data/sqlitefile.h"
 #include "keeping/exchange.h"
-#include "keeping/sqlitefile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -209,8 +209,8 @@ private slots:
         QVERIFY(p.ok());
         QCOMPARE(jet::writeNewDiary(p, target), QString());
         QCOMPARE(QFile::permissions(target) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-        keeping::SqliteFile f;
-        QVERIFY(f.open(target, keeping::SqliteFile::ReadWrite));
+        diary::SqliteFile f;
+        QVERIFY(f.open(target, diary::SqliteFile::ReadWrite));
         QCOMPARE(f.column(QStringLiteral(
                      "SELECT ID || ' ' || DATE || ' ' || typeof(LUNCH) || ' ' || quote(LUNCH) || ' ' || typeof(TEA) "
                      "FROM records ORDER BY ID")),
@@ -240,8 +240,8 @@ private slots:
                         {{qint64(1), at(2020, 3, 1)}, {QVariant(), at(2020, 3, 2)}, {qint64(2), at(2020, 3, 3)}}},
             std::nullopt, false, kYear);
         QCOMPARE(jet::writeNewDiary(p, target), QString());
-        keeping::SqliteFile f;
-        QVERIFY(f.open(target, keeping::SqliteFile::ReadOnly));
+        diary::SqliteFile f;
+        QVERIFY(f.open(target, diary::SqliteFile::ReadOnly));
         QCOMPARE(f.column(QStringLiteral("SELECT ID || ' ' || DATE FROM records ORDER BY ID")),
                  (QStringList{QStringLiteral("1 2020-03-01"), QStringLiteral("2 2020-03-03"),
                               QStringLiteral("3 2020-03-02")}));
@@ -257,8 +257,8 @@ private slots:
                         {{at(2020, 3, 1), qint64(0), qint64(-1)}, {at(2020, 3, 2), qint64(12), qint64(3)}}},
             std::nullopt, true, kYear);
         QCOMPARE(jet::writeNewDiary(p, target), QString());
-        keeping::SqliteFile f;
-        QVERIFY(f.open(target, keeping::SqliteFile::ReadWrite));
+        diary::SqliteFile f;
+        QVERIFY(f.open(target, diary::SqliteFile::ReadWrite));
         QCOMPARE(f.column(QStringLiteral("SELECT [OVERALL SCORE] || '/' || BMs FROM records ORDER BY DATE")),
                  (QStringList{QStringLiteral("0/-1"), QStringLiteral("12/3")}));
         QVERIFY(!f.exec(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE]) VALUES ('2020-03-03', 'high')")));

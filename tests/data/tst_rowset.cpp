@@ -1,11 +1,15 @@
 // The row set on its own: reading, positions, writes with optimistic locking,
 // the batch, and values kept exactly.
+#include "data/diaryconnection.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/rowset.h"
+#include "data/sqlitefile.h"
+#include "data/sqlrunner.h"
 #include "testsupport.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -63,6 +67,7 @@ private slots:
     void textsThatAreNoUtf8CanBeChangedAndDeleted();
     void idThatCannotGrowIsNamed();
     void replacedFileIsNoticedAndReadAgain();
+    void writesLockBeforeTheyRead();
 };
 
 void tst_RowSet::readsEveryRowInOrderOnTheFirst()
@@ -671,4 +676,35 @@ void tst_RowSet::replacedFileIsNoticedAndReadAgain()
 }
 
 QTEST_GUILESS_MAIN(tst_RowSet)
+// Another program holding the write lock: the row set's write asks for the
+// lock before it reads the row it will change, so it is refused as locked,
+// not part-way after finding the row (when a change made meanwhile could be
+// missed), and what was typed stays pending.
+void tst_RowSet::writesLockBeforeTheyRead()
+{
+    diary::Connection::setBusyTimeoutMs(200);
+    const auto restore = qScopeGuard([] { diary::Connection::setBusyTimeoutMs(diary::Connection::kCommandTimeoutMs); });
+    TempDiary diary;
+    fillFive(diary);
+    RowSet rs;
+    QVERIFY(rs.open(diary.path(), diary::recordsRecordSource()));
+    diary::SqliteFile holder;
+    QVERIFY(holder.open(diary.path(), diary::SqliteFile::ReadWrite));
+    diary::SqliteRunner sql(holder);
+    diary::Transaction hold(sql);
+    QString why;
+    QVERIFY(hold.begin(diary::Transaction::Immediate, &why));
+
+    QVERIFY(rs.setField(QStringLiteral("BREAKFAST"), QStringLiteral("typed")));
+    QVERIFY(!rs.UpdateBatch());
+    QVERIFY2(rs.lastError().contains(QStringLiteral("could not be locked for writing")), qPrintable(rs.lastError()));
+    QVERIFY(rs.isPending(0));
+    QVERIFY(!rs.Delete());
+    QVERIFY2(rs.lastError().contains(QStringLiteral("could not be locked for writing")), qPrintable(rs.lastError()));
+
+    hold.rollback();
+    QVERIFY2(rs.UpdateBatch(), qPrintable(rs.lastError()));
+    QCOMPARE(breakfastOf(diary, 1).toString(), QStringLiteral("typed"));
+}
+
 #include "tst_rowset.moc"

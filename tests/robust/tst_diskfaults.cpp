@@ -13,11 +13,11 @@
 #include "data/diaryschema.h"
 #include "data/recoveryfile.h"
 #include "data/rowset.h"
+#include "data/sqlitefile.h"
 #include "faultvfs.h"
 #include "keeping/backups.h"
 #include "keeping/exchange.h"
 #include "keeping/restore.h"
-#include "keeping/sqlitefile.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -53,14 +53,14 @@ struct Outcome
 // Every row of both tables, as text; or a line saying why it could not be read.
 QString dump(const QString &path)
 {
-    keeping::SqliteFile file;
-    if (!file.open(path, keeping::SqliteFile::ReadWrite, 2000))
+    diary::SqliteFile file;
+    if (!file.open(path, diary::SqliteFile::ReadWrite, 2000))
         return QStringLiteral("cannot open: ") + file.lastError();
     QString out;
     for (const QString &sql : {QStringLiteral("SELECT * FROM records ORDER BY ID"),
                                QStringLiteral("SELECT * FROM [FOOD AND MEDICATION] ORDER BY rowid"),
                                QStringLiteral("SELECT * FROM sqlite_sequence")}) {
-        keeping::Statement s(file, sql);
+        diary::Statement s(file, sql);
         if (!s.ok())
             return QStringLiteral("cannot read: ") + s.error();
         while (s.step()) {
@@ -77,8 +77,8 @@ QString dump(const QString &path)
 
 QString integrity(const QString &path)
 {
-    keeping::SqliteFile file;
-    if (!file.open(path, keeping::SqliteFile::ReadWrite, 2000))
+    diary::SqliteFile file;
+    if (!file.open(path, diary::SqliteFile::ReadWrite, 2000))
         return file.lastError();
     return file.column(QStringLiteral("PRAGMA integrity_check")).join(QLatin1Char(';'));
 }

@@ -10,7 +10,7 @@ struct sqlite3_stmt;
 // SQLite's own C API, for what Qt SQL does not reach: the online backup,
 // reading a text's stored bytes as they are, and opening a file that must not
 // be a link. Every value is bound; failures come back as text for the user.
-namespace keeping {
+namespace diary {
 
 class SqliteFile
 {
@@ -83,4 +83,4 @@ private:
 // SQLite's message for the last failure on `db`.
 QString sqliteMessage(sqlite3 *db);
 
-} // namespace keeping
+} // namespace diary

@@ -1,4 +1,4 @@
-#include "keeping/sqlitefile.h"
+#include "data/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -6,11 +6,11 @@
 
 #include <sqlite3.h>
 
-namespace keeping {
+namespace diary {
 
 QString sqliteMessage(sqlite3 *db)
 {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QCoreApplication::translate("keeping", "out of memory");
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QCoreApplication::translate("diary", "out of memory");
 }
 
 SqliteFile::~SqliteFile()
@@ -82,7 +82,7 @@ QVariant SqliteFile::scalar(const QString &sql, const QVariantList &values)
     for (int i = 0; i < values.size(); ++i)
         s.bind(i + 1, values.at(i));
     if (!s.step()) {
-        fail(s.code(), s.error().isEmpty() ? QCoreApplication::translate("keeping", "no result") : s.error());
+        fail(s.code(), s.error().isEmpty() ? QCoreApplication::translate("diary", "no result") : s.error());
         return {};
     }
     if (s.isNull(0))
@@ -111,7 +111,7 @@ Statement::Statement(SqliteFile &file, const QString &sql)
     : m_db(file.handle())
 {
     if (!m_db) {
-        m_error = QCoreApplication::translate("keeping", "the file is not open");
+        m_error = QCoreApplication::translate("diary", "the file is not open");
         return;
     }
     const QByteArray text = sql.toUtf8();
@@ -205,4 +205,4 @@ QString Statement::columnName(int column) const
     return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
 }
 
-} // namespace keeping
+} // namespace diary

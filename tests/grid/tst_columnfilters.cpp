@@ -452,6 +452,33 @@ private slots:
         QVERIFY(!w.list(1)->isHidden());
     }
 
+    void placing_columnIntoTheGridsLastFourPixelsGetsNoList_data()
+    {
+        // The grid is 9000 twips wide, 15 twips a pixel; column 0 is 1000.
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("ends 3 px from the edge") << 7955 << false;
+        QTest::newRow("ends 4 px from the edge") << 7940 << false;
+        QTest::newRow("ends 5 px from the edge") << 7925 << true;
+    }
+    void placing_columnIntoTheGridsLastFourPixelsGetsNoList()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, listed);
+        Window w({QStringLiteral("A"), QStringLiteral("B")}, {{QStringLiteral("a"), QStringLiteral("b")}});
+        w.top.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.top));
+        vb::FlexGrid &g = *w.grid;
+        QCOMPARE(g.Width(), 9000);
+        g.setColWidth(0, 1000);
+        g.setColWidth(1, width);
+        w.filters->cmdFilter_Click();
+        QCoreApplication::processEvents();
+        w.filters->PositionFilterCombos(g);
+        QVERIFY(!w.list(0)->isHidden());
+        QCOMPARE(!w.list(1)->isHidden(), listed);
+    }
+
     void fitting_whileFiltered_keepsRejectedRowsHidden_shownRowsGetFittedHeight()
     {
         std::vector<QStringList> rows = sampleRows();

@@ -86,6 +86,11 @@ private slots:
         const QString path = folder + QStringLiteral("/Records.mdb");
         const QString log = root.filePath(QStringLiteral("setup.strace"));
         QProcess setup;
+        // The leak checker of a sanitizer build cannot run under a tracer.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        setup.setProcessEnvironment(env);
         setup.start(strace, {QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"), log,
                              QStringLiteral("-e"), QStringLiteral("trace=execve,mkdir,mkdirat,open,openat,creat"),
                              QStringLiteral(MEALWISE_SETUP_BINARY), QStringLiteral("--path"), path,

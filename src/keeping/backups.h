@@ -32,7 +32,7 @@ struct BackupResult
 };
 
 // Copies the diary into the backups folder (or to `target`, which must not
-// exist) the safe way: a temporary name, synced, checked with integrity_check,
+// exist) the safe way: a temporary name, synced, checked with quick_check,
 // then renamed. A failed backup leaves every older one in place. Into the
 // folder, the rotation follows, `now` being the moment of the backup.
 BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QString &target = QString());

@@ -591,6 +591,17 @@ private slots:
         QVERIFY(!refused.ok());
         QVERIFY2(refused.error.contains(QStringLiteral("link")), qPrintable(refused.error));
         QVERIFY(QDir(elsewhere.path()).isEmpty());
+
+        // A copy of a damaged diary fails its check and is never kept.
+        TempDiary damaged;
+        QVERIFY(diary::addSampleDays(damaged.path(), 300, kToday, 7).isEmpty());
+        QByteArray bytes = fileBytes(damaged.path());
+        bytes.replace(4096 * 3, 4096, QByteArray(4096, '\x55'));
+        QVERIFY(writeBytes(damaged.path(), bytes));
+        const keeping::BackupResult bad = keeping::backUp(damaged.path(), now);
+        QVERIFY(!bad.ok());
+        QVERIFY2(bad.error.contains(QStringLiteral("does not pass the integrity check")), qPrintable(bad.error));
+        QVERIFY(QDir(keeping::backupsFolder(damaged.path())).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void restore_putsBackupInPlaceAndKeepsTheOldDiary()

@@ -1,6 +1,7 @@
 #include "access/diarymapping.h"
 
 #include "data/datetext.h"
+#include "data/dayvalues.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/sqlitefile.h"
@@ -261,11 +262,9 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
                         continue;
                     }
                     ids.insert(*n);
-                } else if (!asIs && column == QLatin1String("OVERALL SCORE") && (*n < 1 || *n > 10)) {
-                    whys << tr("OVERALL SCORE %1 is not from 1 to 10").arg(*n);
-                    continue;
-                } else if (!asIs && column == QLatin1String("BMs") && *n < 0) {
-                    whys << tr("BMs %1 is below 0").arg(*n);
+                } else if (const QString problem = asIs ? QString() : diary::dayNumberProblem(column, *n);
+                           !problem.isEmpty()) {
+                    whys << problem;
                     continue;
                 }
                 day[c] = QVariant(*n);

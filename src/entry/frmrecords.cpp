@@ -1,6 +1,7 @@
 #include "entry/frmrecords.h"
 
 #include "data/datetext.h"
+#include "data/dayvalues.h"
 #include "data/itemlists.h"
 #include "entry/adodc.h"
 #include "entry/entryartwork.h"
@@ -190,32 +191,32 @@ frmrecords::frmrecords(const vb::FlexGrid *mainGrid, const QString &databasePath
     // A score is a whole number from 1 to 10 and a count of BMs one from 0,
     // typed as digits (so "1e1" is refused, not read as 10); blanks around the
     // number do no harm. What is refused stays in its list to be corrected.
-    struct Range
+    struct Rule
     {
         const char *field;
-        qint64 low, high;
         const char *rule;
     };
-    static const Range kRanges[] = {
-        {"OVERALL SCORE", 1, 10, QT_TRANSLATE_NOOP("frmrecords", "OVERALL SCORE must be a whole number from 1 to 10")},
-        {"BMs", 0, std::numeric_limits<qint64>::max(),
-         QT_TRANSLATE_NOOP("frmrecords", "BMs must be a whole number from 0 up")},
+    static const Rule kRules[] = {
+        {"OVERALL SCORE", QT_TRANSLATE_NOOP("frmrecords", "OVERALL SCORE must be a whole number from 1 to 10")},
+        {"BMs", QT_TRANSLATE_NOOP("frmrecords", "BMs must be a whole number from 0 up")},
     };
-    for (const Range &range : kRanges) {
-        rs->setFieldWriter(QLatin1String(range.field),
-                           [range](const QVariant &pending, QString *error) -> std::optional<QVariant> {
-                               const QString text = pending.toString().trimmed();
-                               if (pending.isNull() || text.isEmpty())
-                                   return std::optional<QVariant>(QVariant());
-                               static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
-                               const qint64 number = digits.match(text).hasMatch() ? text.toLongLong() : -1;
-                               if (number < range.low || number > range.high) {
-                                   *error = tr("%1, typed as digits, and \"%2\" is not one.")
-                                                .arg(tr(range.rule), shown(pending.toString()));
-                                   return std::nullopt;
-                               }
-                               return QVariant(number);
-                           });
+    for (const Rule &rule : kRules) {
+        const diary::NumberRange range = *diary::dayNumberRange(QLatin1String(rule.field));
+        rs->setFieldWriter(
+            QLatin1String(rule.field),
+            [rule, range](const QVariant &pending, QString *error) -> std::optional<QVariant> {
+                const QString text = pending.toString().trimmed();
+                if (pending.isNull() || text.isEmpty())
+                    return std::optional<QVariant>(QVariant());
+                static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
+                const qint64 number = digits.match(text).hasMatch() ? text.toLongLong() : -1;
+                if (number < range.low || number > range.high) {
+                    *error =
+                        tr("%1, typed as digits, and \"%2\" is not one.").arg(tr(rule.rule), shown(pending.toString()));
+                    return std::nullopt;
+                }
+                return QVariant(number);
+            });
     }
     rs->setRowDescriber([](const RowSet &rows, int row) {
         if (rows.isNew(row))

@@ -2,6 +2,7 @@
 
 #include "data/datetext.h"
 #include "data/daybin.h"
+#include "data/dayvalues.h"
 #include "data/diarynames.h"
 #include "data/sqlitecodes.h"
 #include "data/sqlitefile.h"
@@ -396,13 +397,10 @@ std::optional<QVariant> takeValue(const QString &column, const QVariant &raw, bo
             *why = tr("%1 \"%2\" is not a whole number").arg(column, text.left(40));
             return std::nullopt;
         }
-        if (!asIs && column == QLatin1String("OVERALL SCORE") && (n < 1 || n > 10)) {
-            *why = tr("OVERALL SCORE %1 is not from 1 to 10").arg(n);
-            return std::nullopt;
-        }
-        if (!asIs && column == QLatin1String("BMs") && n < 0) {
-            *why = tr("BMs %1 is below 0").arg(n);
-            return std::nullopt;
+        if (!asIs) {
+            *why = diary::dayNumberProblem(column, n);
+            if (!why->isEmpty())
+                return std::nullopt;
         }
         return QVariant(n);
     }

@@ -1,5 +1,6 @@
 // The diary file that mealwise-setup makes, and how it ranks the days.
 #include "data/datacontrol.h"
+#include "data/dayvalues.h"
 #include "data/diaryconnection.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
@@ -113,9 +114,21 @@ private slots:
         QVERIFY(d.ok());
         const qint64 id = d.insertDay({{column, value}});
         QCOMPARE(id >= 0, accepted);
+        // The rule the window, the import and the conversion ask says what
+        // the diary's CHECK says.
+        if (value.typeId() == QMetaType::Int)
+            QCOMPARE(diary::dayNumberProblem(column, value.toLongLong()).isEmpty(), accepted);
         if (accepted && value.isValid())
             QCOMPARE(d.scalar(QStringLiteral("SELECT typeof([%1]) FROM records").arg(column)).toString(),
                      QStringLiteral("integer"));
+    }
+
+    void dayNumberProblem_saysTheRule()
+    {
+        QCOMPARE(diary::dayNumberProblem(QStringLiteral("OVERALL SCORE"), 11),
+                 QStringLiteral("OVERALL SCORE 11 is not from 1 to 10"));
+        QCOMPARE(diary::dayNumberProblem(QStringLiteral("BMs"), -2), QStringLiteral("BMs -2 is below 0"));
+        QVERIFY(diary::dayNumberProblem(QStringLiteral("LUNCH"), -2).isEmpty());
     }
 
     void refusal_namesTheColumnAndWhy()

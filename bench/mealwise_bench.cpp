@@ -565,7 +565,7 @@ private:
     // user makes it; its path, or empty (with the reason printed).
     QString makeDiary(const QTemporaryDir &home, int days)
     {
-        const QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
+        QString path = home.filePath(QStringLiteral("MEALWISE/Records.mdb"));
         QProcess setup;
         setup.start(QStringLiteral(MEALWISE_SETUP_BINARY),
                     {QStringLiteral("--path"), path, QStringLiteral("--sample-days"), QString::number(days)});

@@ -431,7 +431,7 @@ QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, cons
     // A fresh name of our own in the diary's folder, so that the final rename
     // stays on one file system; the diary is made there as mealwise-setup
     // makes one, which never takes over an existing file.
-    const QString temp = keeping::createPrivateTemp(folder, info.fileName(), &failure);
+    QString temp = keeping::createPrivateTemp(folder, info.fileName(), &failure);
     if (temp.isEmpty()) {
         *error = failure + QLatin1Char(' ') + nothing;
         return {};

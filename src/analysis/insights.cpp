@@ -244,7 +244,7 @@ Insights dayTable(const std::vector<DiaryDay> &rows)
                         }
                         places.push_back(*it);
                     });
-                    known = textItems[kind].insert(text, std::move(places));
+                    known = textItems[kind].emplace(text, std::move(places));
                 }
                 for (const int place : *known) {
                     std::vector<Evidence> &ev = byKind[kind][size_t(place)].evidence;
@@ -289,7 +289,7 @@ namespace {
 // The calendar day `lag` days after day index d, when written.
 int dayAfter(const std::vector<CalendarDay> &days, int d, int lag)
 {
-    const size_t at = size_t(d + lag);
+    const size_t at = size_t(d) + size_t(lag);
     if (at >= days.size() || days[size_t(d)].date.daysTo(days[at].date) != lag)
         return -1;
     return int(at);

@@ -42,8 +42,8 @@ void TimeSplines::append(double u, int firstColumn, SparseRow &row) const
     double left[4] = {0, 0, 0, 0};
     double right[4] = {0, 0, 0, 0};
     for (int j = 1; j <= 3; ++j) {
-        left[j] = u - m_knots[size_t(s + 1 - j)];
-        right[j] = m_knots[size_t(s + j)] - u;
+        left[j] = u - m_knots[size_t(s) + 1 - size_t(j)];
+        right[j] = m_knots[size_t(s) + size_t(j)] - u;
         double saved = 0;
         for (int r = 0; r < j; ++r) {
             const double temp = n[r] / (right[r + 1] + left[j - r]);

@@ -37,8 +37,8 @@ public:
     // `describe` turns a failed query into words for the user; by default
     // the engine's own.
     using Describe = std::function<QString(const QSqlQuery &failed)>;
-    explicit QtSqlRunner(QSqlDatabase db, Describe describe = {})
-        : m_db(std::move(db))
+    explicit QtSqlRunner(const QSqlDatabase &db, Describe describe = {})
+        : m_db(db)
         , m_describe(std::move(describe))
     {}
     bool run(const QString &sql, const QVariantList &values, QList<QVariantList> *rows, QString *error) override;

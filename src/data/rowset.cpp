@@ -604,7 +604,7 @@ bool RowSet::Requery()
 
 void RowSet::setFieldWriter(const QString &field, FieldWriter writer)
 {
-    m_writers.insert(field.toUpper(), std::move(writer));
+    m_writers.emplace(field.toUpper(), std::move(writer));
 }
 
 QString RowSet::explainRefusal(const QString &databaseText, const std::vector<std::pair<int, QVariant>> &sets) const

@@ -99,7 +99,7 @@ inline std::vector<analysis::DiaryDay> diary(const Shape &shape, std::mt19937 &r
             if (unit(rng) < 0.06) {
                 const int len = 3 + int(rng() % 2u);
                 for (int k = 0; k < len && d + k < n; ++k)
-                    planted[size_t(d + k)] = true;
+                    planted[size_t(d) + size_t(k)] = true;
                 d += len;
             }
         }

@@ -417,6 +417,7 @@ private slots:
     void placing_columnUnderVerticalScrollBarGetsNoList()
     {
         std::vector<QStringList> rows;
+        rows.reserve(300);
         for (int r = 0; r < 300; ++r)
             rows.push_back({r < 3 ? QStringLiteral("few") : QStringLiteral("many"), QStringLiteral("b")});
         Window w({QStringLiteral("A"), QStringLiteral("B")}, rows);
@@ -488,6 +489,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w.top));
         w.activate();
         std::vector<int> fitted;
+        fitted.reserve(size_t(w.grid->Rows()));
         for (int r = 0; r < w.grid->Rows(); ++r)
             fitted.push_back(w.grid->RowHeight(r));
         QVERIFY(fitted[1] > w.filters->StandardRowHeight);

@@ -33,8 +33,8 @@ void fillDays(FlexGrid &g, int rows, int cols)
 }
 QPoint cellCentre(const FlexGrid &g, int row, int col)
 {
-    return QPoint(vb::twipsToPixelsX(g.ColPos(col) + g.ColWidth(col) / 2),
-                  vb::twipsToPixelsY(g.RowPos(row) + g.RowHeight(row) / 2));
+    return QPoint(vb::twipsToPixelsX(g.ColPos(col) + g.ColWidth(col) / 2.0),
+                  vb::twipsToPixelsY(g.RowPos(row) + g.RowHeight(row) / 2.0));
 }
 } // namespace
 

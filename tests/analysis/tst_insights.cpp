@@ -34,7 +34,7 @@ DiaryDay day(qint64 id, const char *date, QVariant score,
     DiaryDay d;
     d.id = id;
     d.date = date ? QVariant(QLatin1String(date)) : QVariant();
-    d.score = score;
+    d.score = std::move(score);
     for (const auto &[field, text] : items)
         d.fields[size_t(fieldIndex(field))] = QString::fromUtf8(text);
     return d;

@@ -54,7 +54,7 @@ private slots:
         QVERIFY2(d.ok(), qPrintable(d.error()));
         QCOMPARE(columnsOf(d, QStringLiteral("records")), diary::recordsColumns());
         QCOMPARE(columnsOf(d, QStringLiteral("FOOD AND MEDICATION")), diary::foodColumns());
-        QStringList queryColumns = diary::diaryQueryColumns();
+        const QStringList &queryColumns = diary::diaryQueryColumns();
         QCOMPARE(columnsOf(d, QStringLiteral("Diary Query")), queryColumns);
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION]")).toInt(), 1);
         QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QString());

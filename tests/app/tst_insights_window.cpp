@@ -241,7 +241,8 @@ void tst_insights_window::selectAndCopy_evidenceOpensThatDay()
         if (auto *r = qobject_cast<frmrecords *>(top))
             opened = r;
     }
-    QVERIFY(opened);
+    if (!opened)
+        QFAIL("the daily record window did not open");
     QCOMPARE(opened->datPrimaryRS->Recordset()->field(QStringLiteral("DATE")).toString(), QStringLiteral("2026-03-05"));
     QVERIFY(log.messages.isEmpty());
     opened->close();

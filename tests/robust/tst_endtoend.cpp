@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -48,11 +49,24 @@ QString xdotool(const QStringList &args, int timeoutMs = scaled(20000))
     return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
 }
 
+// xdotool gives up at the first X error, such as a window (the splash)
+// closing while it looks through them, so it is asked again until the
+// window is there or the deadline has passed.
 QString findWindow(const QString &title)
 {
-    return xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
-        .section(QLatin1Char('\n'), 0, 0);
+    QElapsedTimer waited;
+    waited.start();
+    const int deadline = scaled(20000);
+    do {
+        const QString id = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                    QLatin1Char('^') + title + QLatin1Char('$')},
+                                   5000)
+                               .section(QLatin1Char('\n'), 0, 0);
+        if (!id.isEmpty())
+            return id;
+        QThread::msleep(100);
+    } while (waited.elapsed() < deadline);
+    return {};
 }
 
 void keys(const QStringList &k)

@@ -11,7 +11,7 @@ MEALWISE_PACKAGES=(
     xvfb xauth xdotool x11-utils imagemagick sqlite3 clang strace
     qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libboost-math-dev libeigen3-dev libsqlite3-dev
     poppler-utils faketime openbox appstream desktop-file-utils lintian help2man man-db ccache
-    mdbtools-dev clang-format clang-tidy
+    mdbtools-dev clang-format clang-tidy fontconfig
 )
 
 as_root() {

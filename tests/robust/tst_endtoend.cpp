@@ -51,12 +51,15 @@ QString xdotool(const QStringList &args, int timeoutMs = scaled(20000))
 
 // xdotool gives up at the first X error, such as a window (the splash)
 // closing while it looks through them, so it is asked again until the
-// window is there or the deadline has passed.
+// window is there or the deadline has passed. The deadline is generous: the
+// load average lags behind a suite that has just started other heavy tests
+// beside a traced start, and waiting costs time only when a window is
+// really missing.
 QString findWindow(const QString &title)
 {
     QElapsedTimer waited;
     waited.start();
-    const int deadline = scaled(20000);
+    const int deadline = scaled(60000);
     do {
         const QString id = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                                     QLatin1Char('^') + title + QLatin1Char('$')},

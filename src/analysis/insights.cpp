@@ -120,7 +120,13 @@ std::optional<QDate> storedDay(const QVariant &stored)
         if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
             return std::nullopt;
     }
-    const QDate date(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+    const auto number = [&](int from, int count) {
+        int v = 0;
+        for (int i = from; i < from + count; ++i)
+            v = v * 10 + (text.at(i).unicode() - '0');
+        return v;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
     if (!date.isValid())
         return std::nullopt;
     return date;
@@ -219,7 +225,21 @@ Insights dayTable(const std::vector<DiaryDay> &rows)
     // A diary repeats the same texts day after day, so each distinct text of
     // a kind is split and folded once and its items' places remembered.
     std::array<QHash<QString, int>, kKindCount> index;
-    std::array<QHash<QString, std::vector<int>>, kKindCount> textItems;
+    std::array<QHash<QString, int>, kKindCount> textItems; // into placeLists
+    // The read shares a text met before, so most texts are found by where
+    // they are held, before any hashing of their contents.
+    struct Held
+    {
+        const QChar *data;
+        qsizetype size;
+        bool operator==(const Held &) const = default;
+    };
+    struct HeldHash
+    {
+        size_t operator()(const Held &h) const { return std::hash<const void *>{}(h.data) ^ size_t(h.size); }
+    };
+    std::array<std::unordered_map<Held, int, HeldHash>, kKindCount> textAt;
+    std::vector<std::vector<int>> placeLists;
     std::array<std::vector<ItemStats>, kKindCount> byKind;
     for (size_t d = 0; d < result.days.size(); ++d) {
         for (size_t k = dayRows[d].first; k < dayRows[d].second; ++k) {
@@ -229,8 +249,14 @@ Insights dayTable(const std::vector<DiaryDay> &rows)
                 if (text.isEmpty())
                     continue;
                 const size_t kind = size_t(kindOfField(f));
-                auto known = textItems[kind].find(text);
-                if (known == textItems[kind].end()) {
+                int list = -1;
+                if (const auto seen = textAt[kind].find(Held{text.constData(), text.size()});
+                    seen != textAt[kind].end()) {
+                    list = seen->second;
+                } else if (const auto known = textItems[kind].constFind(text); known != textItems[kind].cend()) {
+                    list = *known;
+                    textAt[kind].emplace(Held{text.constData(), text.size()}, list);
+                } else {
                     std::vector<int> places;
                     forEachItem(text, [&](const QString &item) {
                         const QString key = itemKey(item);
@@ -244,9 +270,12 @@ Insights dayTable(const std::vector<DiaryDay> &rows)
                         }
                         places.push_back(*it);
                     });
-                    known = textItems[kind].emplace(text, std::move(places));
+                    list = int(placeLists.size());
+                    placeLists.push_back(std::move(places));
+                    textItems[kind].insert(text, list);
+                    textAt[kind].emplace(Held{text.constData(), text.size()}, list);
                 }
-                for (const int place : *known) {
+                for (const int place : placeLists[size_t(list)]) {
                     std::vector<Evidence> &ev = byKind[kind][size_t(place)].evidence;
                     if (ev.empty() || ev.back().day != int(d))
                         ev.push_back({int(d), 0u, r.id});
@@ -532,28 +561,60 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
     // The design: intercept, splines, each modelled item at lags 0, 1, 2.
     Design design;
     design.columns = fixedColumns + 3 * modelled;
+    design.variancesFrom = fixedColumns;
     design.previous = previous;
     design.y.resize(size_t(n));
     design.x.resize(size_t(n));
-    std::vector<std::vector<int>> dayModelled(static_cast<size_t>(dayCount));
+    // Each day's modelled items, ascending, in one array with each day's
+    // start: a diary of decades has too many days for a vector each.
+    std::vector<int> modelledStart(size_t(dayCount) + 1, 0);
     for (int m = 0; m < modelled; ++m) {
         for (const Evidence &e : result.items[size_t(candidates[size_t(m)])].evidence)
-            dayModelled[size_t(e.day)].push_back(m);
+            ++modelledStart[size_t(e.day) + 1];
+    }
+    for (size_t d = 0; d < size_t(dayCount); ++d)
+        modelledStart[d + 1] += modelledStart[d];
+    std::vector<int> dayModelled(size_t(modelledStart.back()));
+    {
+        std::vector<int> fill(modelledStart.begin(), modelledStart.end() - 1);
+        for (int m = 0; m < modelled; ++m) {
+            for (const Evidence &e : result.items[size_t(candidates[size_t(m)])].evidence)
+                dayModelled[size_t(fill[size_t(e.day)]++)] = m;
+        }
     }
     const qint64 firstJulian = dayCount > 0 ? days.front().date.toJulianDay() : 0;
     for (int r = 0; r < n; ++r) {
         const int d = rowDay[size_t(r)];
         design.y[size_t(r)] = *days[size_t(d)].score;
         SparseRow &row = design.x[size_t(r)];
+        // Item m at lag l is column fixedColumns + 3m + l: the three days'
+        // ascending lists merged give the row's columns in order.
+        std::array<int, 3> at{}, stop{};
+        size_t items = 0;
+        for (int l = 0; l < 3; ++l) {
+            at[size_t(l)] = modelledStart[size_t(d - l)];
+            stop[size_t(l)] = modelledStart[size_t(d - l) + 1];
+            items += size_t(stop[size_t(l)] - at[size_t(l)]);
+        }
+        row.reserve(1 + 4 + items);
         row.push_back({0, 1.0});
         splines.append(double(days[size_t(d)].date.toJulianDay() - firstJulian), 1, row);
-        const size_t fixed = row.size();
-        for (int l = 0; l < 3; ++l) {
-            for (const int m : dayModelled[size_t(d - l)])
-                row.push_back({fixedColumns + 3 * m + l, 1.0});
+        while (true) {
+            int best = -1, bestColumn = 0;
+            for (int l = 0; l < 3; ++l) {
+                if (at[size_t(l)] == stop[size_t(l)])
+                    continue;
+                const int column = fixedColumns + 3 * dayModelled[size_t(at[size_t(l)])] + l;
+                if (best < 0 || column < bestColumn) {
+                    best = l;
+                    bestColumn = column;
+                }
+            }
+            if (best < 0)
+                break;
+            ++at[size_t(best)];
+            row.push_back({bestColumn, 1.0});
         }
-        std::sort(row.begin() + qsizetype(fixed), row.end(),
-                  [](const Entry &a, const Entry &b) { return a.column < b.column; });
     }
     if (!keepGoing(10)) {
         result.cancelled = true;
@@ -602,6 +663,7 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             return tr("itself on the days around it");
         return result.items[size_t(candidates[size_t(m)])].item;
     };
+    std::optional<Eigen::VectorXd> allVariances; // worked out for the first item that needs them
     for (int c = 0; c < int(candidates.size()); ++c) {
         ItemStats &s = result.items[size_t(candidates[size_t(c)])];
         if (modelled == 0 || (c < modelled && !fit.ok)) {
@@ -636,12 +698,14 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             if (fit.inflation(chosen) > kAliasInflation) {
                 // Name the column whose estimate moves most with this one.
                 const Eigen::VectorXd row = fit.inverseRow(chosen);
+                if (!allVariances)
+                    allVariances = fit.fullInverseDiagonal();
                 int best = -1;
                 double strongest = -1;
                 for (int k = 1; k < design.columns; ++k) {
                     if (k == chosen)
                         continue;
-                    const double r = std::abs(row[k]) / std::sqrt(fit.inverseDiagonal[chosen] * fit.inverseDiagonal[k]);
+                    const double r = std::abs(row[k]) / std::sqrt((*allVariances)[chosen] * (*allVariances)[k]);
                     if (r > strongest) {
                         strongest = r;
                         best = k;

@@ -114,6 +114,37 @@ void accumulate(const Design &d, Eigen::MatrixXd &a, Eigen::VectorXd &b, Eigen::
         a, b, sums, keepGoing, from, to, stopped);
 }
 
+// whitenedRow into `out`, whose room is kept from row to row.
+void whitenedRowInto(const SparseRow &row, const SparseRow *previous, double phi, SparseRow &out)
+{
+    out.clear();
+    if (!previous) {
+        const double scale = std::sqrt(1 - phi * phi);
+        out.reserve(row.size());
+        for (const Entry &e : row)
+            out.push_back({e.column, scale * e.value});
+        return;
+    }
+    // Merge the two sorted rows.
+    out.reserve(row.size() + previous->size());
+    size_t i = 0, j = 0;
+    while (i < row.size() || j < previous->size()) {
+        if (j == previous->size() || (i < row.size() && row[i].column < (*previous)[j].column)) {
+            out.push_back(row[i++]);
+        } else if (i == row.size() || (*previous)[j].column < row[i].column) {
+            if (phi != 0)
+                out.push_back({(*previous)[j].column, -phi * (*previous)[j].value});
+            ++j;
+        } else {
+            const double v = row[i].value - phi * (*previous)[j].value;
+            if (v != 0)
+                out.push_back({row[i].column, v});
+            ++i;
+            ++j;
+        }
+    }
+}
+
 // Row i of the whitened design, built in `scratch`, without a copy of the
 // whole design.
 const SparseRow &whitenedAt(const Design &d, double phi, size_t i, SparseRow &scratch, double &y)
@@ -122,7 +153,7 @@ const SparseRow &whitenedAt(const Design &d, double phi, size_t i, SparseRow &sc
     y = p >= 0 ? d.y[i] - phi * d.y[size_t(p)] : std::sqrt(1 - phi * phi) * d.y[i];
     if (phi == 0)
         return d.x[i];
-    scratch = whitenedRow(d.x[i], p >= 0 ? &d.x[size_t(p)] : nullptr, phi);
+    whitenedRowInto(d.x[i], p >= 0 ? &d.x[size_t(p)] : nullptr, phi, scratch);
     return scratch;
 }
 
@@ -261,31 +292,7 @@ double carryOver(const std::vector<double> &residuals, const std::vector<int> &p
 SparseRow whitenedRow(const SparseRow &row, const SparseRow *previous, double phi)
 {
     SparseRow out;
-    if (!previous) {
-        const double scale = std::sqrt(1 - phi * phi);
-        out.reserve(row.size());
-        for (const Entry &e : row)
-            out.push_back({e.column, scale * e.value});
-        return out;
-    }
-    // Merge the two sorted rows.
-    out.reserve(row.size() + previous->size());
-    size_t i = 0, j = 0;
-    while (i < row.size() || j < previous->size()) {
-        if (j == previous->size() || (i < row.size() && row[i].column < (*previous)[j].column)) {
-            out.push_back(row[i++]);
-        } else if (i == row.size() || (*previous)[j].column < row[i].column) {
-            if (phi != 0)
-                out.push_back({(*previous)[j].column, -phi * (*previous)[j].value});
-            ++j;
-        } else {
-            const double v = row[i].value - phi * (*previous)[j].value;
-            if (v != 0)
-                out.push_back({row[i].column, v});
-            ++i;
-            ++j;
-        }
-    }
+    whitenedRowInto(row, previous, phi, out);
     return out;
 }
 
@@ -306,8 +313,57 @@ Design whitened(const Design &design, double phi)
 
 Eigen::VectorXd ModelFit::inverseRow(int j) const
 {
-    // A^-1 = L^-T L^-1, so row j is L^-T times column j of L^-1.
-    return inverseFactor.transpose() * inverseFactor.col(j);
+    // A^-1 e_j: L y = e_j, then L' x = y (y is zero above j).
+    const Eigen::Index k = factor.rows();
+    Eigen::VectorXd x = Eigen::VectorXd::Zero(k);
+    x[j] = 1;
+    factor.bottomRightCorner(k - j, k - j).triangularView<Eigen::Lower>().solveInPlace(x.tail(k - j));
+    factor.triangularView<Eigen::Lower>().transpose().solveInPlace(x);
+    return x;
+}
+
+namespace {
+
+// (A^-1)_jj for j from `from` on. Column j of L^-1 is zero above row j and
+// depends only on L's trailing block from j, so the trailing block's own
+// inverse, a block of columns at a time, gives them.
+Eigen::VectorXd inverseDiagonalFrom(const Eigen::MatrixXd &l, Eigen::Index from, const std::function<bool(int)> &stop)
+{
+    const Eigen::Index k = l.rows();
+    Eigen::VectorXd d = Eigen::VectorXd::Zero(k);
+    constexpr Eigen::Index kBlock = 128;
+    Eigen::MatrixXd block;
+    for (Eigen::Index j0 = from; j0 < k; j0 += kBlock) {
+        if (stop && stop(int(100 * double(j0 - from) / double(k - from))))
+            return {};
+        const Eigen::Index width = std::min(kBlock, k - j0);
+        block = Eigen::MatrixXd::Zero(k - j0, width);
+        block.topRows(width).setIdentity();
+        l.block(j0, j0, k - j0, k - j0).triangularView<Eigen::Lower>().solveInPlace(block);
+        d.segment(j0, width) = block.colwise().squaredNorm().transpose();
+    }
+    return d;
+}
+
+// With the ridge R on the peered columns, the estimate's covariance is
+// s^2 G A G with G = (A + R)^-1, which is G - G R G: the ridge's own share
+// is taken off, so that what no day can tell (the level of the whole set
+// against the intercept) adds nothing.
+void takeOffPeerRidges(const ModelFit &fit, Eigen::VectorXd &diagonal, Eigen::Index from)
+{
+    const Eigen::Index k = diagonal.size();
+    for (size_t p = 0; p < fit.peeredColumns.size(); ++p)
+        diagonal.tail(k - from) -= fit.peerRidges[p] * fit.inverseRow(fit.peeredColumns[p]).tail(k - from).cwiseAbs2();
+    diagonal = diagonal.cwiseMax(0.0);
+}
+
+} // namespace
+
+Eigen::VectorXd ModelFit::fullInverseDiagonal() const
+{
+    Eigen::VectorXd d = inverseDiagonalFrom(factor, 0, {});
+    takeOffPeerRidges(*this, d, 0);
+    return d;
 }
 
 ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &keepGoing,
@@ -398,31 +454,14 @@ ModelFit fitModel(const Design &design, const std::function<bool(int percent)> &
         fit.residualSquares += e * e;
     fit.s2 = fit.residualSquares / fit.df;
 
-    // L^-1: the diagonal of A^-1 is its columns' squared norms. Column j of
-    // L^-1 is zero above row j, so each block of columns is solved with the
-    // trailing part of L only (a third of the work of one full solve).
-    const Eigen::Index k = a.rows();
-    fit.inverseFactor = Eigen::MatrixXd::Zero(k, k);
-    constexpr Eigen::Index kBlock = 128;
-    for (Eigen::Index j0 = 0; j0 < k; j0 += kBlock) {
-        if (stop(70 + int(25 * double(j0) / double(k))))
-            return fit;
-        const Eigen::Index width = std::min(kBlock, k - j0);
-        auto block = fit.inverseFactor.block(j0, j0, k - j0, width);
-        block.topRows(width).setIdentity();
-        a.block(j0, j0, k - j0, k - j0).triangularView<Eigen::Lower>().solveInPlace(block);
-    }
-    a.resize(0, 0);
-    if (stop(95))
+    const Eigen::Index from = std::clamp<Eigen::Index>(design.variancesFrom, 0, a.rows());
+    fit.factor = std::move(a);
+    fit.peeredColumns = peered;
+    fit.peerRidges = ridges;
+    fit.inverseDiagonal = inverseDiagonalFrom(fit.factor, from, [&](int percent) { return stop(70 + percent / 4); });
+    if (fit.cancelled)
         return fit;
-    fit.inverseDiagonal = fit.inverseFactor.colwise().squaredNorm().transpose();
-    // With the ridge R on the peered columns, the estimate's covariance is
-    // s^2 G A G with G = (A + R)^-1, which is G - G R G: the ridge's own
-    // share is taken off, so that what no day can tell (the level of the
-    // whole set against the intercept) adds nothing.
-    for (size_t p = 0; p < peered.size(); ++p)
-        fit.inverseDiagonal -= ridges[p] * fit.inverseRow(peered[p]).cwiseAbs2();
-    fit.inverseDiagonal = fit.inverseDiagonal.cwiseMax(0.0);
+    takeOffPeerRidges(fit, fit.inverseDiagonal, from);
     fit.peered = int(peered.size());
     fit.ok = fit.inverseDiagonal.allFinite();
     return fit;

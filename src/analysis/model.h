@@ -44,6 +44,10 @@ struct Design
     std::vector<SparseRow> x;
     std::vector<double> y;
     std::vector<int> previous;
+    // The first column whose variance the fit works out at once; the
+    // variances of those before it (the intercept and the time columns,
+    // which no verdict reads) come only from ModelFit::fullInverseDiagonal.
+    int variancesFrom = 0;
 };
 
 // Ordinary least squares through the normal equations built from the sparse
@@ -83,16 +87,22 @@ struct ModelFit
     double phi = 0;
     double s2 = 0;
     Eigen::VectorXd beta;
-    Eigen::VectorXd inverseDiagonal; // (A^-1)_jj of the whitened A = X*'X*
-    Eigen::VectorXd centredSquares;  // each whitened column's squares about its mean
-    Eigen::MatrixXd inverseFactor;   // L^-1 where A = L L': rows of A^-1 on demand
-    std::vector<double> residuals;   // of the whitened fit
+    // (A^-1)_jj of the whitened A = X*'X*, from Design::variancesFrom on
+    // (0 before it).
+    Eigen::VectorXd inverseDiagonal;
+    Eigen::VectorXd centredSquares; // each whitened column's squares about its mean
+    Eigen::MatrixXd factor;         // L where A (with its ridges) = L L'
+    std::vector<int> peeredColumns;
+    std::vector<double> peerRidges;
+    std::vector<double> residuals; // of the whitened fit
     double residualSquares = 0;
     // Variance inflation of column j: how much its variance grows through
     // the other columns (1 when it shares nothing with them).
     double inflation(int j) const { return inverseDiagonal[j] * centredSquares[j]; }
-    // Row j of A^-1.
+    // Row j of A^-1, by two triangular solves.
     Eigen::VectorXd inverseRow(int j) const;
+    // (A^-1)_jj of every column; it costs a third of the factor.
+    Eigen::VectorXd fullInverseDiagonal() const;
     int peered = 0; // columns measured against their peers
 };
 // `keepGoing` is asked between the stages; false stops the fit (cancelled).

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSqlError;
+struct sqlite3;
 
 namespace diary {
 
@@ -23,6 +24,10 @@ public:
     ~Connection();
 
     QSqlDatabase database() const;
+    // SQLite's own handle of the same connection, for reads that Qt SQL makes
+    // slow (every text turned to UTF-16 by SQLite, then copied); nullptr when
+    // the connection is not open.
+    sqlite3 *handle() const;
     QString path() const { return m_path; }
     QString name() const { return m_name; }
 

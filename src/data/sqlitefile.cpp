@@ -108,7 +108,11 @@ QStringList SqliteFile::column(const QString &sql)
 }
 
 Statement::Statement(SqliteFile &file, const QString &sql)
-    : m_db(file.handle())
+    : Statement(file.handle(), sql)
+{}
+
+Statement::Statement(sqlite3 *db, const QString &sql)
+    : m_db(db)
 {
     if (!m_db) {
         m_error = QCoreApplication::translate("diary", "the file is not open");
@@ -198,6 +202,30 @@ QByteArray Statement::bytes(int column) const
         return QByteArray(text, sqlite3_column_bytes(m_stmt, column));
     }
     return QByteArray(data, size);
+}
+
+QByteArrayView Statement::textView(int column) const
+{
+    if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT)
+        return {};
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
+QVariant Statement::value(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_BLOB:
+        return QVariant(bytes(column));
+    default:
+        return QVariant(QString::fromUtf8(textView(column)));
+    }
 }
 
 QString Statement::columnName(int column) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -52,6 +53,8 @@ class Statement
     Q_DISABLE_COPY_MOVE(Statement)
 public:
     Statement(SqliteFile &file, const QString &sql);
+    // On a connection opened elsewhere (a Qt SQL connection's own handle).
+    Statement(sqlite3 *db, const QString &sql);
     ~Statement();
     bool ok() const { return m_stmt != nullptr; }
     QString error() const { return m_error; }
@@ -70,6 +73,10 @@ public:
     qint64 integer(int column) const;
     // The bytes as stored; for a number, its text.
     QByteArray bytes(int column) const;
+    // A text's UTF-8 bytes, valid until the next step; empty for any other type.
+    QByteArrayView textView(int column) const;
+    // The value as Qt SQL gives it: null, qint64, double, QByteArray or QString.
+    QVariant value(int column) const;
     QString columnName(int column) const;
     sqlite3_stmt *handle() const { return m_stmt; }
 

@@ -1,11 +1,13 @@
 // Insights figures on small data worked out by hand (each literal computed
 // apart from this code, with 30-digit arithmetic), and the promises of the
 // method checked by simulation with fixed seeds.
+#include "analysis/diaryread.h"
 #include "analysis/insights.h"
 #include "analysis/items.h"
 #include "analysis/model.h"
 #include "analysis/stats.h"
 #include "simdiary.h"
+#include "testsupport.h"
 
 #include <QTest>
 
@@ -79,6 +81,8 @@ private slots:
     void splitItems();
     void storedDay_onlyStrictDays_data();
     void storedDay_onlyStrictDays();
+    void readDiaryContents_valuesAsStored_data();
+    void readDiaryContents_valuesAsStored();
     void handDiary_tooShort_saysHowManyDays();
     void handDiary_groupsAndEvidence();
     void listedItem_contradictingVerdict_isFlagged_data();
@@ -303,6 +307,53 @@ void tst_insights::storedDay_onlyStrictDays()
     QCOMPARE(got.value_or(QDate()), day);
 }
 
+void tst_insights::readDiaryContents_valuesAsStored_data()
+{
+    // What another tool may have stored, past the diary's CHECKs, and what
+    // the insights are given for it.
+    QTest::addColumn<QString>("values"); // DATE, OVERALL SCORE, BREAKFAST as SQL
+    QTest::addColumn<QVariant>("date");
+    QTest::addColumn<QVariant>("score");
+    QTest::addColumn<QString>("breakfast");
+    QTest::newRow("as the program writes")
+        << "'2026-03-01', 7, 'TOAST'" << QVariant(QStringLiteral("2026-03-01")) << QVariant(qint64(7)) << "TOAST";
+    QTest::newRow("beyond ASCII") << "'2026-03-01', 7, 'CRÈME BRÛLÉE 🍮'" << QVariant(QStringLiteral("2026-03-01"))
+                                  << QVariant(qint64(7)) << QStringLiteral("CRÈME BRÛLÉE 🍮");
+    QTest::newRow("text as bytes") << "'2026-03-01', 7, X'4F415453'" << QVariant(QStringLiteral("2026-03-01"))
+                                   << QVariant(qint64(7)) << "OATS";
+    QTest::newRow("fractional score") << "'2026-03-01', 7.5, NULL" << QVariant(QStringLiteral("2026-03-01"))
+                                      << QVariant(7.5) << QString();
+    QTest::newRow("score as words") << "'2026-03-01', 'seven', ''" << QVariant(QStringLiteral("2026-03-01"))
+                                    << QVariant(QStringLiteral("seven")) << QString();
+    QTest::newRow("day as a number") << "20260301, NULL, 'TOAST'" << QVariant(qint64(20260301))
+                                     << QVariant(QMetaType::fromType<QString>()) << "TOAST";
+}
+
+void tst_insights::readDiaryContents_valuesAsStored()
+{
+    QFETCH(QString, values);
+    QFETCH(QVariant, date);
+    QFETCH(QVariant, score);
+    QFETCH(QString, breakfast);
+    testing_support::TempDiary diary;
+    QVERIFY2(diary.ok(), qPrintable(diary.error()));
+    // The same text twice: the second is read as the first.
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(diary.execPastChecks(QStringLiteral("INSERT INTO records (DATE, [OVERALL SCORE], BREAKFAST) VALUES (") +
+                                     values + QStringLiteral(")")));
+    }
+    const DiaryContents read = readDiaryContents(diary.path());
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.rows.size(), size_t(2));
+    for (const DiaryDay &d : read.rows) {
+        QCOMPARE(d.date, date);
+        QCOMPARE(d.score.typeId(), score.typeId());
+        QCOMPARE(d.score, score);
+        QCOMPARE(d.fields[size_t(fieldIndex("BREAKFAST"))], breakfast);
+        QVERIFY(d.id > 0);
+    }
+}
+
 void tst_insights::handDiary_tooShort_saysHowManyDays()
 {
     const Insights in = computeInsights(handDiary(), OwnLists{});
@@ -480,6 +531,22 @@ void tst_insights::fitModel_seAndTonNminusK()
     // t(0.975; 4) = 2.776445105.
     QVERIFY(std::abs(a.low + 4.584051338) < 1e-6);
     QVERIFY(std::abs(a.high + 2.175948662) < 1e-6);
+
+    // Variances worked out from column 2 on only: the same there, and the
+    // whole diagonal and any row of A^-1 still on demand.
+    Design tail = twoItemsAndTrend();
+    tail.variancesFrom = 2;
+    const ModelFit part = fitModel(tail);
+    QVERIFY(part.ok);
+    QCOMPARE(part.inverseDiagonal[0], 0.0);
+    QCOMPARE(part.inverseDiagonal[1], 0.0);
+    const Eigen::VectorXd full = part.fullInverseDiagonal();
+    for (int j = 0; j < tail.columns; ++j) {
+        QVERIFY(std::abs(full[j] - fit.inverseDiagonal[j]) < 1e-12);
+        QVERIFY(std::abs(part.inverseRow(j)[j] - fit.inverseDiagonal[j]) < 1e-12);
+        if (j >= 2)
+            QVERIFY(std::abs(part.inverseDiagonal[j] - fit.inverseDiagonal[j]) < 1e-12);
+    }
 }
 
 void tst_insights::fitModel_closedSet_measuredAgainstItsPeers()
@@ -508,6 +575,7 @@ void tst_insights::fitModel_closedSet_measuredAgainstItsPeers()
         QVERIFY2(std::abs(fit.beta[j] - expected[j - 1][0]) < 1e-4, qPrintable(QString::number(fit.beta[j], 'g', 10)));
         const double variance = fit.s2 * fit.inverseDiagonal[j];
         QVERIFY2(std::abs(variance - expected[j - 1][1]) < 1e-4, qPrintable(QString::number(variance, 'g', 10)));
+        QVERIFY(std::abs(fit.s2 * fit.fullInverseDiagonal()[j] - expected[j - 1][1]) < 1e-4);
         QVERIFY(fit.inflation(j) < 10);
     }
     QVERIFY(std::abs(fit.s2 - 2) < 1e-4);

@@ -4,12 +4,12 @@
 #include "app/insightscharts.h"
 #include "app/insightsmodel.h"
 #include "data/datetext.h"
-#include "data/fieldtext.h"
 #include "data/rowset.h"
 #include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
+#include "text/fields.h"
 
 #include <QApplication>
 #include <QChart>
@@ -634,7 +634,7 @@ QString frmInsights::selectedRowsText() const
     for (const QModelIndex &r : rows) {
         QStringList cells;
         for (int c = 0; c < m_proxy->columnCount(); ++c)
-            cells << diary::tsvField(m_proxy->index(r.row(), c).data().toString());
+            cells << text::lineField(m_proxy->index(r.row(), c).data().toString(), text::Separator::Tab);
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

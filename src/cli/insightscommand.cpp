@@ -3,7 +3,7 @@
 
 #include "analysis/diaryread.h"
 #include "analysis/insights.h"
-#include "data/fieldtext.h"
+#include "text/fields.h"
 
 #include <optional>
 
@@ -211,8 +211,8 @@ int runInsights(const QStringList &arguments, Io &io)
                    << ", \"with\": " << jsonString(with) << "}";
         } else {
             const QChar sep = fmt == Format::Csv ? QLatin1Char(',') : QLatin1Char('\t');
-            const auto field = [&](const QString &text) {
-                return fmt == Format::Csv ? diary::csvField(text) : diary::tsvField(text);
+            const auto field = [&](const QString &value) {
+                return text::lineField(value, fmt == Format::Csv ? text::Separator::Comma : text::Separator::Tab);
             };
             io.out << field(s.item) << sep << kindText;
             for (const std::optional<QString> &n : numbers)

@@ -4,6 +4,7 @@
 #include "platform/fonts.h"
 #include "platform/textmeasure.h"
 #include "platform/twips.h"
+#include "text/fields.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -1096,13 +1097,8 @@ QString FlexGrid::selectionText() const
         if (m_rowHeights[size_t(r)] <= 0)
             continue;
         QStringList cells;
-        for (int c = left; c <= right; ++c) {
-            QString text = m_text[size_t(index(r, c))];
-            if (text.contains(QLatin1Char('\t')) || text.contains(QLatin1Char('\n')) ||
-                text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('"')))
-                text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-            cells << text;
-        }
+        for (int c = left; c <= right; ++c)
+            cells << text::quotedField(m_text[size_t(index(r, c))], text::Separator::Tab);
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n'));

@@ -1,10 +1,19 @@
-#include "data/fieldtext.h"
+#include "text/fields.h"
 
-namespace diary {
+#include <algorithm>
 
-QString plainFieldText(const QString &text)
+namespace text {
+
+namespace {
+
+template <typename Char> bool needsQuotes(Char c, char separator)
 {
-    QString out = text;
+    return c == Char(separator) || c == Char('"') || c == Char('\r') || c == Char('\n');
+}
+
+QString oneLine(const QString &field)
+{
+    QString out = field;
     for (QChar &c : out) {
         if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
             c = QLatin1Char(' ');
@@ -14,18 +23,38 @@ QString plainFieldText(const QString &text)
     return out;
 }
 
-QString tsvField(const QString &text)
-{
-    return plainFieldText(text);
-}
+} // namespace
 
-QString csvField(const QString &text)
+QString quotedField(const QString &field, Separator separator)
 {
-    QString out = plainFieldText(text);
-    if (!out.contains(QLatin1Char('"')) && !out.contains(QLatin1Char(',')))
-        return out;
-    out.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    const char sep = char(separator);
+    if (std::none_of(field.cbegin(), field.cend(), [&](QChar c) { return needsQuotes(c.unicode(), sep); }))
+        return field;
+    QString out = field;
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
 
-} // namespace diary
+void appendQuotedField(QByteArray &out, QByteArrayView utf8, Separator separator)
+{
+    const char sep = char(separator);
+    if (std::none_of(utf8.begin(), utf8.end(), [&](char c) { return needsQuotes(c, sep); })) {
+        out += utf8;
+        return;
+    }
+    out += '"';
+    for (const char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+QString lineField(const QString &field, Separator separator)
+{
+    const QString line = oneLine(field);
+    return separator == Separator::Tab ? line : quotedField(line, separator);
+}
+
+} // namespace text

@@ -1,7 +1,6 @@
 // mealwise-diary insights, through the real dispatcher with string streams.
 #include "cli/diarycli.h"
 #include "clirun.h"
-#include "data/fieldtext.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -52,8 +51,6 @@ private slots:
     void plantedDiary_modelColumns();
     void figures_signAndTinyP_data();
     void figures_signAndTinyP();
-    void fieldEncoder_noControlCharacterRaw_data();
-    void fieldEncoder_noControlCharacterRaw();
 };
 
 void tst_insights_cli::tsv_columnsAndFigures()
@@ -222,31 +219,6 @@ void tst_insights_cli::figures_signAndTinyP()
     QFETCH(QString, p);
     QCOMPARE(cli::figureText(value), figure);
     QCOMPARE(cli::probabilityText(std::abs(value)), p);
-}
-
-void tst_insights_cli::fieldEncoder_noControlCharacterRaw_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("tsv");
-    QTest::addColumn<QString>("csv");
-    QTest::newRow("plain") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD") << QStringLiteral("RYE BREAD");
-    QTest::newRow("nul") << (QStringLiteral("A") + QChar(0) + QStringLiteral("B")) << QStringLiteral("A\uFFFDB")
-                         << QStringLiteral("A\uFFFDB");
-    QTest::newRow("tab and line break") << QStringLiteral("A\tB\r\nC") << QStringLiteral("A B  C")
-                                        << QStringLiteral("A B  C");
-    QTest::newRow("escape and delete") << QStringLiteral("\x1b[31mX\x7f") << QStringLiteral("\uFFFD[31mX\uFFFD")
-                                       << QStringLiteral("\uFFFD[31mX\uFFFD");
-    QTest::newRow("comma and quote") << QStringLiteral("TEA, \"BLACK\"") << QStringLiteral("TEA, \"BLACK\"")
-                                     << QStringLiteral("\"TEA, \"\"BLACK\"\"\"");
-}
-
-void tst_insights_cli::fieldEncoder_noControlCharacterRaw()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, tsv);
-    QFETCH(QString, csv);
-    QCOMPARE(diary::tsvField(text), tsv);
-    QCOMPARE(diary::csvField(text), csv);
 }
 
 QTEST_GUILESS_MAIN(tst_insights_cli)

@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QHash>
 #include <QImage>
 #include <QLocale>
 #include <QPageLayout>
@@ -16,10 +17,12 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <QTextDocument>
-#include <algorithm>
-
 #include <QUrl>
+
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace keeping {
 
@@ -29,11 +32,20 @@ QString tr(const char *text)
     return QCoreApplication::translate("keeping", text);
 }
 
+// One day as the report shows it.
 struct ReportDay
 {
     QDate date;
     QVariant score, bms;
     QString meals, drinks, medications, comments;
+};
+
+// What the report shows, read from the diary before anything is laid out.
+struct ReportData
+{
+    QList<ReportDay> days;
+    QStringList lists; // the four lists, in the order of diary::foodColumns()
+    std::vector<analysis::ItemStats> links;
 };
 
 // At most this much of any one text goes into the report: a page of a
@@ -70,6 +82,113 @@ QString joined(const QStringList &parts)
             out << p.trimmed();
     }
     return out.join(QStringLiteral(", "));
+}
+
+// The columns of a statement's row by name, so that a query and the reading
+// of its rows cannot fall out of step.
+class ColumnsByName
+{
+public:
+    explicit ColumnsByName(const diary::Statement &s)
+        : m_s(s)
+    {
+        for (int c = 0; c < s.columnCount(); ++c)
+            m_at.insert(s.columnName(c), c);
+    }
+    bool isNull(const QString &name) const
+    {
+        const int c = m_at.value(name, -1);
+        return c < 0 || m_s.isNull(c);
+    }
+    QString text(const QString &name) const
+    {
+        return isNull(name) ? QString() : QString::fromUtf8(m_s.bytes(m_at.value(name)));
+    }
+
+private:
+    const diary::Statement &m_s;
+    QHash<QString, int> m_at;
+};
+
+// PREFIX1 to PREFIXn.
+QStringList numbered(const char *prefix, int n)
+{
+    QStringList out;
+    for (int k = 1; k <= n; ++k)
+        out << QLatin1String(prefix) + QString::number(k);
+    return out;
+}
+
+QString selectList(const QStringList &columns)
+{
+    return QLatin1Char('[') + columns.join(QStringLiteral("], [")) + QLatin1Char(']');
+}
+
+// The range's days in date order, each made into the report's words.
+bool readDays(diary::SqliteFile &file, const QString &diaryPath, const ReportRange &range, QList<ReportDay> *days,
+              QString *error)
+{
+    const QStringList snacks = numbered("SNACK", 4);
+    const QStringList drinks = numbered("BEVERAGE", 4);
+    const QStringList medications = numbered("MEDICATION", 9);
+    const QStringList columns =
+        QStringList{QStringLiteral("DATE"),      QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs"),
+                    QStringLiteral("BREAKFAST"), QStringLiteral("LUNCH"),         QStringLiteral("TEA")} +
+        snacks + drinks + medications + QStringList{QStringLiteral("COMMENTS")};
+    diary::Statement s(file, QStringLiteral("SELECT ") + selectList(columns) +
+                                 QStringLiteral(" FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
+    s.bind(1, diary::storeDate(range.from));
+    s.bind(2, diary::storeDate(range.to));
+    const ColumnsByName row(s);
+    auto texts = [&row](const QStringList &names) {
+        QStringList out;
+        for (const QString &n : names)
+            out << row.text(n);
+        return out;
+    };
+    while (s.step()) {
+        ReportDay d;
+        d.date = QDate::fromString(row.text(QStringLiteral("DATE")), Qt::ISODate);
+        d.score = row.isNull(QStringLiteral("OVERALL SCORE")) ? QVariant()
+                                                              : QVariant(row.text(QStringLiteral("OVERALL SCORE")));
+        d.bms = row.isNull(QStringLiteral("BMs")) ? QVariant() : QVariant(row.text(QStringLiteral("BMs")));
+        QStringList meals;
+        const QString breakfast = row.text(QStringLiteral("BREAKFAST")).trimmed();
+        const QString lunch = row.text(QStringLiteral("LUNCH")).trimmed();
+        const QString tea = row.text(QStringLiteral("TEA")).trimmed();
+        if (!breakfast.isEmpty())
+            meals << tr("Breakfast: %1").arg(breakfast);
+        if (!lunch.isEmpty())
+            meals << tr("Lunch: %1").arg(lunch);
+        if (!tea.isEmpty())
+            meals << tr("Tea: %1").arg(tea);
+        const QString snacksText = joined(texts(snacks));
+        if (!snacksText.isEmpty())
+            meals << tr("Snacks: %1").arg(snacksText);
+        d.meals = meals.join(QLatin1Char('\n'));
+        d.drinks = joined(texts(drinks));
+        d.medications = joined(texts(medications));
+        d.comments = row.text(QStringLiteral("COMMENTS"));
+        *days << d;
+    }
+    if (!s.error().isEmpty()) {
+        *error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
+        return false;
+    }
+    return true;
+}
+
+// The four lists of the diary's first list row; empty where there is none.
+QStringList readLists(diary::SqliteFile &file)
+{
+    diary::Statement l(file, QStringLiteral("SELECT ") + selectList(diary::foodColumns()) +
+                                 QStringLiteral(" FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
+    const bool have = l.ok() && l.step();
+    const ColumnsByName row(l);
+    QStringList lists;
+    for (const QString &c : diary::foodColumns())
+        lists << (have ? row.text(c) : QString());
+    return lists;
 }
 
 QImage scoreChart(const QList<ReportDay> &days, const ReportRange &range)
@@ -150,6 +269,221 @@ QString figure(const std::optional<double> &v)
 {
     return v ? QString::number(*v, 'f', 2) : QString();
 }
+
+// Everything the report shows, or nothing with the reason in `error`.
+std::optional<ReportData> readReport(const QString &diaryPath, const ReportRange &range, QString *error)
+{
+    diary::SqliteFile file;
+    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true)) {
+        *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
+        return std::nullopt;
+    }
+    ReportData data;
+    if (!readDays(file, diaryPath, range, &data.days, error))
+        return std::nullopt;
+    data.lists = readLists(file);
+    data.links = clearLinks(diaryPath, range, error);
+    if (!error->isEmpty())
+        return std::nullopt;
+    return data;
+}
+
+// A document of the report's font and wrapping, on pages of `page`.
+std::unique_ptr<QTextDocument> newDocument(const QSizeF &page)
+{
+    auto d = std::make_unique<QTextDocument>();
+    QTextOption option = d->defaultTextOption();
+    // A long word wraps inside its cell rather than running off the page.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    d->setDefaultTextOption(option);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSizeF(9);
+    d->setDefaultFont(font);
+    d->setPageSize(page);
+    return d;
+}
+
+// The report's parts one after another. Rows are measured one by one and a
+// table is cut between them where the next row would cross the foot of the
+// page; `m_used` carries the height taken on the current page from one part
+// to the next.
+class PageFiller
+{
+public:
+    PageFiller(const QSizeF &page, const QString &head)
+        : m_page(page)
+        , m_body((page.height() - 2 * newDocument(page)->documentMargin()) * 0.97)
+        , m_html(head)
+        , m_used(heightOf(head))
+    {}
+
+    double heightOf(const QString &html) const
+    {
+        auto d = newDocument(m_page);
+        d->setPageSize(QSizeF(m_page.width(), 1e9)); // one long page: no breaks
+        d->setHtml(html);
+        return d->size().height() - 2 * d->documentMargin();
+    }
+
+    // `title` (a heading and its words) goes with the table: the two start
+    // a page of their own, so that what stands above, which runs on over
+    // pages as it likes, cannot throw the measure of the rows out.
+    template <typename Start, typename Rows, typename RowOf>
+    void addTable(const QString &title, const Start &start, const Rows &rows, const RowOf &rowOf)
+    {
+        const QString tableEnd = QStringLiteral("</table>");
+        const double headerOnly = heightOf(start(false) + tableEnd);
+        bool open = false;
+        int rowsOnPage = 0;
+        for (const auto &r : rows) {
+            const QString row = rowOf(r);
+            const double rowHeight = heightOf(start(false) + row + tableEnd) - headerOnly;
+            if (!open) {
+                if (m_used > 0)
+                    m_html += QStringLiteral("<div style=\"page-break-before: always\"></div>");
+                m_html += title + start(false);
+                m_used = heightOf(title) + headerOnly;
+                open = true;
+            } else if (rowsOnPage > 0 && m_used + rowHeight > m_body) {
+                m_html += tableEnd + start(true);
+                m_used = headerOnly;
+                rowsOnPage = 0;
+            }
+            m_html += row;
+            m_used += rowHeight;
+            ++rowsOnPage;
+        }
+        if (open)
+            m_html += tableEnd;
+    }
+
+    void addText(const QString &part)
+    {
+        m_html += part;
+        m_used += heightOf(part);
+        // Text runs on over the foot of the page; it goes on from the top.
+        while (m_used > m_body)
+            m_used -= m_body;
+    }
+
+    const QString &html() const { return m_html; }
+
+private:
+    QSizeF m_page;
+    double m_body;
+    QString m_html;
+    double m_used;
+};
+
+QString tableStart(const QStringList &headers, const QList<int> &widths, bool breakBefore)
+{
+    QString row;
+    for (qsizetype i = 0; i < headers.size(); ++i)
+        row += QStringLiteral("<th width=\"%1%\">%2</th>").arg(widths[i]).arg(esc(headers[i]));
+    return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%1><tr>%2</tr>")
+        .arg(breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString(), row);
+}
+
+QString tableRow(const QStringList &cells)
+{
+    QString row = QStringLiteral("<tr>");
+    for (const QString &c : cells)
+        row += QStringLiteral("<td>") + c + QStringLiteral("</td>");
+    return row + QStringLiteral("</tr>");
+}
+
+// The report as HTML for pages of `page`: the head with the chart, the clear
+// links, the days and the lists.
+QString layOutReport(const ReportData &data, const ReportRange &range, const QSizeF &page)
+{
+    // Two-digit years say which day only within one century.
+    const bool longYears = range.from.year() / 100 != range.to.year() / 100;
+    auto dateText = [longYears](const QDate &d) {
+        return !d.isValid() ? QString() : longYears ? d.toString(QStringLiteral("dd/MM/yyyy")) : diary::showDate(d);
+    };
+    const int chartWidth = int(std::min(640.0, page.width() - 24));
+    QString head;
+    head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
+    head +=
+        QStringLiteral("<p><b>%1</b><br>%2</p>")
+            .arg(esc(tr("Days from %1 to %2")
+                         .arg(longYears ? range.from.toString(QStringLiteral("dd/MM/yyyy"))
+                                        : diary::showDate(range.from),
+                              longYears ? range.to.toString(QStringLiteral("dd/MM/yyyy")) : diary::showDate(range.to))),
+                 esc(data.days.size() == 1
+                         ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
+                         : tr("Made on %1; %2 days recorded in the range.")
+                               .arg(diary::showDate(range.today))
+                               .arg(data.days.size())));
+    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
+    head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
+                .arg(chartWidth)
+                .arg(chartWidth * 520 / 1800);
+    PageFiller pages(page, head);
+
+    // What the diary itself suggests comes before the days it rests on.
+    const QString linksTitle =
+        QStringLiteral("<h2>%1</h2><p>%2</p>")
+            .arg(esc(tr("Items that seem to agree or disagree")),
+                 esc(tr("Each item is judged by the next day's overall score in one model of all items together, which "
+                        "allows for what was eaten the two days before, for slow changes over the months and for good "
+                        "and bad days coming in runs: the adjusted effect is how much higher (or lower) the next day "
+                        "scores with the item, other things equal, with its 95% interval.")));
+    if (data.links.empty()) {
+        pages.addText(linksTitle);
+        pages.addText(QStringLiteral("<p>%1</p>")
+                          .arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
+    } else {
+        const QStringList headers{tr("Item"), tr("Kind"), tr("Days"), tr("Adjusted effect (95% interval)"),
+                                  tr("Verdict")};
+        auto start = [&headers](bool breakBefore) { return tableStart(headers, {34, 12, 8, 28, 18}, breakBefore); };
+        auto rowOf = [](const analysis::ItemStats &s) {
+            // The verdict rests on the adjusted effect, so that is what stands
+            // beside it; the plain difference could point the other way.
+            const QString difference =
+                s.adjLow && s.adjHigh ? tr("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh))
+                                      : figure(s.adjusted);
+            // An item that nearly always comes with another says so: its link may be the other's.
+            const QString partner =
+                analysis::partnerText(s).isEmpty()
+                    ? QString()
+                    : QStringLiteral("<br/>") + esc(tr("eaten with %1 on %2% of its days")
+                                                        .arg(s.partner)
+                                                        .arg(int(std::floor(s.partnerShare * 100 + 0.5))));
+            return tableRow({esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
+                             esc(analysis::verdictText(s.verdict)) + partner});
+        };
+        pages.addTable(linksTitle, start, data.links, rowOf);
+    }
+    pages.addText(
+        QStringLiteral("<p><i>%1</i></p>")
+            .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
+
+    const QString daysTitle = QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
+    if (data.days.isEmpty()) {
+        pages.addText(daysTitle);
+    } else {
+        const QStringList headers{tr("Date"),   tr("Score"),       tr("BMs"),     tr("Meals"),
+                                  tr("Drinks"), tr("Medications"), tr("Comments")};
+        auto start = [&headers](bool breakBefore) {
+            return tableStart(headers, {11, 8, 6, 28, 13, 16, 18}, breakBefore);
+        };
+        auto rowOf = [&dateText](const ReportDay &d) {
+            return tableRow({esc(dateText(d.date)), esc(d.score.toString()), esc(d.bms.toString()), esc(d.meals),
+                             esc(d.drinks), esc(d.medications), esc(d.comments)});
+        };
+        pages.addTable(daysTitle, start, data.days, rowOf);
+    }
+
+    QString html = pages.html();
+    html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
+    const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
+                             tr("Unsatisfactory medication")};
+    for (int c = 0; c < 4; ++c)
+        html += QStringLiteral("<h3>%1</h3><p>%2</p>")
+                    .arg(esc(titles[c]), esc(data.lists[c].isEmpty() ? tr("(empty)") : data.lists[c]));
+    return html;
+}
 } // namespace
 
 ReportRange defaultReportRange(const QDate &today)
@@ -168,226 +502,13 @@ QPageSize localePageSize()
 std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
                                            QString *error)
 {
-    diary::SqliteFile file;
-    if (!file.open(diaryPath, diary::SqliteFile::ReadWrite, 30000, true)) {
-        *error = tr("The diary %1 could not be opened: %2").arg(diaryPath, file.lastError());
+    const std::optional<ReportData> data = readReport(diaryPath, range, error);
+    if (!data)
         return nullptr;
-    }
-    QList<ReportDay> days;
-    {
-        diary::Statement s(
-            file,
-            QStringLiteral("SELECT DATE, [OVERALL SCORE], BMs, BREAKFAST, LUNCH, TEA, SNACK1, SNACK2, SNACK3, SNACK4, "
-                           "BEVERAGE1, BEVERAGE2, BEVERAGE3, BEVERAGE4, MEDICATION1, MEDICATION2, MEDICATION3, "
-                           "MEDICATION4, MEDICATION5, MEDICATION6, MEDICATION7, MEDICATION8, MEDICATION9, COMMENTS "
-                           "FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
-        s.bind(1, diary::storeDate(range.from));
-        s.bind(2, diary::storeDate(range.to));
-        auto text = [&](int c) { return s.isNull(c) ? QString() : QString::fromUtf8(s.bytes(c)); };
-        while (s.step()) {
-            ReportDay d;
-            d.date = QDate::fromString(text(0), Qt::ISODate);
-            d.score = s.isNull(1) ? QVariant() : QVariant(text(1));
-            d.bms = s.isNull(2) ? QVariant() : QVariant(text(2));
-            QStringList meals;
-            if (!text(3).trimmed().isEmpty())
-                meals << tr("Breakfast: %1").arg(text(3).trimmed());
-            if (!text(4).trimmed().isEmpty())
-                meals << tr("Lunch: %1").arg(text(4).trimmed());
-            if (!text(5).trimmed().isEmpty())
-                meals << tr("Tea: %1").arg(text(5).trimmed());
-            const QString snacks = joined({text(6), text(7), text(8), text(9)});
-            if (!snacks.isEmpty())
-                meals << tr("Snacks: %1").arg(snacks);
-            d.meals = meals.join(QLatin1Char('\n'));
-            d.drinks = joined({text(10), text(11), text(12), text(13)});
-            QStringList meds;
-            for (int c = 14; c <= 22; ++c)
-                meds << text(c);
-            d.medications = joined(meds);
-            d.comments = text(23);
-            days << d;
-        }
-        if (!s.error().isEmpty()) {
-            *error = tr("The days of %1 could not be read: %2").arg(diaryPath, s.error());
-            return nullptr;
-        }
-    }
-    QStringList lists;
-    {
-        diary::Statement l(
-            file, QStringLiteral("SELECT [ADEQUATE FOOD], [IRRITABLE FOOD], [RELIABLE MEDICATION], "
-                                 "[UNSATISFACTORY MEDICATION] FROM [FOOD AND MEDICATION] ORDER BY rowid LIMIT 1"));
-        const bool have = l.ok() && l.step();
-        for (int c = 0; c < 4; ++c)
-            lists << (have && !l.isNull(c) ? QString::fromUtf8(l.bytes(c)) : QString());
-    }
-    const std::vector<analysis::ItemStats> links = clearLinks(diaryPath, range, error);
-    if (!error->isEmpty())
-        return nullptr;
-
-    auto makeDoc = [&page] {
-        auto d = std::make_unique<QTextDocument>();
-        QTextOption option = d->defaultTextOption();
-        // A long word wraps inside its cell rather than running off the page.
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        d->setDefaultTextOption(option);
-        QFont font(QStringLiteral("Liberation Sans"));
-        font.setPointSizeF(9);
-        d->setDefaultFont(font);
-        d->setPageSize(page);
-        return d;
-    };
-    auto heightOf = [&](const QString &html) {
-        auto d = makeDoc();
-        d->setPageSize(QSizeF(page.width(), 1e9)); // one long page: no breaks
-        d->setHtml(html);
-        return d->size().height() - 2 * d->documentMargin();
-    };
-
-    const int chartWidth = int(std::min(640.0, page.width() - 24));
-    QString head;
-    head += QStringLiteral("<h1>%1</h1>").arg(esc(tr("MEALWISE diary report")));
-    head +=
-        QStringLiteral("<p><b>%1</b><br>%2</p>")
-            .arg(esc(tr("Days from %1 to %2")
-                         .arg(range.from.year() / 100 != range.to.year() / 100
-                                  ? range.from.toString(QStringLiteral("dd/MM/yyyy"))
-                                  : diary::showDate(range.from),
-                              range.from.year() / 100 != range.to.year() / 100
-                                  ? range.to.toString(QStringLiteral("dd/MM/yyyy"))
-                                  : diary::showDate(range.to))),
-                 esc(days.size() == 1 ? tr("Made on %1; 1 day recorded in the range.").arg(diary::showDate(range.today))
-                                      : tr("Made on %1; %2 days recorded in the range.")
-                                            .arg(diary::showDate(range.today))
-                                            .arg(days.size())));
-    head += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Overall score over time")));
-    head += QStringLiteral("<p><img src=\"mealwise:score-chart\" width=\"%1\" height=\"%2\"></p>")
-                .arg(chartWidth)
-                .arg(chartWidth * 520 / 1800);
-    auto tableStart = [&](bool breakBefore) {
-        return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%8>"
-                              "<tr><th width=\"11%\">%1</th><th width=\"8%\">%2</th><th width=\"6%\">%3</th>"
-                              "<th width=\"28%\">%4</th><th width=\"13%\">%5</th><th width=\"16%\">%6</th>"
-                              "<th width=\"18%\">%7</th></tr>")
-            .arg(esc(tr("Date")), esc(tr("Score")), esc(tr("BMs")), esc(tr("Meals")), esc(tr("Drinks")),
-                 esc(tr("Medications")), esc(tr("Comments")),
-                 breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
-    };
-    // Two-digit years say which day only within one century.
-    const bool longYears = range.from.year() / 100 != range.to.year() / 100;
-    auto dateText = [longYears](const QDate &d) {
-        return !d.isValid() ? QString() : longYears ? d.toString(QStringLiteral("dd/MM/yyyy")) : diary::showDate(d);
-    };
-    auto rowHtml = [&](const ReportDay &d) {
-        return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
-            .arg(esc(dateText(d.date)), esc(d.score.toString()), esc(d.bms.toString()), esc(d.meals), esc(d.drinks),
-                 esc(d.medications), esc(d.comments));
-    };
-    auto linkTableStart = [&](bool breakBefore) {
-        return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"%6>"
-                              "<tr><th width=\"34%\">%1</th><th width=\"12%\">%2</th><th width=\"8%\">%3</th>"
-                              "<th width=\"28%\">%4</th><th width=\"18%\">%5</th></tr>")
-            .arg(esc(tr("Item")), esc(tr("Kind")), esc(tr("Days")), esc(tr("Adjusted effect (95% interval)")),
-                 esc(tr("Verdict")), breakBefore ? QStringLiteral(" style=\"page-break-before: always\"") : QString());
-    };
-    // An item that nearly always comes with another says so: its link may be the other's.
-    auto partnerLine = [&](const analysis::ItemStats &s) -> QString {
-        if (analysis::partnerText(s).isEmpty())
-            return QString();
-        return QStringLiteral("<br/>") + esc(tr("eaten with %1 on %2% of its days")
-                                                 .arg(s.partner)
-                                                 .arg(int(std::floor(s.partnerShare * 100 + 0.5))));
-    };
-    auto linkRowHtml = [&](const analysis::ItemStats &s) {
-        // The verdict rests on the adjusted effect, so that is what stands
-        // beside it; the plain difference could point the other way.
-        const QString difference =
-            s.adjLow && s.adjHigh ? tr("%1 (%2 to %3)").arg(figure(s.adjusted), figure(s.adjLow), figure(s.adjHigh))
-                                  : figure(s.adjusted);
-        return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
-            .arg(esc(s.item), esc(analysis::kindName(s.kind)), QString::number(s.days), esc(difference),
-                 esc(analysis::verdictText(s.verdict)) + partnerLine(s));
-    };
-    const QString tableEnd = QStringLiteral("</table>");
-
-    // Rows are measured one by one and a table is cut between them where the
-    // next row would cross the foot of the page; `used` carries the height
-    // taken on the current page from one part to the next.
-    const double margin = makeDoc()->documentMargin();
-    const double body = (page.height() - 2 * margin) * 0.97;
-    QString html = head;
-    double used = heightOf(head);
-    // `title` (a heading and its words) goes with the table: the two start
-    // a page of their own, so that what stands above, which runs on over
-    // pages as it likes, cannot throw the measure of the rows out.
-    auto addTable = [&](const QString &title, const auto &start, const auto &rows, const auto &rowOf) {
-        const double headerOnly = heightOf(start(false) + tableEnd);
-        bool open = false;
-        int rowsOnPage = 0;
-        for (const auto &r : rows) {
-            const QString row = rowOf(r);
-            const double rowHeight = heightOf(start(false) + row + tableEnd) - headerOnly;
-            if (!open) {
-                if (used > 0)
-                    html += QStringLiteral("<div style=\"page-break-before: always\"></div>");
-                html += title + start(false);
-                used = heightOf(title) + headerOnly;
-                open = true;
-            } else if (rowsOnPage > 0 && used + rowHeight > body) {
-                html += tableEnd + start(true);
-                used = headerOnly;
-                rowsOnPage = 0;
-            }
-            html += row;
-            used += rowHeight;
-            ++rowsOnPage;
-        }
-        if (open)
-            html += tableEnd;
-    };
-    auto addText = [&](const QString &part) {
-        html += part;
-        used += heightOf(part);
-        // Text runs on over the foot of the page; it goes on from the top.
-        while (used > body)
-            used -= body;
-    };
-
-    // What the diary itself suggests comes before the days it rests on.
-    const QString linksTitle =
-        QStringLiteral("<h2>%1</h2><p>%2</p>")
-            .arg(esc(tr("Items that seem to agree or disagree")),
-                 esc(tr("Each item is judged by the next day's overall score in one model of all items together, which "
-                        "allows for what was eaten the two days before, for slow changes over the months and for good "
-                        "and bad days coming in runs: the adjusted effect is how much higher (or lower) the next day "
-                        "scores with the item, other things equal, with its 95% interval.")));
-    if (links.empty()) {
-        addText(linksTitle);
-        addText(QStringLiteral("<p>%1</p>")
-                    .arg(esc(tr("No item showed a clear link with the next day's score in this range."))));
-    } else {
-        addTable(linksTitle, linkTableStart, links, linkRowHtml);
-    }
-    addText(
-        QStringLiteral("<p><i>%1</i></p>")
-            .arg(esc(tr("A link is not proof: an item that goes with better or worse days need not be their cause."))));
-
-    const QString daysTitle = QStringLiteral("<h2>%1</h2>").arg(esc(tr("The days")));
-    if (days.isEmpty())
-        addText(daysTitle);
-    else
-        addTable(daysTitle, tableStart, days, rowHtml);
-    html += QStringLiteral("<h2>%1</h2>").arg(esc(tr("Food and medication lists")));
-    const QStringList titles{tr("Adequate food"), tr("Irritable food"), tr("Reliable medication"),
-                             tr("Unsatisfactory medication")};
-    for (int c = 0; c < 4; ++c)
-        html += QStringLiteral("<h3>%1</h3><p>%2</p>")
-                    .arg(esc(titles[c]), esc(lists[c].isEmpty() ? tr("(empty)") : lists[c]));
-    auto doc = makeDoc();
+    auto doc = newDocument(page);
     doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("mealwise:score-chart")),
-                     scoreChart(days, range));
-    doc->setHtml(html);
+                     scoreChart(data->days, range));
+    doc->setHtml(layOutReport(*data, range, page));
     return doc;
 }
 

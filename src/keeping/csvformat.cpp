@@ -12,30 +12,7 @@ QString tr(const char *text)
     return QCoreApplication::translate("keeping", text);
 }
 
-bool needsQuotes(const QByteArray &field)
-{
-    for (const char c : field) {
-        if (c == ',' || c == '"' || c == '\r' || c == '\n')
-            return true;
-    }
-    return false;
-}
 } // namespace
-
-void appendCsvField(QByteArray &out, const QByteArray &field)
-{
-    if (!needsQuotes(field)) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (const char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 CsvRows readCsvRows(const QByteArray &input)
 {

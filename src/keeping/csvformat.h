@@ -6,11 +6,9 @@
 
 // CSV on bytes as RFC 4180 has it, with what the export writes and the
 // import takes: rows end at CRLF, LF or a lone CR, and a field that holds a
-// comma, a quote or a line break is quoted whole, its quotes doubled.
+// comma, a quote or a line break is quoted whole, its quotes doubled (the
+// writing is text::appendQuotedField's).
 namespace keeping {
-
-// Appends one field, quoted where it must be.
-void appendCsvField(QByteArray &out, const QByteArray &field);
 
 struct CsvRow
 {

@@ -6,6 +6,7 @@
 #include "keeping/csvformat.h"
 #include "keeping/jsonformat.h"
 #include "keeping/utf8check.h"
+#include "text/fields.h"
 
 #include <QCoreApplication>
 
@@ -107,7 +108,7 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
         for (qsizetype i = 0; i < columns.size(); ++i) {
             if (i)
                 out += ',';
-            appendCsvField(out, columns[i].toUtf8());
+            text::appendQuotedField(out, columns[i].toUtf8(), text::Separator::Comma);
         }
         out += "\r\n";
     } else {
@@ -122,7 +123,7 @@ ExportResult exportDays(const QString &diaryPath, const ExportOptions &options)
                     out += ',';
                 const Cell cell = readCell(s, i, &r.repairedTexts);
                 if (!cell.null)
-                    appendCsvField(out, cell.text);
+                    text::appendQuotedField(out, cell.text, text::Separator::Comma);
             }
             out += "\r\n";
         } else {

@@ -336,7 +336,6 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
     diary::SqliteFile file;
     if (!file.open(path, diary::SqliteFile::ReadWrite, 30000, false))
         return file.lastError();
-    file.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     diary::SqliteRunner sql(file);
     diary::Transaction tx(sql);
     QString failure;

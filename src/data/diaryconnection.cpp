@@ -137,9 +137,19 @@ bool Connection::openDatabase(QString *error)
         return false;
     }
     q.finish();
-    // A rollback journal, not WAL, so that a closed diary is a single file.
-    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    // A rollback journal, not WAL, so that a closed diary is a single file;
+    // every commit on the disk before it returns. A connection that cannot
+    // promise that is not opened.
+    for (const QString &pragma :
+         {QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("PRAGMA foreign_keys = ON")}) {
+        if (!q.exec(pragma)) {
+            if (error)
+                *error = openFailure(m_path, q.lastError());
+            q = QSqlQuery();
+            db.close();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -160,6 +170,8 @@ bool Connection::reopenIfWritableNow()
 void Connection::finishOpening()
 {
     QSqlQuery q(database());
+    // Not checked: should it fail, commands keep the shorter wait of the
+    // opening, so a lock is only reported sooner.
     q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs()));
 }
 

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <limits>
+
 namespace diary {
 
 QString sqliteMessage(sqlite3 *db)
@@ -44,6 +46,11 @@ bool SqliteFile::open(const QString &path, Mode mode, int busyMs, bool followLin
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, busyMs);
+    // Whatever is written through this file is on the disk at its commit.
+    if (mode != ReadOnly && !exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
+        close();
+        return false;
+    }
     return true;
 }
 
@@ -132,6 +139,19 @@ Statement::~Statement()
     sqlite3_finalize(m_stmt);
 }
 
+bool Statement::bound(int rc)
+{
+    if (rc == SQLITE_OK)
+        return true;
+    // Remembered until the next reset: the statement must not run with a
+    // value missing (a day inserted without its text would be a day lost).
+    m_bindFailed = true;
+    m_code = rc;
+    m_error = QCoreApplication::translate("diary", "a value could not be given to the database: %1")
+                  .arg(QString::fromUtf8(sqlite3_errstr(rc)));
+    return false;
+}
+
 bool Statement::bind(int index, const QVariant &value)
 {
     int rc = SQLITE_OK;
@@ -143,16 +163,20 @@ bool Statement::bind(int index, const QVariant &value)
         return bindText(index, value.toByteArray());
     else
         return bindText(index, value.toString().toUtf8());
-    return rc == SQLITE_OK;
+    return bound(rc);
 }
 
 bool Statement::bindText(int index, const QByteArray &utf8)
 {
-    return sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    if (utf8.size() > std::numeric_limits<int>::max())
+        return bound(SQLITE_TOOBIG);
+    return bound(sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
 }
 
 bool Statement::step()
 {
+    if (m_bindFailed)
+        return false;
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -168,6 +192,7 @@ bool Statement::reset()
     // A failure of the last step is not the next one's.
     m_error.clear();
     m_code = SQLITE_OK;
+    m_bindFailed = false;
     sqlite3_clear_bindings(m_stmt);
     return sqlite3_reset(m_stmt) == SQLITE_OK;
 }

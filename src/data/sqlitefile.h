@@ -60,7 +60,8 @@ public:
     QString error() const { return m_error; }
     // SQLite's extended result code of the last failure (SQLITE_OK when none).
     int code() const { return m_code; }
-    // SQLite binds from 1.
+    // SQLite binds from 1. A value that cannot be bound fails the next step
+    // (error() says why), so that no statement runs with a value missing.
     bool bind(int index, const QVariant &value);
     bool bindText(int index, const QByteArray &utf8);
     // true for a row, false when done or failed (then error() says why).
@@ -81,8 +82,10 @@ public:
     sqlite3_stmt *handle() const { return m_stmt; }
 
 private:
+    bool bound(int rc);
     sqlite3_stmt *m_stmt = nullptr;
     sqlite3 *m_db = nullptr;
+    bool m_bindFailed = false;
     QString m_error;
     int m_code = 0;
 };

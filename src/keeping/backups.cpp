@@ -187,6 +187,7 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
     removeLeftovers(QFileInfo(diaryPath).absolutePath(), stemOf(diaryPath),
                     std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
     QString why;
+    QString unconfirmed;
     const QString temp = snapshotInto(diaryPath, folder, stemOf(diaryPath), &why);
     if (temp.isEmpty()) {
         r.error = tr("No backup was made: %1").arg(why);
@@ -200,11 +201,11 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
             finalPath = QDir(folder).filePath(n == 1 ? name : name.chopped(4) + QStringLiteral("-%1.mdb").arg(n));
             if (QFileInfo::exists(finalPath) || isLink(finalPath))
                 continue;
-            why = renameInto(temp, finalPath, false);
+            why = renameInto(temp, finalPath, false, &unconfirmed);
             break;
         }
     } else {
-        why = renameInto(temp, finalPath, false);
+        why = renameInto(temp, finalPath, false, &unconfirmed);
     }
     if (!why.isEmpty()) {
         QFile::remove(temp);
@@ -212,6 +213,12 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
         return r;
     }
     r.path = finalPath;
+    // A backup the disk may not keep is no net: said, and no older one is
+    // rotated away for it.
+    if (!unconfirmed.isEmpty()) {
+        r.error = tr("The backup may not be kept: %1").arg(unconfirmed);
+        return r;
+    }
     if (intoFolder)
         r.removed = rotateBackups(folder, now, stemOf(diaryPath));
     return r;
@@ -265,6 +272,7 @@ QStringList rotateBackups(const QString &folder, const QDateTime &now, const QSt
         if (!keep[i] && QFile::remove(dir.filePath(names[i])))
             removed << names[i];
     }
+    // Not checked: a removal the disk forgets leaves an old backup, nothing lost.
     if (!removed.isEmpty())
         syncFolder(folder);
     return removed;

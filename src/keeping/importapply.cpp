@@ -91,7 +91,6 @@ ImportResult applyImport(const QString &diaryPath, const ImportPlan &plan, Dupli
         r.error = tr("The diary %1 could not be opened: %2 %3").arg(diaryPath, file.lastError(), nothing);
         return r;
     }
-    file.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     diary::SqliteRunner sql(file);
     diary::Transaction tx(sql);
     {

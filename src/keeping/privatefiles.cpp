@@ -108,6 +108,7 @@ QStringList removeLeftovers(const QString &folder, const QString &stem, const QD
         if (QFile::remove(path))
             removed << name;
     }
+    // Not checked: a removal the disk forgets leaves an old file, nothing lost.
     if (!removed.isEmpty())
         syncFolder(folder);
     return removed;
@@ -133,7 +134,7 @@ bool syncFolder(const QString &folder)
     return ok;
 }
 
-QString renameInto(const QString &from, const QString &to, bool replace)
+QString renameInto(const QString &from, const QString &to, bool replace, QString *unconfirmed)
 {
     const QByteArray src = QFile::encodeName(from);
     const QByteArray dst = QFile::encodeName(to);
@@ -153,7 +154,9 @@ QString renameInto(const QString &from, const QString &to, bool replace)
         const QString why = errno == EEXIST ? tr("it already exists") : lastErrno();
         return tr("%1 could not be written: %2.").arg(to, why);
     }
-    syncFolder(QFileInfo(to).absolutePath());
+    // The new name is on the disk only once its folder is.
+    if (!syncFolder(QFileInfo(to).absolutePath()) && unconfirmed)
+        *unconfirmed = tr("%1 is in place, but the disk did not confirm that it is kept: %2.").arg(to, lastErrno());
     return {};
 }
 
@@ -185,10 +188,11 @@ QString writePrivateFile(const QString &path, const QByteArray &bytes)
         QFile::remove(temp);
         return tr("%1 could not be written: %2.").arg(path, why.isEmpty() ? lastErrno() : why);
     }
-    const QString renamed = renameInto(temp, info.absoluteFilePath(), true);
+    QString unconfirmed;
+    const QString renamed = renameInto(temp, info.absoluteFilePath(), true, &unconfirmed);
     if (!renamed.isEmpty())
         QFile::remove(temp);
-    return renamed;
+    return renamed.isEmpty() ? unconfirmed : renamed;
 }
 
 } // namespace keeping

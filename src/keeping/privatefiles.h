@@ -32,8 +32,10 @@ bool syncFile(const QString &path);
 bool syncFolder(const QString &folder);
 
 // Renames `from` to `to` in the same folder. With `replace` false an existing
-// `to` is never overwritten. Syncs the folder. Empty string on success.
-QString renameInto(const QString &from, const QString &to, bool replace);
+// `to` is never overwritten. Empty string when renamed (only then is `to`
+// the new file). Syncs the folder; when the disk does not confirm that, the
+// rename stands and `unconfirmed` says so.
+QString renameInto(const QString &from, const QString &to, bool replace, QString *unconfirmed = nullptr);
 
 // Writes `bytes` to `path` the safe way (0600). Empty string on success.
 QString writePrivateFile(const QString &path, const QByteArray &bytes);

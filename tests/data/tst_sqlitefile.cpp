@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <sqlite3.h>
+
 using diary::EngineFailure;
 using diary::SqliteFile;
 using diary::SqliteRunner;
@@ -124,6 +126,29 @@ private slots:
         QVERIFY(!file.open(link, SqliteFile::ReadOnly));
         QVERIFY(file.open(link, SqliteFile::ReadOnly, 1000, true));
         QCOMPARE(file.scalar(QStringLiteral("SELECT count(*) FROM records")).toLongLong(), 0);
+    }
+
+    void statement_valueNotBound_neverRuns()
+    {
+        // A text longer than the engine takes: the insert must not run with
+        // the field missing, and runs again once its values are whole.
+        TempDiary diary;
+        SqliteFile file;
+        QVERIFY(file.open(diary.path(), SqliteFile::ReadWrite));
+        sqlite3_limit(file.handle(), SQLITE_LIMIT_LENGTH, 64);
+        diary::Statement insert(file, QStringLiteral("INSERT INTO records (DATE, BREAKFAST) VALUES (?, ?)"));
+        QVERIFY(insert.ok());
+        QVERIFY(insert.bind(1, QStringLiteral("2026-03-01")));
+        QVERIFY(!insert.bind(2, QString(100, QLatin1Char('X'))));
+        QVERIFY(!insert.step());
+        QVERIFY2(insert.error().contains(QStringLiteral("could not be given")), qPrintable(insert.error()));
+        QCOMPARE(insert.code(), SQLITE_TOOBIG);
+        QCOMPARE(dayCount(diary), 0);
+        QVERIFY(insert.reset());
+        QVERIFY(insert.bind(1, QStringLiteral("2026-03-01")) && insert.bind(2, QStringLiteral("TOAST")));
+        QVERIFY(!insert.step());
+        QVERIFY2(insert.error().isEmpty(), qPrintable(insert.error()));
+        QCOMPARE(dayCount(diary), 1);
     }
 
     void transaction_rollsBackUnlessCommitted()

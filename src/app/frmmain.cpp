@@ -585,19 +585,11 @@ void frmMain::mnuViewRefresh_Click()
             m_filters->ApplyFilters(grid);
     }
 
-    auto rowOf = [&grid](std::optional<qint64> day) {
-        if (day) {
-            for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-                if (grid.RowKey(r) == day)
-                    return r;
-        }
-        return -1;
-    };
-    if (const int r = rowOf(selectedDay); r >= 0) {
+    if (const int r = grid.RowWithKey(selectedDay); r >= 0) {
         grid.setRow(r);
         grid.setCol(col);
     }
-    if (const int r = rowOf(topDay); r >= 0)
+    if (const int r = grid.RowWithKey(topDay); r >= 0)
         grid.setTopRow(r);
 }
 

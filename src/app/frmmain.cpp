@@ -545,45 +545,16 @@ void frmMain::mnuViewRefresh_Click()
     const std::optional<qint64> topDay = atTop ? std::nullopt : grid.RowKey(grid.TopRow());
     const std::optional<qint64> selectedDay = grid.RowKey(grid.RowSel());
     const int col = grid.Col();
-    // Each shown list's pick, by the column's name, "*" left out.
-    const bool filtersShown = m_filters->FiltersShown;
-    std::vector<std::pair<QString, QString>> picks;
-    if (filtersShown) {
-        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-            const QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
-            if (list && list->currentIndex() > 0)
-                picks.emplace_back(grid.TextMatrix(0, c), list->currentText());
-        }
-        m_filters->cmdFilter_Click();
-    }
+    // Each shown list's pick, by the column's name, outlives the new fill.
+    const std::optional<std::vector<ColumnFilters::Pick>> picks = m_filters->takePicks(grid);
 
     busy.release(); // a failed read is reported without the busy cursor
     if (!fillFromData2())
         return;
     vb::BusyCursor fitting;
     Form_Activate();
-
-    if (filtersShown) {
-        m_filters->cmdFilter_Click();
-        bool picked = false;
-        for (const auto &[name, text] : picks) {
-            for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-                QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
-                if (!list || grid.TextMatrix(0, c) != name)
-                    continue;
-                // The very text first; a list holds one form of each value.
-                int item = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-                if (item <= 0)
-                    item = list->findText(text, Qt::MatchFixedString);
-                if (item > 0) {
-                    list->setCurrentIndex(item);
-                    picked = true;
-                }
-            }
-        }
-        if (picked)
-            m_filters->ApplyFilters(grid);
-    }
+    if (picks)
+        m_filters->putBackPicks(grid, *picks);
 
     if (const int r = grid.RowWithKey(selectedDay); r >= 0) {
         grid.setRow(r);

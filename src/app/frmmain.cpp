@@ -197,11 +197,9 @@ int frmMain::ScaleHeight() const
 
 QSize frmMain::designOuterSize() const
 {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const int menu = menuBar()->sizeHint().height();
-    const QSize client = vb::twipsSize(kDesignClientWidth, kDesignClientHeight);
-    return QSize(vb::pixelsToTwipsX(client.width() + frame.width()),
-                 vb::pixelsToTwipsY(client.height() + menu + frame.height()));
+    const QMargins frame = vb::frameMargins(this) + QMargins(0, menuBar()->sizeHint().height(), 0, 0);
+    const QSize outer = vb::twipsSize(kDesignClientWidth, kDesignClientHeight).grownBy(frame);
+    return QSize(vb::pixelsToTwipsX(outer.width()), vb::pixelsToTwipsY(outer.height()));
 }
 
 void frmMain::load()
@@ -238,12 +236,7 @@ void frmMain::applyPlacement()
     m_sizeFromDesign = m_requestedOuter.size() == designOuterSize();
 
     // The outer size holds the frame and the menu bar; the rest is client area.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const int menu = menuBar()->sizeHint().height();
-    const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.width());
-    const int clientH = std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.height() - menu);
-    clientArea->setFixedSize(clientW, clientH);
-    setFixedSize(clientW, clientH + menu);
+    setClientWithin(vb::frameMargins(this));
     move(vb::twipsToPixelsX(m_requestedOuter.left()), vb::twipsToPixelsY(m_requestedOuter.top()));
 }
 
@@ -327,20 +320,14 @@ void frmMain::adoptFrame()
 {
     if (!m_framePending || !m_loaded)
         return;
-    const QMargins frame = frameMargins();
+    const QMargins frame = vb::frameMargins(this);
     if (frame.isNull())
         return;
     m_framePending = false;
     // The stored size is the outer one: now that the frame is known, the
     // client area is what is left of it, as it was when the size was stored.
-    if (!m_sizeFromDesign) {
-        const int menu = menuBar()->sizeHint().height();
-        const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.left() - frame.right());
-        const int clientH =
-            std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.top() - frame.bottom() - menu);
-        clientArea->setFixedSize(clientW, clientH);
-        setFixedSize(clientW, clientH + menu);
-    }
+    if (!m_sizeFromDesign)
+        setClientWithin(frame);
     // The stored left and top are the frame's; with its frame the window
     // may also no longer fit where it was put.
     const QRect outer(QPoint(vb::twipsToPixelsX(m_requestedOuter.left()), vb::twipsToPixelsY(m_requestedOuter.top())),
@@ -353,12 +340,13 @@ void frmMain::adoptFrame()
     }
 }
 
-QMargins frmMain::frameMargins() const
+void frmMain::setClientWithin(const QMargins &frame)
 {
-    const QRect outer = frameGeometry();
-    const QRect inner = geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
+    const int menu = menuBar()->sizeHint().height();
+    const QSize outer(vb::twipsToPixelsX(m_requestedOuter.width()), vb::twipsToPixelsY(m_requestedOuter.height()));
+    const QSize client = vb::clientSizeWithin(outer, frame + QMargins(0, menu, 0, 0));
+    clientArea->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menu);
 }
 
 bool frmMain::event(QEvent *event)

@@ -38,25 +38,6 @@ Kind kindOfField(int field)
     return Kind::Medication;
 }
 
-QString cleanItem(QStringView piece)
-{
-    QStringView s = piece.trimmed();
-    qsizetype digits = 0;
-    while (digits < s.size() && s.at(digits).isDigit())
-        ++digits;
-    if (digits > 0) {
-        qsizetype j = digits;
-        while (j < s.size() && s.at(j).isSpace())
-            ++j;
-        if (j < s.size() && s.at(j) == QLatin1Char('*'))
-            s = s.mid(j + 1).trimmed();
-        else if (j > digits && j + 1 < s.size() && (s.at(j) == QLatin1Char('x') || s.at(j) == QLatin1Char('X')) &&
-                 s.at(j + 1).isSpace())
-            s = s.mid(j + 2).trimmed();
-    }
-    return s.toString();
-}
-
 QStringList splitItems(const QString &text)
 {
     QStringList items;

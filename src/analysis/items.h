@@ -1,12 +1,15 @@
 #pragma once
 
+#include "data/itemlists.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <vector>
 
-// What counts as one food, drink or medication in a day's texts.
+// The kinds of item and the columns of a day that hold them; what one item
+// is, data/itemlists says.
 namespace analysis {
 
 enum class Kind { Food = 0, Drink = 1, Medication = 2 };
@@ -21,41 +24,12 @@ inline constexpr int kItemFieldCount = 20;
 const std::array<QString, kItemFieldCount> &itemFields();
 Kind kindOfField(int field);
 
-// A field splits at line breaks, commas and semicolons; each piece is trimmed
-// and loses a leading dose ("2*", "2 * ", "2 x "), since the dose is not the
-// item; digits that are part of a name ("5-HT4 ANTAGONIST") stay. Empty pieces
-// are dropped. Nothing else splits: "TOAST AND JAM" is one food.
+// A day's texts split into items as the user's lists do.
+using diary::cleanItem;
+using diary::forEachItem;
+using diary::itemKey;
+
+// The items of `text` as a list.
 QStringList splitItems(const QString &text);
-// Calls `take(item)` for each item of `text`, without building a list.
-template <typename F> void forEachItem(const QString &text, F &&take);
-
-// Two items are one when equal without regard to letter case, as the column
-// filters group values.
-inline QString itemKey(const QString &item)
-{
-    return item.toCaseFolded();
-}
-
-// One piece of a field, trimmed and without its dose; empty when nothing is left.
-QString cleanItem(QStringView piece);
-
-template <typename F> void forEachItem(const QString &text, F &&take)
-{
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n) {
-            const QChar c = text.at(i);
-            if (c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char(',') && c != QLatin1Char(';'))
-                continue;
-        }
-        if (i > start) {
-            const QString item = cleanItem(QStringView(text).mid(start, i - start));
-            if (!item.isEmpty())
-                take(item);
-        }
-        start = i + 1;
-    }
-}
 
 } // namespace analysis

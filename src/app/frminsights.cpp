@@ -4,7 +4,7 @@
 #include "app/insightscharts.h"
 #include "app/insightsmodel.h"
 #include "data/datetext.h"
-#include "data/rowset.h"
+#include "data/itemlists.h"
 #include "entry/food.h"
 #include "entry/frmrecords.h"
 #include "platform/forms.h"
@@ -483,39 +483,26 @@ bool frmInsights::addToList(int list)
         return false;
     }
     const QString field = diary::foodColumns().at(list);
-    RowSet rs;
-    if (!rs.open(m_databasePath, diary::foodRecordSource())) {
-        vb::MsgBox(rs.lastError(), this);
-        return false;
-    }
-    if (rs.RecordCount() == 0) {
+    const diary::ListWrite written = diary::addToList(m_databasePath, field, s->item);
+    switch (written.outcome) {
+    case diary::ListAddition::Added:
+        return true;
+    case diary::ListAddition::NoList:
         vb::MsgBox(tr("The diary %1 holds no food and medication list to add to.").arg(m_databasePath), this);
-        return false;
-    }
-    const QString current = rs.field(field).toString();
-    bool already = false;
-    analysis::forEachItem(current, [&](const QString &item) {
-        already = already || analysis::itemKey(item) == analysis::itemKey(s->item);
-    });
-    if (already) {
+        break;
+    case diary::ListAddition::Already:
         vb::MsgBox(tr("%1 is already in %2.").arg(s->item, field), this);
-        return false;
-    }
-    QString text = current;
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
-        text += QLatin1Char('\n');
-    text += s->item;
-    if (text.size() > 255) {
+        break;
+    case diary::ListAddition::TooLong:
         vb::MsgBox(
             tr("%1 does not fit in %2: a list holds at most 255 characters. Nothing was added.").arg(s->item, field),
             this);
-        return false;
+        break;
+    case diary::ListAddition::Failed:
+        vb::MsgBox(written.error, this);
+        break;
     }
-    if (!rs.setField(field, text) || !rs.UpdateBatch()) {
-        vb::MsgBox(rs.lastError(), this);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 namespace {

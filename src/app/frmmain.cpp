@@ -197,11 +197,9 @@ int frmMain::ScaleHeight() const
 
 QSize frmMain::designOuterSize() const
 {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const int menu = menuBar()->sizeHint().height();
-    const QSize client = vb::twipsSize(kDesignClientWidth, kDesignClientHeight);
-    return QSize(vb::pixelsToTwipsX(client.width() + frame.width()),
-                 vb::pixelsToTwipsY(client.height() + menu + frame.height()));
+    const QMargins frame = vb::frameMargins(this) + QMargins(0, menuBar()->sizeHint().height(), 0, 0);
+    const QSize outer = vb::twipsSize(kDesignClientWidth, kDesignClientHeight).grownBy(frame);
+    return QSize(vb::pixelsToTwipsX(outer.width()), vb::pixelsToTwipsY(outer.height()));
 }
 
 void frmMain::load()
@@ -238,12 +236,7 @@ void frmMain::applyPlacement()
     m_sizeFromDesign = m_requestedOuter.size() == designOuterSize();
 
     // The outer size holds the frame and the menu bar; the rest is client area.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const int menu = menuBar()->sizeHint().height();
-    const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.width());
-    const int clientH = std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.height() - menu);
-    clientArea->setFixedSize(clientW, clientH);
-    setFixedSize(clientW, clientH + menu);
+    setClientWithin(vb::frameMargins(this));
     move(vb::twipsToPixelsX(m_requestedOuter.left()), vb::twipsToPixelsY(m_requestedOuter.top()));
 }
 
@@ -327,20 +320,14 @@ void frmMain::adoptFrame()
 {
     if (!m_framePending || !m_loaded)
         return;
-    const QMargins frame = frameMargins();
+    const QMargins frame = vb::frameMargins(this);
     if (frame.isNull())
         return;
     m_framePending = false;
     // The stored size is the outer one: now that the frame is known, the
     // client area is what is left of it, as it was when the size was stored.
-    if (!m_sizeFromDesign) {
-        const int menu = menuBar()->sizeHint().height();
-        const int clientW = std::max(1, vb::twipsToPixelsX(m_requestedOuter.width()) - frame.left() - frame.right());
-        const int clientH =
-            std::max(1, vb::twipsToPixelsY(m_requestedOuter.height()) - frame.top() - frame.bottom() - menu);
-        clientArea->setFixedSize(clientW, clientH);
-        setFixedSize(clientW, clientH + menu);
-    }
+    if (!m_sizeFromDesign)
+        setClientWithin(frame);
     // The stored left and top are the frame's; with its frame the window
     // may also no longer fit where it was put.
     const QRect outer(QPoint(vb::twipsToPixelsX(m_requestedOuter.left()), vb::twipsToPixelsY(m_requestedOuter.top())),
@@ -353,12 +340,13 @@ void frmMain::adoptFrame()
     }
 }
 
-QMargins frmMain::frameMargins() const
+void frmMain::setClientWithin(const QMargins &frame)
 {
-    const QRect outer = frameGeometry();
-    const QRect inner = geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
+    const int menu = menuBar()->sizeHint().height();
+    const QSize outer(vb::twipsToPixelsX(m_requestedOuter.width()), vb::twipsToPixelsY(m_requestedOuter.height()));
+    const QSize client = vb::clientSizeWithin(outer, frame + QMargins(0, menu, 0, 0));
+    clientArea->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menu);
 }
 
 bool frmMain::event(QEvent *event)
@@ -545,59 +533,22 @@ void frmMain::mnuViewRefresh_Click()
     const std::optional<qint64> topDay = atTop ? std::nullopt : grid.RowKey(grid.TopRow());
     const std::optional<qint64> selectedDay = grid.RowKey(grid.RowSel());
     const int col = grid.Col();
-    // Each shown list's pick, by the column's name, "*" left out.
-    const bool filtersShown = m_filters->FiltersShown;
-    std::vector<std::pair<QString, QString>> picks;
-    if (filtersShown) {
-        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-            const QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
-            if (list && list->currentIndex() > 0)
-                picks.emplace_back(grid.TextMatrix(0, c), list->currentText());
-        }
-        m_filters->cmdFilter_Click();
-    }
+    // Each shown list's pick, by the column's name, outlives the new fill.
+    const std::optional<std::vector<ColumnFilters::Pick>> picks = m_filters->takePicks(grid);
 
     busy.release(); // a failed read is reported without the busy cursor
     if (!fillFromData2())
         return;
     vb::BusyCursor fitting;
     Form_Activate();
+    if (picks)
+        m_filters->putBackPicks(grid, *picks);
 
-    if (filtersShown) {
-        m_filters->cmdFilter_Click();
-        bool picked = false;
-        for (const auto &[name, text] : picks) {
-            for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
-                QComboBox *list = size_t(c) < m_filters->cmbFilter.size() ? m_filters->cmbFilter[size_t(c)] : nullptr;
-                if (!list || grid.TextMatrix(0, c) != name)
-                    continue;
-                // The very text first; a list holds one form of each value.
-                int item = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-                if (item <= 0)
-                    item = list->findText(text, Qt::MatchFixedString);
-                if (item > 0) {
-                    list->setCurrentIndex(item);
-                    picked = true;
-                }
-            }
-        }
-        if (picked)
-            m_filters->ApplyFilters(grid);
-    }
-
-    auto rowOf = [&grid](std::optional<qint64> day) {
-        if (day) {
-            for (int r = grid.FixedRows(); r < grid.Rows(); ++r)
-                if (grid.RowKey(r) == day)
-                    return r;
-        }
-        return -1;
-    };
-    if (const int r = rowOf(selectedDay); r >= 0) {
+    if (const int r = grid.RowWithKey(selectedDay); r >= 0) {
         grid.setRow(r);
         grid.setCol(col);
     }
-    if (const int r = rowOf(topDay); r >= 0)
+    if (const int r = grid.RowWithKey(topDay); r >= 0)
         grid.setTopRow(r);
 }
 

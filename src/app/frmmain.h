@@ -158,7 +158,8 @@ private:
     bool fillFromData2();
     void applyPlacement();
     void adoptFrame();
-    QMargins frameMargins() const;
+    // The requested outer size less `frame` and the menu bar is the client area.
+    void setClientWithin(const QMargins &frame);
 
     QString m_databasePath;
     vb::TextMeasurer m_measure;

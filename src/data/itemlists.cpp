@@ -1,5 +1,8 @@
 #include "data/itemlists.h"
 
+#include "data/diarynames.h"
+#include "data/rowset.h"
+
 namespace diary {
 
 const QStringList &numberItems()
@@ -35,6 +38,55 @@ const QStringList &medicationItems()
         QStringLiteral("5-HT4 ANTAGONIST"), QStringLiteral("ALPHA-2-ADRENERGIC AGENTS"),
     };
     return items;
+}
+
+QString cleanItem(QStringView piece)
+{
+    QStringView s = piece.trimmed();
+    qsizetype digits = 0;
+    while (digits < s.size() && s.at(digits).isDigit())
+        ++digits;
+    if (digits > 0) {
+        qsizetype j = digits;
+        while (j < s.size() && s.at(j).isSpace())
+            ++j;
+        if (j < s.size() && s.at(j) == QLatin1Char('*'))
+            s = s.mid(j + 1).trimmed();
+        else if (j > digits && j + 1 < s.size() && (s.at(j) == QLatin1Char('x') || s.at(j) == QLatin1Char('X')) &&
+                 s.at(j + 1).isSpace())
+            s = s.mid(j + 2).trimmed();
+    }
+    return s.toString();
+}
+
+ListWithItem listWithItem(const QString &list, const QString &item)
+{
+    bool already = false;
+    forEachItem(list, [&](const QString &listed) { already = already || itemKey(listed) == itemKey(item); });
+    if (already)
+        return {ListAddition::Already, list};
+    QString text = list;
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    text += item;
+    if (text.size() > kListCapacity)
+        return {ListAddition::TooLong, list};
+    return {ListAddition::Added, text};
+}
+
+ListWrite addToList(const QString &path, const QString &field, const QString &item)
+{
+    RowSet rs;
+    if (!rs.open(path, foodRecordSource()))
+        return {ListAddition::Failed, rs.lastError()};
+    if (rs.RecordCount() == 0)
+        return {ListAddition::NoList, QString()};
+    const ListWithItem added = listWithItem(rs.field(field).toString(), item);
+    if (added.outcome != ListAddition::Added)
+        return {added.outcome, QString()};
+    if (!rs.setField(field, added.text) || !rs.UpdateBatch())
+        return {ListAddition::Failed, rs.lastError()};
+    return {ListAddition::Added, QString()};
 }
 
 } // namespace diary

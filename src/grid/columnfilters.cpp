@@ -66,6 +66,47 @@ void ColumnFilters::setListIndex(int index, int item)
     cmbFilter_Click(index);
 }
 
+// --- keeping the picks over a new fill -----------------------------------
+
+std::optional<std::vector<ColumnFilters::Pick>> ColumnFilters::takePicks(vb::FlexGrid &grid)
+{
+    if (!FiltersShown)
+        return std::nullopt;
+    std::vector<Pick> picks;
+    for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
+        const QComboBox *list = size_t(c) < cmbFilter.size() ? cmbFilter[size_t(c)] : nullptr;
+        if (list && list->currentIndex() > 0)
+            picks.push_back({grid.TextMatrix(0, c), list->currentText()});
+    }
+    cmdFilter_Click();
+    return picks;
+}
+
+bool ColumnFilters::putBackPicks(vb::FlexGrid &grid, const std::vector<Pick> &picks)
+{
+    if (!FiltersShown)
+        cmdFilter_Click();
+    bool picked = false;
+    for (const Pick &pick : picks) {
+        for (int c = grid.FixedCols(); c < grid.Cols(); ++c) {
+            QComboBox *list = size_t(c) < cmbFilter.size() ? cmbFilter[size_t(c)] : nullptr;
+            if (!list || grid.TextMatrix(0, c) != pick.column)
+                continue;
+            // The very text first; a list holds one form of each value.
+            int item = list->findText(pick.text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (item <= 0)
+                item = list->findText(pick.text, Qt::MatchFixedString);
+            if (item > 0) {
+                list->setCurrentIndex(item);
+                picked = true;
+            }
+        }
+    }
+    if (picked)
+        ApplyFilters(grid);
+    return picked;
+}
+
 // --- building and removing -----------------------------------------------
 
 QComboBox *ColumnFilters::makeElement(int index)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -48,6 +49,22 @@ public:
     void RemoveFilterCombos(vb::FlexGrid &grid);
     void PositionFilterCombos(vb::FlexGrid &grid);
     void ApplyFilters(vb::FlexGrid &grid);
+
+    // A shown list's pick ("*" is none), by its column's name, so that it
+    // outlives the lists when the grid is filled anew.
+    struct Pick
+    {
+        QString column;
+        QString text;
+    };
+    // The picks of the shown lists, which are then removed so that the grid
+    // can be filled anew; nothing while the filters are not shown.
+    std::optional<std::vector<Pick>> takePicks(vb::FlexGrid &grid);
+    // Shows the filters again over the grid's new rows and puts back each pick
+    // that the list of a column of its name still holds: the very text, else
+    // the form of it now listed. The lists are applied when one was put back;
+    // returns whether one was.
+    bool putBackPicks(vb::FlexGrid &grid, const std::vector<Pick> &picks);
 
     // Selects an item of list `index` as code does: the list's click handler
     // runs at once, inside this call.

@@ -775,6 +775,16 @@ std::optional<qint64> FlexGrid::RowKey(int row) const
     return m_keys[size_t(slot)];
 }
 
+int FlexGrid::RowWithKey(std::optional<qint64> key) const
+{
+    // A slot without a key holds -1, which no key of a day is.
+    if (!key || *key < 0)
+        return -1;
+    const auto found = std::find(m_keys.begin(), m_keys.end(), *key);
+    const int row = m_fixedRows + int(found - m_keys.begin());
+    return found != m_keys.end() && row < m_rows ? row : -1;
+}
+
 // --- painting ------------------------------------------------------------
 
 void FlexGrid::paintEvent(QPaintEvent *)

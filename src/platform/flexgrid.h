@@ -125,6 +125,9 @@ public:
     void fill(std::vector<QString> &&cells, int cols, const std::vector<qint64> &keys = {});
     // The hidden key of a row: the diary day it shows, if it has one.
     std::optional<qint64> RowKey(int row) const;
+    // The first row whose hidden key is `key`, or -1 (also for no key): a day
+    // found again after the rows were filled anew.
+    int RowWithKey(std::optional<qint64> key) const;
 
     // Makes (row, col) current, ends the selection there and scrolls it into
     // view, as the keyboard does.

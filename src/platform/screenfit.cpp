@@ -23,10 +23,27 @@ QRect fitOnScreen(const QRect &outer, const QRect &available)
     return r;
 }
 
+QMargins frameMargins(const QRect &outer, const QRect &client)
+{
+    return QMargins(client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
+                    outer.bottom() - client.bottom());
+}
+
+QMargins frameMargins(const QWidget *window)
+{
+    return frameMargins(window->frameGeometry(), window->geometry());
+}
+
+QSize clientSizeWithin(const QSize &outer, const QMargins &frame)
+{
+    return QSize(std::max(1, outer.width() - frame.left() - frame.right()),
+                 std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
+
 int titleBarHeightPixels(const QWidget *window)
 {
     if (window) {
-        const int top = window->geometry().top() - window->frameGeometry().top();
+        const int top = frameMargins(window).top();
         if (top > 0)
             return top;
     }
@@ -40,7 +57,7 @@ void centreOnScreen(QWidget *window)
         return;
     const QRect area = screen->availableGeometry();
     QRect outer = window->frameGeometry();
-    if (outer.size() == window->size() && !(window->windowFlags() & Qt::FramelessWindowHint))
+    if (frameMargins(window).isNull() && !(window->windowFlags() & Qt::FramelessWindowHint))
         outer.setHeight(outer.height() + titleBarHeightPixels(window));
     outer.moveCenter(area.center());
     // A top-level window's position is that of its frame.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QSize>
 
@@ -12,6 +13,16 @@ namespace vb {
 // top-left corner, and with it the title bar, inside the area; all of it
 // inside where the area is large enough to hold it. The size is kept.
 QRect fitOnScreen(const QRect &outer, const QRect &available);
+
+// How far a window's outer rectangle (its frame, title bar included) reaches
+// beyond its client rectangle on each side; null before a window manager has
+// framed the window, and always where there is none.
+QMargins frameMargins(const QRect &outer, const QRect &client);
+// The same for a top-level window, from its frame and client geometry.
+QMargins frameMargins(const QWidget *window);
+// The client size that an outer size leaves inside `frame` (with any band
+// such as a menu bar added to it), at least a pixel each way.
+QSize clientSizeWithin(const QSize &outer, const QMargins &frame);
 
 // The height of a window manager's title bar in pixels: the window's own
 // frame where the window manager has framed it, else the style's estimate.

@@ -10,7 +10,6 @@
 #include "grid/columnfilters.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
-#include "platform/screenfit.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 #include "testsupport.h"
@@ -163,33 +162,6 @@ private slots:
         if (!stored.isEmpty())
             s = placement::Stored{stored.at(0), stored.at(1), stored.at(2), stored.at(3)};
         QCOMPARE(placement::resolve(s, QSize(11100, 6800), {screen}, screen, QSize(1500, 300)), expected);
-    }
-
-    void fitOnScreen_titleBarAndCornerOnAllWhereItFits_data()
-    {
-        // Pixels: the daily record window's outer size under a window
-        // manager (669 x 510 client, 4 px borders, 21 px title bar).
-        QTest::addColumn<QRect>("area");
-        QTest::addColumn<QRect>("outer");
-        QTest::addColumn<QRect>("expected");
-        const QSize rec(677, 535);
-        QTest::newRow("640x480, centred off the top left")
-            << QRect(0, 0, 640, 480) << QRect(QPoint(-19, -28), rec) << QRect(QPoint(0, 0), rec);
-        QTest::newRow("800x600, centred")
-            << QRect(0, 0, 800, 600) << QRect(QPoint(61, 32), rec) << QRect(QPoint(61, 32), rec);
-        QTest::newRow("800x600, past the bottom right")
-            << QRect(0, 0, 800, 600) << QRect(QPoint(500, 300), rec) << QRect(QPoint(123, 65), rec);
-        QTest::newRow("panel at the top, too short")
-            << QRect(0, 30, 1024, 450) << QRect(QPoint(10, 0), rec) << QRect(QPoint(10, 30), rec);
-        QTest::newRow("second screen on the left")
-            << QRect(-1280, 0, 1280, 1024) << QRect(QPoint(-100, 10), rec) << QRect(QPoint(-677, 10), rec);
-    }
-    void fitOnScreen_titleBarAndCornerOnAllWhereItFits()
-    {
-        QFETCH(QRect, area);
-        QFETCH(QRect, outer);
-        QFETCH(QRect, expected);
-        QCOMPARE(vb::fitOnScreen(outer, area), expected);
     }
 
     void firstRun_designedClientAreaAndGridFillsIt()

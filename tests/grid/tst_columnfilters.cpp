@@ -288,6 +288,65 @@ private slots:
         QCOMPARE(w.shownRows().size(), 7);
     }
 
+    void newFill_picksTakenOutThenPutBackWhereStillListed_data()
+    {
+        QTest::addColumn<bool>("shown");    // the filters shown before the new fill
+        QTest::addColumn<QString>("picks"); // BREAKFAST|SCORE picked in the sample; empty: none
+        QTest::addColumn<QString>("after"); // the new rows' BREAKFAST/SCORE
+        QTest::addColumn<QString>("kept");  // the two lists' picks afterwards
+        QTest::addColumn<bool>("applied");
+        QTest::addColumn<QList<int>>("rows"); // rows in view
+        QTest::newRow("filters hidden: nothing to keep") << false << "|"
+                                                         << "rice/8"
+                                                         << "" << false << QList<int>{1};
+        QTest::newRow("shown, nothing picked") << true << "|"
+                                               << "rice/8 eggs/3"
+                                               << "*|*" << false << QList<int>{1, 2};
+        QTest::newRow("the very text") << true << "toast|"
+                                       << "rice/8 toast/8 TOAST/3"
+                                       << "toast|*" << true << QList<int>{2, 3};
+        QTest::newRow("the form now listed") << true << "toast|"
+                                             << "TOAST/8 toast/3 rice/8"
+                                             << "TOAST|*" << true << QList<int>{1, 2};
+        QTest::newRow("two picks, one gone") << true << "RICE|9"
+                                             << "rice/8 RICE/3 toast/8"
+                                             << "rice|*" << true << QList<int>{1, 2};
+        QTest::newRow("every pick gone") << true << "toast|"
+                                         << "rice/8 eggs/3"
+                                         << "*|*" << false << QList<int>{1, 2};
+    }
+    void newFill_picksTakenOutThenPutBackWhereStillListed()
+    {
+        QFETCH(bool, shown);
+        QFETCH(QString, picks);
+        QFETCH(QString, after);
+        QFETCH(QString, kept);
+        QFETCH(bool, applied);
+        QFETCH(QList<int>, rows);
+        Window w(kHeader, sampleRows());
+        if (shown) {
+            w.filters->cmdFilter_Click();
+            const QStringList texts = picks.split(QLatin1Char('|'));
+            for (int c = 1; c <= 2; ++c) {
+                if (!texts.at(c - 1).isEmpty())
+                    w.filters->setListIndex(c, w.list(c)->findText(texts.at(c - 1)));
+            }
+        }
+        const auto taken = w.filters->takePicks(*w.grid);
+        QCOMPARE(taken.has_value(), shown);
+        QVERIFY(!w.filters->FiltersShown);
+        std::vector<QStringList> newRows;
+        for (const QString &row : after.split(QLatin1Char(' ')))
+            newRows.push_back(QStringList{QStringLiteral("01/02/26")} + row.split(QLatin1Char('/')));
+        w.grid->fill(kHeader, newRows);
+        if (taken) {
+            QCOMPARE(w.filters->putBackPicks(*w.grid, *taken), applied);
+            QVERIFY(w.filters->FiltersShown);
+            QCOMPARE(w.list(1)->currentText() + QLatin1Char('|') + w.list(2)->currentText(), kept);
+        }
+        QCOMPARE(w.shownRows(), rows);
+    }
+
     void placing_overHeaderCells_followScrollRight_hiddenWhenCutOrOutOfView()
     {
         std::vector<QStringList> rows;

@@ -135,6 +135,29 @@ private slots:
         QCOMPARE(g.RowKey(1), std::nullopt);
     }
 
+    void rowWithKey_firstDataRowHoldingIt_data()
+    {
+        QTest::addColumn<std::optional<qint64>>("key");
+        QTest::addColumn<int>("row");
+        // Rows 1 to 4 keyed 11, 12, 11 and none.
+        QTest::newRow("second day") << std::optional<qint64>(12) << 2;
+        QTest::newRow("held twice: the first") << std::optional<qint64>(11) << 1;
+        QTest::newRow("no such day") << std::optional<qint64>(99) << -1;
+        QTest::newRow("no key asked") << std::optional<qint64>() << -1;
+        QTest::newRow("the unkeyed row's slot") << std::optional<qint64>(-1) << -1;
+    }
+    void rowWithKey_firstDataRowHoldingIt()
+    {
+        QFETCH(std::optional<qint64>, key);
+        QFETCH(int, row);
+        FlexGrid g;
+        g.setFixedRows(1);
+        g.fill({QStringLiteral("H")},
+               {{QStringLiteral("a")}, {QStringLiteral("b")}, {QStringLiteral("c")}, {QStringLiteral("d")}},
+               {11, 12, 11});
+        QCOMPARE(g.RowWithKey(key), row);
+    }
+
     void currentCell_colourAndFontAddressOneCell()
     {
         FlexGrid g;

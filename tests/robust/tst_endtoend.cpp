@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -76,6 +77,40 @@ void keys(const QStringList &k)
 {
     xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + k);
     QThread::msleep(scaled(400));
+}
+
+// Polls `done` until it holds or a deadline that grows with the load passes.
+bool waitFor(const std::function<bool()> &done, int ms = 30000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const int deadline = scaled(ms);
+    while (!done()) {
+        if (waited.elapsed() > deadline)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// The window that has the keyboard, bare or under a window manager.
+QString focusedWindow()
+{
+    return xdotool({QStringLiteral("getwindowfocus")});
+}
+
+// Waits for a named window other than those in `from` (a message box, a
+// question) to take the keyboard: it is given keys only then. (Between two
+// windows the keyboard may rest on the screen itself, which has no name.)
+QString waitForFocusAway(const QStringList &from)
+{
+    QString now;
+    const bool moved = waitFor([&] {
+        now = focusedWindow();
+        return !now.isEmpty() && !from.contains(now) &&
+               !xdotool({QStringLiteral("getwindowname"), now}, 5000).isEmpty();
+    });
+    return moved ? now : QString();
 }
 
 // strace's record of one run: every program started and every file opened.
@@ -342,9 +377,10 @@ private slots:
             // makes the run's own backup, since a day was written.
             keys({QStringLiteral("alt+f")});
             keys({QStringLiteral("b")});
-            QThread::msleep(scaled(800));
+            const QString message = waitForFocusAway({main});
+            QVERIFY2(!message.isEmpty(), "no message after Back up now");
             keys({QStringLiteral("Return")});
-            QThread::msleep(scaled(300));
+            QVERIFY2(waitFor([&] { return focusedWindow() != message; }), "the message did not close");
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
             keys({QStringLiteral("alt+f")});
             keys({QStringLiteral("x")});
@@ -429,8 +465,10 @@ private slots:
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         keys({QStringLiteral("alt+f")});
         keys({QStringLiteral("b")});
-        QThread::msleep(scaled(800));
+        const QString message = waitForFocusAway({main});
+        QVERIFY2(!message.isEmpty(), "no message after Back up now");
         keys({QStringLiteral("Return")});
+        QVERIFY2(waitFor([&] { return focusedWindow() != message; }), "the message did not close");
         QCOMPARE(
             QDir(home.filePath(QStringLiteral("MEALWISE/Backups"))).entryList({QStringLiteral("Records-*.mdb")}).size(),
             1);
@@ -444,10 +482,13 @@ private slots:
         QVERIFY2(!list.isEmpty(), "the restore window did not appear");
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), list});
         keys({QStringLiteral("alt+r")}); // the newest backup is selected
-        QThread::msleep(scaled(600));
+        const QString question = waitForFocusAway({list});
+        QVERIFY2(!question.isEmpty(), "no question before the restore");
         keys({QStringLiteral("alt+y")}); // yes, restore it
-        QThread::msleep(scaled(800));
+        const QString restored = waitForFocusAway({list, question, main});
+        QVERIFY2(!restored.isEmpty(), "no message after the restore");
         keys({QStringLiteral("Return")}); // the message that it was restored
+        QVERIFY2(waitFor([&] { return focusedWindow() != restored; }), "the message did not close");
         QCOMPARE(sql(QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM records;")),
                  QStringLiteral("ok\n10"));
 
@@ -484,9 +525,15 @@ private slots:
             QVERIFY(mealwise.waitForStarted());
             const QString main = findWindow(QStringLiteral("MEALWISE"));
             QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
-            // Long enough for a window manager to have framed it.
-            QThread::msleep(scaled(1200));
-            seen << clientGeometry(main);
+            // Framed and placed: the same geometry twice, a moment apart.
+            QRect geometry;
+            QVERIFY(waitFor([&] {
+                const QRect before = clientGeometry(main);
+                QThread::msleep(300);
+                geometry = clientGeometry(main);
+                return geometry.isValid() && geometry == before;
+            }));
+            seen << geometry;
             exitByMenu(main);
             const bool exited = mealwise.waitForFinished(15000);
             if (!exited)

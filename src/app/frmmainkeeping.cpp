@@ -1,10 +1,10 @@
 // The main window's File menu items that keep the diary: backups, restore,
 // export, import and the report.
-#include "app/autobackup.h"
-#include "app/choosers.h"
-#include "app/frmbin.h"
 #include "app/frmmain.h"
-#include "app/keepingwindows.h"
+#include "app/keeping/autobackup.h"
+#include "app/keeping/choosers.h"
+#include "app/keeping/frmbin.h"
+#include "app/keeping/keepingwindows.h"
 #include "app/savenames.h"
 #include "grid/columnfilters.h"
 #include "keeping/backups.h"

@@ -1,8 +1,8 @@
 #include "app/module1.h"
 
-#include "app/autobackup.h"
 #include "app/frmmain.h"
 #include "app/frmsplash.h"
+#include "app/keeping/autobackup.h"
 #include "app/startcheck.h"
 #include "data/diarynames.h"
 

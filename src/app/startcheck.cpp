@@ -1,9 +1,9 @@
 #include "app/startcheck.h"
 
 #include "access/conversion.h"
-#include "app/accessconversion.h"
-#include "app/autobackup.h"
-#include "app/choosers.h"
+#include "app/keeping/accessconversion.h"
+#include "app/keeping/autobackup.h"
+#include "app/keeping/choosers.h"
 #include "data/datetext.h"
 #include "data/sqlitefile.h"
 #include "keeping/backups.h"

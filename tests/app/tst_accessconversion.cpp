@@ -1,7 +1,7 @@
 // The start-up's offer to convert an Access diary: the question, the answers
 // and what becomes of the files.
-#include "app/accessconversion.h"
-#include "app/choosers.h"
+#include "app/keeping/accessconversion.h"
+#include "app/keeping/choosers.h"
 #include "keeping/diarycheck.h"
 #include "testsupport.h"
 

@@ -2,10 +2,10 @@
 // asks nothing and puts the day in the bin; File > Deleted days lists the
 // days of earlier runs and puts them back; a bin that cannot take a day stops
 // the Delete; emptying it asks first.
-#include "app/choosers.h"
-#include "app/frmbin.h"
 #include "app/frmmain.h"
-#include "app/keepingwindows.h"
+#include "app/keeping/choosers.h"
+#include "app/keeping/frmbin.h"
+#include "app/keeping/keepingwindows.h"
 #include "data/daybin.h"
 #include "entry/adodc.h"
 #include "entry/frmrecords.h"

@@ -1,9 +1,9 @@
 // The Help menu and its two windows, names for assistive technology in every
 // window, the grid as a table, and the keyboard in the new windows.
-#include "app/choosers.h"
-#include "app/frmabout.h"
-#include "app/frmguide.h"
 #include "app/frmmain.h"
+#include "app/help/frmabout.h"
+#include "app/help/frmguide.h"
+#include "app/keeping/choosers.h"
 #include "platform/flexgrid.h"
 #include "platform/forms.h"
 #include "testsupport.h"

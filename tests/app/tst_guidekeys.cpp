@@ -1,14 +1,14 @@
 // Every key the user guide's key list names, pressed on a diary of its own:
 // each must do what the guide says it does. The keys are read from the guide
 // itself, so a key added to the guide without a check here fails.
-#include "app/choosers.h"
-#include "app/frmabout.h"
-#include "app/frmbin.h"
 #include "app/frmfind.h"
-#include "app/frmguide.h"
-#include "app/frminsights.h"
 #include "app/frmmain.h"
-#include "app/keepingwindows.h"
+#include "app/help/frmabout.h"
+#include "app/help/frmguide.h"
+#include "app/insights/frminsights.h"
+#include "app/keeping/choosers.h"
+#include "app/keeping/frmbin.h"
+#include "app/keeping/keepingwindows.h"
 #include "data/rowset.h"
 #include "entry/adodc.h"
 #include "entry/food.h"

@@ -1,6 +1,6 @@
 // The Insights window, driven headless.
-#include "app/frminsights.h"
-#include "app/insightsmodel.h"
+#include "app/insights/frminsights.h"
+#include "app/insights/insightsmodel.h"
 #include "data/rowset.h"
 #include "entry/adodc.h"
 #include "entry/food.h"

@@ -1,10 +1,10 @@
 // The File menu's keeping items, the restore and import windows, the
 // program's own backups (before the first delete, at the end of a run that
 // wrote) and the check at start. Dialogs are answered through the choosers.
-#include "app/autobackup.h"
-#include "app/choosers.h"
 #include "app/frmmain.h"
-#include "app/keepingwindows.h"
+#include "app/keeping/autobackup.h"
+#include "app/keeping/choosers.h"
+#include "app/keeping/keepingwindows.h"
 #include "app/startcheck.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"

@@ -2,7 +2,7 @@
 // whatever a crash, a lock, a link or a write-protected file did to it; only
 // SQLite's own finding of damage is damage, and only then is a restore worth
 // offering. Runs as an ordinary user, so that file modes bind.
-#include "app/choosers.h"
+#include "app/keeping/choosers.h"
 #include "app/startcheck.h"
 #include "cli/diarycli.h"
 #include "clirun.h"

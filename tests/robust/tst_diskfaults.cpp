@@ -8,7 +8,7 @@
 //
 // The normal run takes a seeded share of the cases; MEALWISE_STRESS=1 runs
 // every call of every operation and 1,000 power cuts.
-#include "app/autobackup.h"
+#include "app/keeping/autobackup.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/recoveryfile.h"

@@ -1,4 +1,4 @@
-#include "app/frmabout.h"
+#include "app/help/frmabout.h"
 
 #include "data/engineversion.h"
 #include "platform/forms.h"

@@ -1,4 +1,4 @@
-#include "app/choosers.h"
+#include "app/keeping/choosers.h"
 
 #include "keeping/report.h"
 #include "platform/msgbox.h"

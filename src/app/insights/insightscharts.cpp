@@ -1,4 +1,4 @@
-#include "app/insightscharts.h"
+#include "app/insights/insightscharts.h"
 
 #include <QCategoryAxis>
 #include <QChart>

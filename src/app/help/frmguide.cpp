@@ -1,4 +1,4 @@
-#include "app/frmguide.h"
+#include "app/help/frmguide.h"
 
 #include "platform/forms.h"
 #include "platform/twips.h"

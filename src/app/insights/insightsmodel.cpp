@@ -1,4 +1,4 @@
-#include "app/insightsmodel.h"
+#include "app/insights/insightsmodel.h"
 
 #include <QBrush>
 #include <QColor>

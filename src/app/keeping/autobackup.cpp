@@ -1,4 +1,4 @@
-#include "app/autobackup.h"
+#include "app/keeping/autobackup.h"
 
 #include "data/writehooks.h"
 #include "keeping/backups.h"

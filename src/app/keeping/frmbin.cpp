@@ -1,7 +1,7 @@
-#include "app/frmbin.h"
+#include "app/keeping/frmbin.h"
 
-#include "app/autobackup.h"
-#include "app/choosers.h"
+#include "app/keeping/autobackup.h"
+#include "app/keeping/choosers.h"
 #include "data/datetext.h"
 #include "data/daybin.h"
 #include "platform/busycursor.h"

@@ -1,8 +1,8 @@
-#include "app/frminsights.h"
+#include "app/insights/frminsights.h"
 
 #include "analysis/diaryread.h"
-#include "app/insightscharts.h"
-#include "app/insightsmodel.h"
+#include "app/insights/insightscharts.h"
+#include "app/insights/insightsmodel.h"
 #include "data/datetext.h"
 #include "data/itemlists.h"
 #include "entry/food.h"

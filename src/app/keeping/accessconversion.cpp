@@ -1,6 +1,6 @@
-#include "app/accessconversion.h"
+#include "app/keeping/accessconversion.h"
 
-#include "app/choosers.h"
+#include "app/keeping/choosers.h"
 #include "data/datetext.h"
 #include "platform/msgbox.h"
 

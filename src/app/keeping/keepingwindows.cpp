@@ -1,7 +1,7 @@
-#include "app/keepingwindows.h"
+#include "app/keeping/keepingwindows.h"
 
-#include "app/autobackup.h"
-#include "app/choosers.h"
+#include "app/keeping/autobackup.h"
+#include "app/keeping/choosers.h"
 #include "data/datetext.h"
 #include "keeping/backups.h"
 #include "platform/forms.h"

@@ -2,6 +2,17 @@
 
 namespace diary {
 
+// Two columns in one place would leave the grid's order to chance.
+static_assert([] {
+    for (int i = 0; i < kColumnCount; ++i) {
+        for (int j = i + 1; j < kColumnCount; ++j) {
+            if (kDiaryColumns[i].gridPlace == kDiaryColumns[j].gridPlace)
+                return false;
+        }
+    }
+    return true;
+}());
+
 const DiaryColumn *findColumn(QStringView name)
 {
     for (const DiaryColumn &c : kDiaryColumns) {

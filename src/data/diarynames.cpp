@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <algorithm>
+
 namespace diary {
 
 QString databaseFolder()
@@ -69,9 +71,13 @@ const QStringList &foodColumns()
 const QStringList &diaryQueryColumns()
 {
     static const QStringList columns = [] {
-        QStringList out(kColumnCount);
-        for (const DiaryColumn &c : kDiaryColumns)
-            out[c.gridPlace] = QLatin1String(c.name);
+        std::array<const DiaryColumn *, kColumnCount> byPlace{};
+        for (size_t i = 0; i < byPlace.size(); ++i)
+            byPlace[i] = &kDiaryColumns[i];
+        std::ranges::sort(byPlace, {}, &DiaryColumn::gridPlace);
+        QStringList out;
+        for (const DiaryColumn *c : byPlace)
+            out << QLatin1String(c->name);
         return out;
     }();
     return columns;

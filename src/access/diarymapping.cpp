@@ -2,6 +2,7 @@
 
 #include "data/datetext.h"
 #include "data/dayvalues.h"
+#include "data/diarycolumns.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
 #include "data/sqlitefile.h"
@@ -34,11 +35,6 @@ const QString &emptyText()
     // Not a null string: the diary keeps an empty field apart from NULL.
     static const QString empty = QStringLiteral("");
     return empty;
-}
-
-bool isScoreColumn(const QString &c)
-{
-    return c == QLatin1String("OVERALL SCORE") || c == QLatin1String("BMs");
 }
 
 // A whole number from whatever type the file gave; nothing with the reason.
@@ -169,6 +165,7 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
 {
     ConversionPlan plan;
     plan.asIs = asIs;
+    // The catalogue's names in its order, so that target[c] is kDiaryColumns[c].
     const QStringList &target = diary::recordsColumns();
 
     // Where each diary column comes from in the file, matched ignoring case.
@@ -197,12 +194,13 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
         QStringList whys;
         for (qsizetype c = 0; c < target.size(); ++c) {
             const QString &column = target[c];
+            const diary::ColumnKind kind = diary::kDiaryColumns[c].kind;
             if (from[c] < 0 || from[c] >= row.size())
                 continue;
             const QVariant &v = row[from[c]];
             if (!v.isValid() || v.isNull())
                 continue;
-            if (column == QLatin1String("DATE")) {
+            if (kind == diary::ColumnKind::Date) {
                 QDate date;
                 if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
                     const QDateTime dt =
@@ -242,7 +240,8 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
                     plan.first = date;
                 if (!plan.last.isValid() || date > plan.last)
                     plan.last = date;
-            } else if (column == QLatin1String("ID") || isScoreColumn(column)) {
+            } else if (kind == diary::ColumnKind::Key || kind == diary::ColumnKind::Score ||
+                       kind == diary::ColumnKind::Count) {
                 bool empty = false;
                 QString why;
                 const std::optional<qint64> n = wholeNumber(v, &empty, &why);
@@ -252,7 +251,7 @@ ConversionPlan planConversion(const SourceTable &records, const std::optional<So
                     whys << column + QLatin1Char(' ') + why;
                     continue;
                 }
-                if (column == QLatin1String("ID")) {
+                if (kind == diary::ColumnKind::Key) {
                     if (*n < 1) {
                         whys << tr("ID %1 is not a positive number").arg(*n);
                         continue;

@@ -17,25 +17,24 @@ QString kindName(Kind kind)
 
 const std::array<QString, kItemFieldCount> &itemFields()
 {
-    static const std::array<QString, kItemFieldCount> fields{
-        QStringLiteral("BREAKFAST"),   QStringLiteral("LUNCH"),       QStringLiteral("TEA"),
-        QStringLiteral("SNACK1"),      QStringLiteral("SNACK2"),      QStringLiteral("SNACK3"),
-        QStringLiteral("SNACK4"),      QStringLiteral("BEVERAGE1"),   QStringLiteral("BEVERAGE2"),
-        QStringLiteral("BEVERAGE3"),   QStringLiteral("BEVERAGE4"),   QStringLiteral("MEDICATION1"),
-        QStringLiteral("MEDICATION2"), QStringLiteral("MEDICATION3"), QStringLiteral("MEDICATION4"),
-        QStringLiteral("MEDICATION5"), QStringLiteral("MEDICATION6"), QStringLiteral("MEDICATION7"),
-        QStringLiteral("MEDICATION8"), QStringLiteral("MEDICATION9"),
-    };
+    static const std::array<QString, kItemFieldCount> fields = [] {
+        std::array<QString, kItemFieldCount> out;
+        for (int f = 0; f < kItemFieldCount; ++f)
+            out[size_t(f)] = diary::itemFieldNames().at(f);
+        return out;
+    }();
     return fields;
 }
 
 Kind kindOfField(int field)
 {
-    if (field < 7)
-        return Kind::Food;
-    if (field < 11)
-        return Kind::Drink;
-    return Kind::Medication;
+    static constexpr std::array<Kind, kItemFieldCount> kinds = [] {
+        std::array<Kind, kItemFieldCount> out{};
+        for (size_t f = 0; f < out.size(); ++f)
+            out[f] = diary::itemKindOf(diary::kDiaryColumns[diary::kItemColumns[f]].kind);
+        return out;
+    }();
+    return kinds[size_t(field)];
 }
 
 QStringList splitItems(const QString &text)

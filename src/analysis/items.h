@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/diarycolumns.h"
 #include "data/itemlists.h"
 
 #include <QString>
@@ -12,15 +13,17 @@
 // is, data/itemlists says.
 namespace analysis {
 
-enum class Kind { Food = 0, Drink = 1, Medication = 2 };
-inline constexpr int kKindCount = 3;
+// The diary's own kinds of item (data/diarycolumns.h).
+using Kind = diary::ItemKind;
+inline constexpr int kKindCount = diary::kItemKindCount;
 
 // "food", "drink", "medication": the names the command line uses.
 QString kindName(Kind kind);
 
-// The columns of `records` that hold items, in this fixed order: the meals,
-// the snacks, the beverages, the medications. Field numbers below index it.
-inline constexpr int kItemFieldCount = 20;
+// The columns of `records` that hold items, in the catalogue's fixed order:
+// the meals, the snacks, the beverages, the medications. Field numbers below
+// index it.
+inline constexpr int kItemFieldCount = diary::kItemColumnCount;
 const std::array<QString, kItemFieldCount> &itemFields();
 Kind kindOfField(int field);
 

@@ -1,5 +1,7 @@
 #include "data/dayvalues.h"
 
+#include "data/diarycolumns.h"
+
 #include <QCoreApplication>
 
 #include <limits>
@@ -8,9 +10,10 @@ namespace diary {
 
 std::optional<NumberRange> dayNumberRange(const QString &column)
 {
-    if (column == QLatin1String("OVERALL SCORE"))
+    const DiaryColumn *c = findColumn(column);
+    if (c && c->kind == ColumnKind::Score)
         return NumberRange{1, 10};
-    if (column == QLatin1String("BMs"))
+    if (c && c->kind == ColumnKind::Count)
         return NumberRange{0, std::numeric_limits<qint64>::max()};
     return std::nullopt;
 }

@@ -1,7 +1,11 @@
 #include "data/diarynames.h"
 
+#include "data/diarycolumns.h"
+
 #include <QCoreApplication>
 #include <QDir>
+
+#include <algorithm>
 
 namespace diary {
 
@@ -44,17 +48,12 @@ QString databasePathProblem()
 
 const QStringList &recordsColumns()
 {
-    static const QStringList columns{
-        QStringLiteral("BEVERAGE1"),   QStringLiteral("BEVERAGE2"),     QStringLiteral("BEVERAGE3"),
-        QStringLiteral("BEVERAGE4"),   QStringLiteral("BMs"),           QStringLiteral("BREAKFAST"),
-        QStringLiteral("COMMENTS"),    QStringLiteral("DATE"),          QStringLiteral("ID"),
-        QStringLiteral("LUNCH"),       QStringLiteral("MEDICATION1"),   QStringLiteral("MEDICATION2"),
-        QStringLiteral("MEDICATION3"), QStringLiteral("OVERALL SCORE"), QStringLiteral("SNACK1"),
-        QStringLiteral("SNACK2"),      QStringLiteral("SNACK3"),        QStringLiteral("SNACK4"),
-        QStringLiteral("TEA"),         QStringLiteral("MEDICATION4"),   QStringLiteral("MEDICATION5"),
-        QStringLiteral("MEDICATION6"), QStringLiteral("MEDICATION7"),   QStringLiteral("MEDICATION8"),
-        QStringLiteral("MEDICATION9"),
-    };
+    static const QStringList columns = [] {
+        QStringList out;
+        for (const DiaryColumn &c : kDiaryColumns)
+            out << QLatin1String(c.name);
+        return out;
+    }();
     return columns;
 }
 
@@ -71,17 +70,16 @@ const QStringList &foodColumns()
 
 const QStringList &diaryQueryColumns()
 {
-    static const QStringList columns{
-        QStringLiteral("DATE"),        QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs"),
-        QStringLiteral("BREAKFAST"),   QStringLiteral("BEVERAGE1"),     QStringLiteral("MEDICATION1"),
-        QStringLiteral("MEDICATION4"), QStringLiteral("MEDICATION5"),   QStringLiteral("SNACK1"),
-        QStringLiteral("LUNCH"),       QStringLiteral("BEVERAGE2"),     QStringLiteral("MEDICATION2"),
-        QStringLiteral("MEDICATION6"), QStringLiteral("MEDICATION7"),   QStringLiteral("SNACK2"),
-        QStringLiteral("TEA"),         QStringLiteral("BEVERAGE3"),     QStringLiteral("MEDICATION3"),
-        QStringLiteral("MEDICATION8"), QStringLiteral("MEDICATION9"),   QStringLiteral("SNACK3"),
-        QStringLiteral("BEVERAGE4"),   QStringLiteral("SNACK4"),        QStringLiteral("COMMENTS"),
-        QStringLiteral("ID"),
-    };
+    static const QStringList columns = [] {
+        std::array<const DiaryColumn *, kColumnCount> byPlace{};
+        for (size_t i = 0; i < byPlace.size(); ++i)
+            byPlace[i] = &kDiaryColumns[i];
+        std::ranges::sort(byPlace, {}, &DiaryColumn::gridPlace);
+        QStringList out;
+        for (const DiaryColumn *c : byPlace)
+            out << QLatin1String(c->name);
+        return out;
+    }();
     return columns;
 }
 
@@ -92,9 +90,12 @@ QString mainRecordSource()
 
 QString recordsRecordSource()
 {
-    return QStringLiteral("select BEVERAGE1,BEVERAGE2,BEVERAGE3,BEVERAGE4,BMs,BREAKFAST,COMMENTS,DATE,ID,LUNCH,"
-                          "MEDICATION1,MEDICATION2,MEDICATION3,[OVERALL SCORE],SNACK1,SNACK2,SNACK3,SNACK4,TEA,"
-                          "MEDICATION4,MEDICATION5,MEDICATION6,MEDICATION7,MEDICATION8,MEDICATION9 from records");
+    // The row set's fields come in this select's order, as the window's
+    // design named them.
+    QStringList names;
+    for (const DiaryColumn &c : kDiaryColumns)
+        names << sqlName(c.name);
+    return QStringLiteral("select ") + names.join(QLatin1Char(',')) + QStringLiteral(" from records");
 }
 
 QString foodRecordSource()

@@ -23,7 +23,8 @@ inline constexpr char kRecordsTable[] = "records";
 inline constexpr char kFoodTable[] = "FOOD AND MEDICATION";
 inline constexpr char kDiaryQuery[] = "Diary Query";
 
-// Columns of `records`, in the order the daily record window selects them.
+// Columns of `records` (diarycolumns.h), in the order the daily record window
+// selects them.
 const QStringList &recordsColumns();
 // Columns of `FOOD AND MEDICATION`.
 const QStringList &foodColumns();

@@ -1,6 +1,6 @@
 #include "data/diaryschema.h"
 
-#include "data/diarynames.h"
+#include "data/diarycolumns.h"
 #include "data/sampledays.h"
 #include "data/sqlrunner.h"
 
@@ -220,23 +220,25 @@ QString addSampleDays(const QString &path, int days, const QDate &today, quint32
             !tx.begin(Transaction::Deferred, &failure))
             return tr("The diary %1 could not be written: %2").arg(path, failure);
         QSqlQuery q(db);
+        // Every column but the key, which the diary gives.
+        QStringList names;
+        for (const DiaryColumn &c : kDiaryColumns) {
+            if (c.kind != ColumnKind::Key)
+                names << QLatin1String(c.name);
+        }
         QStringList placeholders;
-        for (int i = 0; i < recordsColumns().size() - 1; ++i)
-            placeholders << QStringLiteral("?");
         QStringList columns;
-        for (const QString &c : recordsColumns()) {
-            if (c != QLatin1String("ID"))
-                columns << QLatin1Char('[') + c + QLatin1Char(']');
+        for (const QString &c : names) {
+            placeholders << QStringLiteral("?");
+            columns << QLatin1Char('[') + c + QLatin1Char(']');
         }
         q.prepare(QStringLiteral("INSERT INTO records (") + columns.join(QLatin1Char(',')) +
                   QStringLiteral(") VALUES (") + placeholders.join(QLatin1Char(',')) + QLatin1Char(')'));
         SampleDays generator(seed, today);
         for (int i = 0; i < days && failure.isEmpty(); ++i) {
             const SampleDay day = generator.day(days - i);
-            for (const QString &c : recordsColumns()) {
-                if (c != QLatin1String("ID"))
-                    q.addBindValue(day.value(c));
-            }
+            for (const QString &c : names)
+                q.addBindValue(day.value(c));
             if (!q.exec())
                 failure = q.lastError().text();
         }

@@ -1,6 +1,6 @@
 #include "data/sampledays.h"
 
-#include "data/diarynames.h"
+#include "data/diarycolumns.h"
 #include "data/itemlists.h"
 
 #include <QDate>
@@ -86,9 +86,10 @@ QString SampleDays::pick(const QStringList &items)
 SampleDay SampleDays::day(int daysAgo)
 {
     SampleDay d;
-    for (const QString &c : recordsColumns())
-        d.insert(c, QVariant());
-    d.remove(QStringLiteral("ID"));
+    for (const DiaryColumn &c : kDiaryColumns) {
+        if (c.kind != ColumnKind::Key)
+            d.insert(QLatin1String(c.name), QVariant());
+    }
 
     // A million days reach back beyond the year 1, which no yyyy-MM-dd text
     // can hold, and SQLite's own calendar slips on some early days (it takes
@@ -106,22 +107,22 @@ SampleDay SampleDays::day(int daysAgo)
         d[QStringLiteral("BREAKFAST")] = pick(breakfasts());
     d[QStringLiteral("LUNCH")] = pick(meals());
     d[QStringLiteral("TEA")] = pick(meals());
-    d[QStringLiteral("BEVERAGE1")] = pick(beverageItems());
-    d[QStringLiteral("BEVERAGE2")] = pick(beverageItems());
-    d[QStringLiteral("BEVERAGE3")] = pick(beverageItems());
-    if (m_random.bounded(3u) == 0)
-        d[QStringLiteral("BEVERAGE4")] = pick(beverageItems());
-    const char *medicationColumns[] = {"MEDICATION1", "MEDICATION2", "MEDICATION3", "MEDICATION4", "MEDICATION5",
-                                       "MEDICATION6", "MEDICATION7", "MEDICATION8", "MEDICATION9"};
-    for (int i = 0; i < 9; ++i) {
+    static const QStringList beverageColumns = columnNamesOf(ColumnKind::Beverage);
+    static const QStringList medicationColumns = columnNamesOf(ColumnKind::Medication);
+    static const QStringList snackColumns = columnNamesOf(ColumnKind::Snack);
+    for (qsizetype i = 0; i < beverageColumns.size(); ++i) {
+        // Each meal has its drink; the extras' (the fourth) now and then.
+        if (i < 3 || m_random.bounded(3u) == 0)
+            d[beverageColumns[i]] = pick(beverageItems());
+    }
+    for (qsizetype i = 0; i < medicationColumns.size(); ++i) {
         // The first medication of each meal is common, the further ones rare.
         if (m_random.bounded(i < 3 ? 2u : 8u) == 0)
-            d[QLatin1String(medicationColumns[i])] = pick(medicationItems());
+            d[medicationColumns[i]] = pick(medicationItems());
     }
-    const char *snackColumns[] = {"SNACK1", "SNACK2", "SNACK3", "SNACK4"};
-    for (const char *c : snackColumns) {
+    for (const QString &c : snackColumns) {
         if (m_random.bounded(2u) == 0)
-            d[QLatin1String(c)] = pick(snacks());
+            d[c] = pick(snacks());
     }
     if (m_random.bounded(3u) == 0)
         d[QStringLiteral("COMMENTS")] = pick(comments());

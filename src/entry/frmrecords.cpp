@@ -2,6 +2,7 @@
 
 #include "data/datetext.h"
 #include "data/dayvalues.h"
+#include "data/diarycolumns.h"
 #include "data/itemlists.h"
 #include "entry/adodc.h"
 #include "entry/entryartwork.h"
@@ -382,11 +383,6 @@ void frmrecords::setTabOrder()
 
 bool frmrecords::addDayLike(qint64 id)
 {
-    static const char *const kCopied[] = {
-        "BREAKFAST",   "LUNCH",       "TEA",         "SNACK1",      "SNACK2",      "SNACK3",      "SNACK4",
-        "BEVERAGE1",   "BEVERAGE2",   "BEVERAGE3",   "BEVERAGE4",   "MEDICATION1", "MEDICATION2", "MEDICATION3",
-        "MEDICATION4", "MEDICATION5", "MEDICATION6", "MEDICATION7", "MEDICATION8", "MEDICATION9",
-    };
     RowSet *rs = datPrimaryRS->Recordset();
     const int from = rs->isOpen() ? rs->indexOf(QStringLiteral("ID"), QVariant::fromValue<qlonglong>(id)) : -1;
     if (from < 0) {
@@ -395,10 +391,8 @@ bool frmrecords::addDayLike(qint64 id)
         return false;
     }
     std::vector<std::pair<QString, QVariant>> values;
-    for (const char *field : kCopied) {
-        const QString name = QLatin1String(field);
+    for (const QString &name : diary::copiedFieldNames())
         values.emplace_back(name, rs->value(from, rs->fieldIndex(name)));
-    }
     if (!rs->AddNew()) {
         trapped(rs->lastError());
         return false;

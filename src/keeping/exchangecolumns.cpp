@@ -1,14 +1,18 @@
 #include "keeping/exchangecolumns.h"
 
-#include "data/diarynames.h"
+#include "data/diarycolumns.h"
 
 namespace keeping {
 
 const QStringList &exchangedColumns()
 {
+    // The key stays with its diary: an imported day gets one of the diary's own.
     static const QStringList columns = [] {
-        QStringList out = diary::recordsColumns();
-        out.removeAll(QStringLiteral("ID"));
+        QStringList out;
+        for (const diary::DiaryColumn &c : diary::kDiaryColumns) {
+            if (c.kind != diary::ColumnKind::Key)
+                out << QLatin1String(c.name);
+        }
         return out;
     }();
     return columns;

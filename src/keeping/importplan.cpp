@@ -32,7 +32,7 @@ QString tr(const char *text)
 
 bool isScoreColumn(const QString &c)
 {
-    return c == QLatin1String("OVERALL SCORE") || c == QLatin1String("BMs");
+    return diary::dayNumberRange(c).has_value();
 }
 } // namespace
 

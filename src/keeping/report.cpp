@@ -3,6 +3,7 @@
 #include "analysis/diaryread.h"
 #include "analysis/insights.h"
 #include "data/datetext.h"
+#include "data/diarycolumns.h"
 #include "data/diarynames.h"
 #include "data/sqlitefile.h"
 #include "keeping/privatefiles.h"
@@ -110,15 +111,6 @@ private:
     QHash<QString, int> m_at;
 };
 
-// PREFIX1 to PREFIXn.
-QStringList numbered(const char *prefix, int n)
-{
-    QStringList out;
-    for (int k = 1; k <= n; ++k)
-        out << QLatin1String(prefix) + QString::number(k);
-    return out;
-}
-
 QString selectList(const QStringList &columns)
 {
     return QLatin1Char('[') + columns.join(QStringLiteral("], [")) + QLatin1Char(']');
@@ -128,14 +120,10 @@ QString selectList(const QStringList &columns)
 bool readDays(diary::SqliteFile &file, const QString &diaryPath, const ReportRange &range, QList<ReportDay> *days,
               QString *error)
 {
-    const QStringList snacks = numbered("SNACK", 4);
-    const QStringList drinks = numbered("BEVERAGE", 4);
-    const QStringList medications = numbered("MEDICATION", 9);
-    const QStringList columns =
-        QStringList{QStringLiteral("DATE"),      QStringLiteral("OVERALL SCORE"), QStringLiteral("BMs"),
-                    QStringLiteral("BREAKFAST"), QStringLiteral("LUNCH"),         QStringLiteral("TEA")} +
-        snacks + drinks + medications + QStringList{QStringLiteral("COMMENTS")};
-    diary::Statement s(file, QStringLiteral("SELECT ") + selectList(columns) +
+    const QStringList snacks = diary::columnNamesOf(diary::ColumnKind::Snack);
+    const QStringList drinks = diary::columnNamesOf(diary::ColumnKind::Beverage);
+    const QStringList medications = diary::columnNamesOf(diary::ColumnKind::Medication);
+    diary::Statement s(file, QStringLiteral("SELECT ") + selectList(diary::reportFieldNames()) +
                                  QStringLiteral(" FROM records WHERE DATE >= ? AND DATE <= ? ORDER BY DATE, ID"));
     s.bind(1, diary::storeDate(range.from));
     s.bind(2, diary::storeDate(range.to));

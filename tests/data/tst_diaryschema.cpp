@@ -1,6 +1,7 @@
 // The diary file that mealwise-setup makes, and how it ranks the days.
 #include "data/datacontrol.h"
 #include "data/dayvalues.h"
+#include "data/diarycolumns.h"
 #include "data/diaryconnection.h"
 #include "data/diarynames.h"
 #include "data/diaryschema.h"
@@ -59,6 +60,40 @@ private slots:
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM [FOOD AND MEDICATION]")).toInt(), 1);
         QCOMPARE(d.scalar(QStringLiteral("SELECT [ADEQUATE FOOD] FROM [FOOD AND MEDICATION]")).toString(), QString());
         QCOMPARE(d.scalar(QStringLiteral("SELECT count(*) FROM records")).toInt(), 0);
+    }
+
+    // The catalogue against the CREATE TABLE text a new diary gets: each kind
+    // as many columns as the schema has of it, each declared as its kind is
+    // stored. With the name list above (in order) every column is in both.
+    void catalogue_kindsAsTheNewDiaryDeclaresThem_data()
+    {
+        QTest::addColumn<diary::ColumnKind>("kind");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("declared");
+        QTest::newRow("date") << diary::ColumnKind::Date << 1 << "TEXT";
+        QTest::newRow("score") << diary::ColumnKind::Score << 1 << "INTEGER";
+        QTest::newRow("count") << diary::ColumnKind::Count << 1 << "INTEGER";
+        QTest::newRow("meals") << diary::ColumnKind::Meal << 3 << "TEXT";
+        QTest::newRow("snacks") << diary::ColumnKind::Snack << 4 << "TEXT";
+        QTest::newRow("beverages") << diary::ColumnKind::Beverage << 4 << "TEXT";
+        QTest::newRow("medications") << diary::ColumnKind::Medication << 9 << "TEXT";
+        QTest::newRow("comments") << diary::ColumnKind::Comments << 1 << "TEXT";
+        QTest::newRow("key") << diary::ColumnKind::Key << 1 << "INTEGER";
+    }
+    void catalogue_kindsAsTheNewDiaryDeclaresThem()
+    {
+        QFETCH(diary::ColumnKind, kind);
+        QFETCH(int, count);
+        QFETCH(QString, declared);
+        TempDiary d;
+        QVERIFY(d.ok());
+        QHash<QString, QString> types;
+        for (const QVariantList &row : d.rows(QStringLiteral("SELECT name, type FROM pragma_table_info('records')")))
+            types.insert(row.at(0).toString(), row.at(1).toString());
+        const QStringList names = diary::columnNamesOf(kind);
+        QCOMPARE(names.size(), count);
+        for (const QString &name : names)
+            QCOMPARE(types.value(name, QStringLiteral("(not in the diary)")), declared);
     }
 
     void recordSources_runAsTheyStand()

@@ -435,7 +435,8 @@ void frmMain::Form_Resize()
     // A client area smaller than the margins leaves the grid as it was.
     if (width >= 0 && height >= 0)
         MSFlexGrid1->Move(l, t, width, height);
-    // A failure placing the lists is skipped, like the sizing above.
+    // A failure placing the lists is skipped, like the sizing above; it is
+    // caught here because an exception must not leave a Qt event handler.
     try {
         if (m_filters)
             m_filters->PositionFilterCombos(*MSFlexGrid1);
@@ -616,6 +617,9 @@ void frmMain::mnuHelpAbout_Click()
 
 void frmMain::MSFlexGrid1_Click()
 {
+    // A records window that cannot be made (out of memory on a huge diary)
+    // is said rather than ending the program: an exception must not leave a
+    // Qt event handler.
     try {
         mnuDatafrmrecords_Click();
     } catch (const std::exception &e) {

@@ -313,13 +313,13 @@ Design whitened(const Design &design, double phi)
 
 Eigen::VectorXd ModelFit::inverseRow(int j) const
 {
-    // A^-1 e_j: L y = e_j, then L' x = y (y is zero above j).
-    const Eigen::Index k = factor.rows();
-    Eigen::VectorXd x = Eigen::VectorXd::Zero(k);
-    x[j] = 1;
-    factor.bottomRightCorner(k - j, k - j).triangularView<Eigen::Lower>().solveInPlace(x.tail(k - j));
+    // A^-1 e_j: L y = e_j, then L' x = y. (Solved as a matrix of one column:
+    // Eigen's vector path puts its buffer where the static analyzer loses it.)
+    Eigen::MatrixXd x = Eigen::MatrixXd::Zero(factor.rows(), 1);
+    x(j, 0) = 1;
+    factor.triangularView<Eigen::Lower>().solveInPlace(x);
     factor.triangularView<Eigen::Lower>().transpose().solveInPlace(x);
-    return x;
+    return x.col(0);
 }
 
 namespace {

@@ -417,21 +417,10 @@ double dot(const Column &a, const Column &b)
     return sum;
 }
 
-} // namespace
-
-Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &lists, int lag,
-                         const InsightsProgress &progress)
+// The outcome of a day is the score of the calendar day `lag` days after
+// it: a missing day, or one without a score, gives none.
+void setOutcomes(Insights &result)
 {
-    const auto keepGoing = [&](int percent) { return !progress || progress(percent); };
-    Insights result = dayTable(rows);
-    result.lag = (lag == 0 || lag == 2) ? lag : 1;
-    if (!keepGoing(5)) {
-        result.cancelled = true;
-        return result;
-    }
-
-    // The outcome of a day is the score of the calendar day `lag` days after
-    // it: a missing day, or one without a score, gives none.
     for (size_t i = 0; i < result.days.size(); ++i) {
         const qint64 target = result.days[i].date.toJulianDay() + result.lag;
         for (size_t k = i; k < result.days.size() && k <= i + size_t(result.lag); ++k) {
@@ -442,9 +431,12 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             }
         }
     }
+}
 
-    // The plain comparison: days with the item against the others, Welch's
-    // interval for the difference. Descriptive only; the verdict is the model's.
+// The plain comparison: days with the item against the others, Welch's
+// interval for the difference. Descriptive only; the verdict is the model's.
+void comparePlainly(Insights &result)
+{
     Moments all;
     for (const CalendarDay &d : result.days) {
         if (d.outcome) {
@@ -475,30 +467,120 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
             s.ciHigh = ci->high;
         }
     }
-    findPartners(result);
+}
 
-    // Model rows: a scored calendar day whose two days before are written, so
-    // that every item at lags 0, 1 and 2 is known (a day with no row makes its
-    // items unknown, not absent).
-    const std::vector<CalendarDay> &days = result.days;
-    const int dayCount = int(days.size());
-    std::vector<int> rowOfDay(size_t(dayCount), -1);
+// Benjamini-Hochberg over the items judged at the chosen lag; direction and
+// p from the same coefficient.
+void giveVerdicts(Insights &result)
+{
+    std::vector<size_t> tested;
+    std::vector<double> pValues;
+    for (size_t i = 0; i < result.items.size(); ++i) {
+        ItemStats &s = result.items[i];
+        const std::optional<LagEffect> &e = s.lagEffects[size_t(result.lag)];
+        if (!e)
+            continue;
+        s.adjusted = e->effect;
+        s.adjLow = e->low;
+        s.adjHigh = e->high;
+        if (s.verdict == Verdict::Aliased)
+            continue;
+        s.p = e->p;
+        tested.push_back(i);
+        pValues.push_back(e->p);
+    }
+    result.tested = int(tested.size());
+    const std::vector<double> q = benjaminiHochberg(pValues);
+    for (size_t t = 0; t < tested.size(); ++t) {
+        ItemStats &s = result.items[tested[t]];
+        s.q = q[t];
+        if (q[t]<kFalseDiscoveryRate && * s.adjusted> 0)
+            s.verdict = Verdict::SeemsToAgree;
+        else if (q[t] < kFalseDiscoveryRate && *s.adjusted < 0)
+            s.verdict = Verdict::SeemsToDisagree;
+        else
+            s.verdict = Verdict::NoClearEffect;
+    }
+}
+
+// The user's own lists, and the verdicts that go against them.
+void markOwnLists(Insights &result, const OwnLists &lists)
+{
+    ListIndex own;
+    own.add(own.food, lists.adequateFood, Adequate);
+    own.add(own.food, lists.irritableFood, Irritating);
+    own.add(own.medication, lists.reliableMedication, Reliable);
+    own.add(own.medication, lists.unsatisfactoryMedication, Unsatisfactory);
+    for (ItemStats &s : result.items) {
+        const QHash<QString, unsigned> &from = s.kind == Kind::Medication ? own.medication : own.food;
+        s.lists = from.value(itemKey(s.item), NoList);
+        const unsigned good = Adequate | Reliable;
+        const unsigned bad = Irritating | Unsatisfactory;
+        s.contradicts = (s.verdict == Verdict::SeemsToDisagree && (s.lists & good)) ||
+                        (s.verdict == Verdict::SeemsToAgree && (s.lists & bad));
+    }
+}
+
+// Model rows: a scored calendar day whose two days before are written, so
+// that every item at lags 0, 1 and 2 is known (a day with no row makes its
+// items unknown, not absent). Each row's previous and next row are its
+// neighbouring days, where they are rows too.
+struct ModelRows
+{
+    std::vector<int> rowOfDay; // -1 for a day that is no row
     std::vector<int> rowDay;
+    std::vector<int> previous, next;
+};
+
+ModelRows modelRows(const std::vector<CalendarDay> &days)
+{
+    ModelRows m;
+    const int dayCount = int(days.size());
+    m.rowOfDay.assign(size_t(dayCount), -1);
     for (int d = 2; d < dayCount; ++d) {
         if (days[size_t(d)].score && dayAfter(days, d - 2, 2) == d && dayAfter(days, d - 1, 1) == d) {
-            rowOfDay[size_t(d)] = int(rowDay.size());
-            rowDay.push_back(d);
+            m.rowOfDay[size_t(d)] = int(m.rowDay.size());
+            m.rowDay.push_back(d);
         }
     }
-    const int n = int(rowDay.size());
-    std::vector<int> previous(size_t(n), -1), next(size_t(n), -1);
+    const int n = int(m.rowDay.size());
+    m.previous.assign(size_t(n), -1);
+    m.next.assign(size_t(n), -1);
     for (int r = 0; r < n; ++r) {
-        const int d = rowDay[size_t(r)];
-        if (rowOfDay[size_t(d - 1)] >= 0) {
-            previous[size_t(r)] = rowOfDay[size_t(d - 1)];
-            next[size_t(rowOfDay[size_t(d - 1)])] = r;
+        const int d = m.rowDay[size_t(r)];
+        if (m.rowOfDay[size_t(d - 1)] >= 0) {
+            m.previous[size_t(r)] = m.rowOfDay[size_t(d - 1)];
+            m.next[size_t(m.rowOfDay[size_t(d - 1)])] = r;
         }
     }
+    return m;
+}
+
+} // namespace
+
+Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &lists, int lag,
+                         const InsightsProgress &progress)
+{
+    const auto keepGoing = [&](int percent) { return !progress || progress(percent); };
+    Insights result = dayTable(rows);
+    result.lag = (lag == 0 || lag == 2) ? lag : 1;
+    if (!keepGoing(5)) {
+        result.cancelled = true;
+        return result;
+    }
+
+    setOutcomes(result);
+    comparePlainly(result);
+    findPartners(result);
+
+    const ModelRows model = modelRows(result.days);
+    const std::vector<CalendarDay> &days = result.days;
+    const int dayCount = int(days.size());
+    const std::vector<int> &rowOfDay = model.rowOfDay;
+    const std::vector<int> &rowDay = model.rowDay;
+    const std::vector<int> &previous = model.previous;
+    const std::vector<int> &next = model.next;
+    const int n = int(rowDay.size());
     result.modelRows = n;
     const int span = dayCount > 0 ? int(days.front().date.daysTo(days.back().date)) + 1 : 0;
     const TimeSplines splines(span);
@@ -764,51 +846,9 @@ Insights computeInsights(const std::vector<DiaryDay> &rows, const OwnLists &list
         return result;
     }
 
-    // Benjamini-Hochberg over the items judged at the chosen lag; direction
-    // and p from the same coefficient.
-    std::vector<size_t> tested;
-    std::vector<double> pValues;
-    for (size_t i = 0; i < result.items.size(); ++i) {
-        ItemStats &s = result.items[i];
-        const std::optional<LagEffect> &e = s.lagEffects[size_t(result.lag)];
-        if (!e)
-            continue;
-        s.adjusted = e->effect;
-        s.adjLow = e->low;
-        s.adjHigh = e->high;
-        if (s.verdict == Verdict::Aliased)
-            continue;
-        s.p = e->p;
-        tested.push_back(i);
-        pValues.push_back(e->p);
-    }
-    result.tested = int(tested.size());
-    const std::vector<double> q = benjaminiHochberg(pValues);
-    for (size_t t = 0; t < tested.size(); ++t) {
-        ItemStats &s = result.items[tested[t]];
-        s.q = q[t];
-        if (q[t]<kFalseDiscoveryRate && * s.adjusted> 0)
-            s.verdict = Verdict::SeemsToAgree;
-        else if (q[t] < kFalseDiscoveryRate && *s.adjusted < 0)
-            s.verdict = Verdict::SeemsToDisagree;
-        else
-            s.verdict = Verdict::NoClearEffect;
-    }
+    giveVerdicts(result);
 
-    // The user's own lists.
-    ListIndex own;
-    own.add(own.food, lists.adequateFood, Adequate);
-    own.add(own.food, lists.irritableFood, Irritating);
-    own.add(own.medication, lists.reliableMedication, Reliable);
-    own.add(own.medication, lists.unsatisfactoryMedication, Unsatisfactory);
-    for (ItemStats &s : result.items) {
-        const QHash<QString, unsigned> &from = s.kind == Kind::Medication ? own.medication : own.food;
-        s.lists = from.value(itemKey(s.item), NoList);
-        const unsigned good = Adequate | Reliable;
-        const unsigned bad = Irritating | Unsatisfactory;
-        s.contradicts = (s.verdict == Verdict::SeemsToDisagree && (s.lists & good)) ||
-                        (s.verdict == Verdict::SeemsToAgree && (s.lists & bad));
-    }
+    markOwnLists(result, lists);
     keepGoing(100);
     return result;
 }

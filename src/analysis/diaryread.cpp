@@ -29,13 +29,15 @@ public:
         if (const auto it = m_texts.find(key); it != m_texts.end())
             return it->second;
         QString text = QString::fromUtf8(utf8);
-        if (m_texts.size() < kMaxTexts)
+        if (m_texts.size() < kMaxTexts && key.size() <= kMaxPooledBytes)
             m_texts.emplace(std::string(key), text);
         return text;
     }
 
 private:
     static constexpr size_t kMaxTexts = 1 << 16;
+    // Meals that repeat are short; a long text is kept once, in its row.
+    static constexpr size_t kMaxPooledBytes = 512;
     struct Hash
     {
         using is_transparent = void;

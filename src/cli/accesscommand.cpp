@@ -35,7 +35,7 @@ int runConvertAccess(const QStringList &arguments, Io &io)
     const QStringList args = p.parser().positionalArguments();
     if (args.size() != 1)
         return p.badUsage(QStringLiteral("name one Access file to convert."), io);
-    const QString source = args.first();
+    const QString &source = args.first();
     const QString diaryPath = p.diaryPath();
     const QFileInfo sourceInfo(source), diaryInfo(diaryPath);
     const bool inPlace =

@@ -34,6 +34,14 @@ FlexGrid::FlexGrid(QWidget *parent)
     setFrameShape(QFrame::StyledPanel);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);
+    // Many size changes in a row lay out once, when the events settle.
+    m_layoutTimer = new QTimer(this);
+    m_layoutTimer->setSingleShot(true);
+    m_layoutTimer->setInterval(0);
+    connect(m_layoutTimer, &QTimer::timeout, this, [this] {
+        if (m_layoutQueued)
+            updateLayout();
+    });
     setDesignFont(QStringLiteral("MS Sans Serif"), 8.25);
     // The control's design contents: two rows and two columns, one of each fixed.
     setRows(2);
@@ -397,7 +405,7 @@ void FlexGrid::ensureRowPositions() const
     const double tpp = twipsPerPixelY();
     for (int i = 0; i < scrolling; ++i) {
         m_rowTops[size_t(i)] = y;
-        y += roundHalfEven(m_rowHeights[size_t(m_fixedRows + i)] / tpp);
+        y += roundHalfEven(m_rowHeights[size_t(m_fixedRows) + size_t(i)] / tpp);
     }
     m_rowTops[size_t(scrolling)] = y;
     m_rowTopsValid = true;
@@ -456,14 +464,10 @@ void FlexGrid::repaintIfAllowed()
 
 void FlexGrid::queueLayout()
 {
-    // Many size changes in a row lay out once.
     if (m_layoutQueued)
         return;
     m_layoutQueued = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_layoutQueued)
-            updateLayout();
-    });
+    m_layoutTimer->start();
 }
 
 void FlexGrid::updateLayout()

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+class QTimer;
+
 namespace vb {
 
 // The flexible grid: text cells addressed by row and column from 0, the first
@@ -240,6 +242,7 @@ private:
     QString m_designFontName;
     bool m_redraw = true;
     bool m_layoutQueued = false;
+    QTimer *m_layoutTimer = nullptr;
     bool m_pendingRowColChange = false;
     int m_redrawOffRow = 0;
     int m_redrawOffCol = 0;

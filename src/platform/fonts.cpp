@@ -36,8 +36,8 @@ namespace {
 QFont largestFitting(QFont font, const std::function<bool(const QFontMetricsF &)> &fits)
 {
     const double design = font.pointSizeF();
-    for (double size = design; size > design - 1.0 - 1e-9; size -= 0.25) {
-        font.setPointSizeF(size);
+    for (int quarter = 0; quarter <= 4; ++quarter) {
+        font.setPointSizeF(design - 0.25 * quarter);
         if (fits(QFontMetricsF(font)))
             return font;
     }

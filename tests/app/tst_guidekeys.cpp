@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), grid);
 
         if (where == QLatin1String("main")) {
-            const QString k = key;
+            const QString &k = key;
             if (k == QLatin1String("F5") || k == QLatin1String("Alt+V, R")) {
                 d.insertDay({{score, 7}, {QStringLiteral("DATE"), QStringLiteral("2031-03-04")}});
                 press(keys, w);

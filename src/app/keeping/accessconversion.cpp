@@ -199,7 +199,7 @@ bool offerToFinishConversion(const QString &diaryPath, QWidget *parent)
     const QStringList kept = jet::keptAccessFiles(diaryPath);
     if (kept.isEmpty())
         return false;
-    const QString source = kept.first();
+    const QString &source = kept.first();
     const QString question =
         tr("There is no diary at %1, but the Access file it was converted from is kept as %2: the conversion was "
            "cut short. Convert it again now? The kept file is not changed.")

@@ -88,12 +88,13 @@ ReplaceResult replaceAccessDiary(const PreparedConversion &prepared, const QStri
         return r;
     }
     const QString target = QFileInfo(diaryPath).absoluteFilePath();
-    QString error;
-    const QString temp = writeDiaryBeside(prepared.plan, target, write, &error);
-    if (temp.isEmpty()) {
-        r.error = error;
+    const keeping::MadeFile made = writeDiaryBeside(prepared.plan, target, write);
+    if (!made.ok()) {
+        r.error = made.error;
         return r;
     }
+    const QString &temp = made.path;
+    QString error;
     const QString kept = keptAccessName(target, now);
     // A rename keeps the Access file's bytes, mode and times as they were.
     error = keeping::renameInto(target, kept, false);

@@ -412,28 +412,24 @@ QString fill(const QString &path, const ConversionPlan &plan, const WriteOptions
 
 } // namespace
 
-QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options, QString *error)
+keeping::MadeFile writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options)
 {
     const QString nothing = tr("Nothing was written.");
-    if (!plan.ok()) {
-        *error = tr("Rows of the file are refused (%1). %2").arg(counted(plan.refused.size(), "row", "rows"), nothing);
-        return {};
-    }
+    if (!plan.ok())
+        return {{},
+                tr("Rows of the file are refused (%1). %2").arg(counted(plan.refused.size(), "row", "rows"), nothing)};
     const QFileInfo info(target);
     const QString folder = info.absolutePath();
     QString failure = keeping::ensurePrivateFolder(folder);
-    if (!failure.isEmpty()) {
-        *error = failure + QLatin1Char(' ') + nothing;
-        return {};
-    }
+    if (!failure.isEmpty())
+        return {{}, failure + QLatin1Char(' ') + nothing};
     // A fresh name of our own in the diary's folder, so that the final rename
     // stays on one file system; the diary is made there as mealwise-setup
     // makes one, which never takes over an existing file.
-    QString temp = keeping::createPrivateTemp(folder, info.fileName(), &failure);
-    if (temp.isEmpty()) {
-        *error = failure + QLatin1Char(' ') + nothing;
-        return {};
-    }
+    const keeping::MadeFile made = keeping::createPrivateTemp(folder, info.fileName());
+    if (!made.ok())
+        return {{}, made.error + QLatin1Char(' ') + nothing};
+    const QString &temp = made.path;
     QFile::remove(temp);
     failure = diary::createDiary(temp, plan.asIs ? diary::RangeChecks::Off : diary::RangeChecks::On);
     if (failure.isEmpty())
@@ -443,20 +439,19 @@ QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, cons
     if (!failure.isEmpty()) {
         QFile::remove(temp);
         QFile::remove(temp + QStringLiteral("-journal"));
-        *error = tr("The new diary could not be made: %1. %2").arg(failure, nothing);
-        return {};
+        return {{}, tr("The new diary could not be made: %1. %2").arg(failure, nothing)};
     }
-    return temp;
+    return {temp, {}};
 }
 
 QString writeNewDiary(const ConversionPlan &plan, const QString &target, const WriteOptions &options)
 {
     if (QFileInfo::exists(target) || keeping::isLink(target))
         return tr("%1 already exists; a conversion never writes over a file. Nothing was written.").arg(target);
-    QString error;
-    const QString temp = writeDiaryBeside(plan, target, options, &error);
-    if (temp.isEmpty())
-        return error;
+    const keeping::MadeFile made = writeDiaryBeside(plan, target, options);
+    if (!made.ok())
+        return made.error;
+    const QString &temp = made.path;
     const QString renamed = keeping::renameInto(temp, QFileInfo(target).absoluteFilePath(), false);
     if (!renamed.isEmpty()) {
         QFile::remove(temp);

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "keeping/privatefiles.h"
+
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -75,8 +77,7 @@ struct WriteOptions
 QString writeNewDiary(const ConversionPlan &plan, const QString &target, const WriteOptions &options = {});
 
 // As writeNewDiary, but leaves the checked, synced diary under its
-// temporary name beside `target` and returns that name (empty with `error`).
-QString writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options,
-                         QString *error);
+// temporary name beside `target` and gives that name.
+keeping::MadeFile writeDiaryBeside(const ConversionPlan &plan, const QString &target, const WriteOptions &options);
 
 } // namespace jet

@@ -91,18 +91,15 @@ QDateTime backupTime(const QString &fileName, const QString &stem)
     return prefix == stem ? t : QDateTime();
 }
 
-QString snapshotInto(const QString &source, const QString &folder, const QString &stem, QString *error)
+MadeFile snapshotInto(const QString &source, const QString &folder, const QString &stem)
 {
-    QString why;
-    const QString temp = createPrivateTemp(folder, stem, &why);
-    if (temp.isEmpty()) {
-        *error = why;
-        return {};
-    }
+    const MadeFile made = createPrivateTemp(folder, stem);
+    if (!made.ok())
+        return made;
+    const QString &temp = made.path;
     auto failed = [&](const QString &reason) {
         QFile::remove(temp);
-        *error = reason;
-        return QString();
+        return MadeFile{{}, reason};
     };
     {
         diary::SqliteFile src;
@@ -154,7 +151,7 @@ QString snapshotInto(const QString &source, const QString &folder, const QString
                 tr("The copy of %1 does not pass the integrity check (%2)")
                     .arg(source, report.isEmpty() ? check.lastError() : report.mid(0, 3).join(QStringLiteral("; "))));
     }
-    return temp;
+    return made;
 }
 
 BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QString &target)
@@ -186,13 +183,14 @@ BackupResult backUp(const QString &diaryPath, const QDateTime &now, const QStrin
     // A restore killed in an earlier run leaves its copy beside the diary.
     removeLeftovers(QFileInfo(diaryPath).absolutePath(), stemOf(diaryPath),
                     std::min(runStarted(), now.addSecs(-kStaleTempSecs)));
-    QString why;
     QString unconfirmed;
-    const QString temp = snapshotInto(diaryPath, folder, stemOf(diaryPath), &why);
-    if (temp.isEmpty()) {
-        r.error = tr("No backup was made: %1").arg(why);
+    const MadeFile snapshot = snapshotInto(diaryPath, folder, stemOf(diaryPath));
+    if (!snapshot.ok()) {
+        r.error = tr("No backup was made: %1").arg(snapshot.error);
         return r;
     }
+    const QString &temp = snapshot.path;
+    QString why;
     if (intoFolder) {
         // Two backups within a second get a number after the time.
         const QString name = backupFileName(diaryPath, now);
@@ -294,8 +292,9 @@ BackupInfo describeBackup(const QString &path)
     QString counted = path;
     QString rolled;
     if (hasHotJournal(path)) {
-        QString why;
-        rolled = rolledBackCopy(path, fi.absolutePath(), prefix.isEmpty() ? QStringLiteral("Records") : prefix, &why);
+        // A copy that cannot be made leaves the days unknown (-1), which the
+        // list shows as unreadable.
+        rolled = rolledBackCopy(path, fi.absolutePath(), prefix.isEmpty() ? QStringLiteral("Records") : prefix).path;
         if (rolled.isEmpty())
             return info;
         counted = rolled;
@@ -316,17 +315,17 @@ BackupInfo describeBackup(const QString &path)
     return info;
 }
 
-QString rolledBackCopy(const QString &path, const QString &folder, const QString &stem, QString *error)
+MadeFile rolledBackCopy(const QString &path, const QString &folder, const QString &stem)
 {
-    const QString temp = createPrivateTemp(folder, stem, error);
-    if (temp.isEmpty())
-        return {};
+    const MadeFile made = createPrivateTemp(folder, stem);
+    if (!made.ok())
+        return made;
+    const QString &temp = made.path;
     const QString journal = temp + QStringLiteral("-journal");
     auto failed = [&](const QString &reason) {
         QFile::remove(temp);
         QFile::remove(journal);
-        *error = reason;
-        return QString();
+        return MadeFile{{}, reason};
     };
     QFile source(path);
     QFile sourceJournal(path + QStringLiteral("-journal"));
@@ -347,7 +346,7 @@ QString rolledBackCopy(const QString &path, const QString &folder, const QString
     if (QFileInfo::exists(journal) && hasHotJournal(temp))
         return failed(tr("The interrupted change in %1 could not be undone.").arg(path));
     QFile::remove(journal);
-    return temp;
+    return made;
 }
 
 QList<BackupInfo> listBackups(const QString &diaryPath)

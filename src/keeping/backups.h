@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "keeping/privatefiles.h"
+
 // Backups of the diary: consistent copies made with SQLite's online backup
 // while the diary may be open, into a private folder `Backups` beside it,
 // named by the moment they were made; a rotation keeps a few of every age.
@@ -67,12 +69,12 @@ QString damagedFileName(const QString &diaryPath, const QDateTime &when);
 
 // A copy, in `folder` under a temporary name, of the database `path` with the
 // interrupted change its journal holds undone; `path` and its journal stay as
-// they are. Its path, or empty with `error` set.
-QString rolledBackCopy(const QString &path, const QString &folder, const QString &stem, QString *error);
+// they are.
+MadeFile rolledBackCopy(const QString &path, const QString &folder, const QString &stem);
 
 // Copies a consistent image of the database `source` into a new temporary
-// file in `folder` (0600), synced and checked; returns its path, or empty with
-// `error` set. The copy uses a rollback journal whatever the source used.
-QString snapshotInto(const QString &source, const QString &folder, const QString &stem, QString *error);
+// file in `folder` (0600), synced and checked. The copy uses a rollback
+// journal whatever the source used.
+MadeFile snapshotInto(const QString &source, const QString &folder, const QString &stem);
 
 } // namespace keeping

@@ -66,20 +66,17 @@ QString ensurePrivateFolder(const QString &folder)
     return {};
 }
 
-QString createPrivateTemp(const QString &folder, const QString &stem, QString *error)
+MadeFile createPrivateTemp(const QString &folder, const QString &stem)
 {
     QByteArray templ =
         QFile::encodeName(QDir(folder).filePath(QLatin1Char('.') + stem + QStringLiteral("-XXXXXX.tmp")));
     // mkstemps creates the file exclusively (never through a link) with 0600.
     const int fd = ::mkstemps(templ.data(), 4);
-    if (fd < 0) {
-        if (error)
-            *error = tr("A file could not be created in %1: %2.").arg(folder, lastErrno());
-        return {};
-    }
+    if (fd < 0)
+        return {{}, tr("A file could not be created in %1: %2.").arg(folder, lastErrno())};
     ::fchmod(fd, 0600);
     ::close(fd);
-    return QFile::decodeName(templ);
+    return {QFile::decodeName(templ), {}};
 }
 
 namespace {
@@ -164,10 +161,10 @@ QString writePrivateFile(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
-    QString error;
-    const QString temp = createPrivateTemp(folder, info.fileName(), &error);
-    if (temp.isEmpty())
-        return error;
+    const MadeFile made = createPrivateTemp(folder, info.fileName());
+    if (!made.ok())
+        return made.error;
+    const QString &temp = made.path;
     const int fd = ::open(QFile::encodeName(temp).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     bool ok = fd >= 0;
     qsizetype done = 0;

@@ -10,13 +10,21 @@
 // synced after, so that a crash leaves the old file or the new one, whole.
 namespace keeping {
 
+// A file made, by its path, or why it was not.
+struct MadeFile
+{
+    QString path;  // empty on failure
+    QString error; // empty on success
+    bool ok() const { return error.isEmpty(); }
+};
+
 // Makes `folder` (0700) where missing; refuses a link or a non-folder in its
 // place; narrows an existing folder of ours to 0700. Empty string on success.
 QString ensurePrivateFolder(const QString &folder);
 
 // Creates a new, empty file 0600 in `folder` that no one else has, named
-// `.stem-XXXXXX.tmp`; its path, or empty with `error` set.
-QString createPrivateTemp(const QString &folder, const QString &stem, QString *error);
+// `.stem-XXXXXX.tmp`.
+MadeFile createPrivateTemp(const QString &folder, const QString &stem);
 
 // The moment this run of the program began.
 QDateTime runStarted();

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -487,6 +488,11 @@ QPageSize localePageSize()
     return QPageSize(QPageSize::A4);
 }
 
+namespace {
+
+// The report laid out on pages of `page` (document units, 96 per inch): the
+// table of days is cut into one table per page between rows, so that no row
+// is split across pages.
 std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
                                            QString *error)
 {
@@ -499,6 +505,8 @@ std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const Repor
     doc->setHtml(layOutReport(*data, range, page));
     return doc;
 }
+
+} // namespace
 
 QString printReport(const QString &diaryPath, const ReportRange &range, QPagedPaintDevice &device)
 {

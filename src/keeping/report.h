@@ -2,13 +2,9 @@
 
 #include <QDate>
 #include <QPageSize>
-#include <QSizeF>
 #include <QString>
 
-#include <memory>
-
 class QPagedPaintDevice;
-class QTextDocument;
 
 // A report of a range of days for the doctor: a title with the range and the
 // day it was made, the score over time as a picture, a table of the days and
@@ -27,12 +23,6 @@ ReportRange defaultReportRange(const QDate &today);
 
 // A4, or Letter where the locale measures in US units.
 QPageSize localePageSize();
-
-// The report laid out on pages of `page` (document units, 96 per inch): the
-// table of days is cut into one table per page between rows, so that no row
-// is split across pages.
-std::unique_ptr<QTextDocument> buildReport(const QString &diaryPath, const ReportRange &range, const QSizeF &page,
-                                           QString *error);
 
 // Lays the report out for the device's page and prints it. Empty on success.
 QString printReport(const QString &diaryPath, const ReportRange &range, QPagedPaintDevice &device);

@@ -68,11 +68,12 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
     // was kept stays as it is.
     QString rolled;
     if (hasHotJournal(backupPath)) {
-        rolled = rolledBackCopy(backupPath, folder, stem, &why);
-        if (rolled.isEmpty()) {
-            r.error = tr("%1 cannot be restored: %2 %3").arg(backupPath, why, unchanged);
+        const MadeFile copy = rolledBackCopy(backupPath, folder, stem);
+        if (!copy.ok()) {
+            r.error = tr("%1 cannot be restored: %2 %3").arg(backupPath, copy.error, unchanged);
             return r;
         }
+        rolled = copy.path;
     }
     const QString source = rolled.isEmpty() ? backupPath : rolled;
     struct Remove
@@ -107,11 +108,12 @@ RestoreResult restoreDiary(const QString &userPath, const QString &backupPath, c
         }
     }
 
-    const QString temp = snapshotInto(source, folder, stem, &why);
-    if (temp.isEmpty()) {
-        r.error = tr("%1 could not be copied: %2 %3").arg(backupPath, why, unchanged);
+    const MadeFile snapshot = snapshotInto(source, folder, stem);
+    if (!snapshot.ok()) {
+        r.error = tr("%1 could not be copied: %2 %3").arg(backupPath, snapshot.error, unchanged);
         return r;
     }
+    const QString &temp = snapshot.path;
     // Under the diary's exclusive lock no one is writing it while it is
     // replaced; the first read rolls back a journal a crash left, so none
     // remains to be played into the restored file.

@@ -73,10 +73,12 @@ QString findWindow(const QString &title)
     return {};
 }
 
+// Keys go to the window that has the keyboard and reach the program in the
+// order they were sent, so no pause follows them: a caller that needs their
+// effect waits for it (a window that appears, goes or takes the keyboard).
 void keys(const QStringList &k)
 {
     xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + k);
-    QThread::msleep(scaled(400));
 }
 
 // Polls `done` until it holds or a deadline that grows with the load passes.
@@ -91,6 +93,17 @@ bool waitFor(const std::function<bool()> &done, int ms = 30000)
         QThread::msleep(50);
     }
     return true;
+}
+
+// Waits until the window `id` is no longer on the screen (closed or hidden).
+bool waitGone(const QString &id)
+{
+    return waitFor([&] {
+        QProcess p;
+        p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        p.waitForFinished(10000);
+        return !p.readAllStandardOutput().contains("IsViewable");
+    });
 }
 
 // The window that has the keyboard, bare or under a window manager.
@@ -355,7 +368,6 @@ private slots:
 
         const QString main = findWindow(QStringLiteral("MEALWISE"));
         QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
-        QThread::msleep(scaled(500));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         // &Data, then its second item, "Records".
         keys({QStringLiteral("alt+d")});
@@ -372,6 +384,7 @@ private slots:
         if (signal == 0) {
             keys({QStringLiteral("alt+u")});
             keys({QStringLiteral("alt+c")});
+            QVERIFY2(waitGone(records), "the records window did not close");
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
             // "&Back up now", whose message is closed with Return; E&xit then
             // makes the run's own backup, since a day was written.
@@ -385,6 +398,12 @@ private slots:
             keys({QStringLiteral("alt+f")});
             keys({QStringLiteral("x")});
         } else {
+            // F1 on the main window, sent after the typed text, opens the
+            // guide only once the program has taken in every key before it:
+            // the day is pending when the signal comes.
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+            keys({QStringLiteral("F1")});
+            QVERIFY2(!findWindow(QStringLiteral("MEALWISE user guide")).isEmpty(), "the guide did not appear");
             ::kill(pid_t(mealwise.processId()), signal);
         }
 
@@ -461,7 +480,6 @@ private slots:
         QVERIFY(mealwise.waitForStarted());
         const QString main = findWindow(QStringLiteral("MEALWISE"));
         QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
-        QThread::msleep(scaled(500));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         keys({QStringLiteral("alt+f")});
         keys({QStringLiteral("b")});
@@ -578,18 +596,36 @@ private slots:
         mealwise.setProcessEnvironment(programEnvironment(home.path(), desktop.display));
         mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
         QVERIFY(mealwise.waitForStarted());
-        QThread::msleep(scaled(2500));
-        QProcess shot;
-        shot.start(QStringLiteral("import"), {QStringLiteral("-display"), desktop.display, QStringLiteral("-window"),
-                                              QStringLiteral("root"), QStringLiteral("png:-")});
-        QVERIFY(shot.waitForFinished(20000));
-        const QImage screen = QImage::fromData(shot.readAllStandardOutput(), "PNG");
+        // The splash is centred on the screen, 7395 x 4620 twips: the middle
+        // 200 x 100 pixels are its picture and texts, never black. The screen
+        // is looked at until they are painted, while the diary is still held.
+        QImage screen;
+        int black = 0;
+        const int pixels = 200 * 100;
+        const bool painted = waitFor([&] {
+            QProcess shot;
+            shot.start(QStringLiteral("import"),
+                       {QStringLiteral("-display"), desktop.display, QStringLiteral("-window"), QStringLiteral("root"),
+                        QStringLiteral("png:-")});
+            shot.waitForFinished(20000);
+            screen = QImage::fromData(shot.readAllStandardOutput(), "PNG");
+            if (screen.isNull())
+                return false;
+            const QRect middle(screen.width() / 2 - 100, screen.height() / 2 - 50, 200, 100);
+            black = 0;
+            for (int y = middle.top(); y <= middle.bottom(); ++y) {
+                for (int x = middle.left(); x <= middle.right(); ++x) {
+                    if (qGray(screen.pixel(x, y)) < 16)
+                        ++black;
+                }
+            }
+            return black < pixels / 10;
+        });
         holder.write("COMMIT;\n.quit\n");
         holder.closeWriteChannel();
         holder.waitForFinished(10000);
 
         const QString main = findWindow(QStringLiteral("MEALWISE"));
-        QThread::msleep(scaled(1000));
         if (!main.isEmpty())
             exitByMenu(main);
         bool exited = mealwise.waitForFinished(40000);
@@ -599,21 +635,8 @@ private slots:
         }
         if (!exited)
             mealwise.kill();
-        QVERIFY(!screen.isNull());
-        // The splash is centred on the screen, 7395 x 4620 twips: the middle
-        // 200 x 100 pixels are its picture and texts, never black.
-        const QRect middle(screen.width() / 2 - 100, screen.height() / 2 - 50, 200, 100);
-        int black = 0;
-        for (int y = middle.top(); y <= middle.bottom(); ++y) {
-            for (int x = middle.left(); x <= middle.right(); ++x) {
-                if (qGray(screen.pixel(x, y)) < 16)
-                    ++black;
-            }
-        }
-        QVERIFY2(black < middle.width() * middle.height() / 10,
-                 qPrintable(QStringLiteral("%1 of %2 pixels of the splash are black")
-                                .arg(black)
-                                .arg(middle.width() * middle.height())));
+        QVERIFY2(!screen.isNull(), "no picture of the screen could be taken");
+        QVERIFY2(painted, qPrintable(QStringLiteral("%1 of %2 pixels of the splash are black").arg(black).arg(pixels)));
         QVERIFY(exited);
     }
 

@@ -87,13 +87,12 @@ int runBin(const QStringList &arguments, Io &io)
                               .arg(bin.entries.size()),
                           io);
     }
-    QString error;
-    const int removed = diary::emptyBin(p.diaryPath(), &error);
-    if (removed < 0) {
-        io.err << "mealwise-diary bin: " << error << "\n";
+    const diary::EmptiedBin emptied = diary::emptyBin(p.diaryPath());
+    if (!emptied.ok()) {
+        io.err << "mealwise-diary bin: " << emptied.error << "\n";
         return kFailed;
     }
-    io.out << "Removed " << removed << (removed == 1 ? " day" : " days") << " from the bin for good.\n";
+    io.out << "Removed " << emptied.removed << (emptied.removed == 1 ? " day" : " days") << " from the bin for good.\n";
     return kDone;
 }
 

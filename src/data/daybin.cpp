@@ -326,11 +326,12 @@ QString PutBackResult::summary() const
     return text;
 }
 
-int emptyBin(const QString &path, QString *error)
+EmptiedBin emptyBin(const QString &path)
 {
+    EmptiedBin r;
     Opened db;
-    if (!db.open(path, error))
-        return -1;
+    if (!db.open(path, &r.error))
+        return r;
     SqlRunner &sql = *db.sql;
     db.connection->reopenIfWritableNow();
     QString why;
@@ -338,8 +339,8 @@ int emptyBin(const QString &path, QString *error)
     Transaction tx(sql);
     if (!sql.run(QStringLiteral("PRAGMA secure_delete = ON"), {}, nullptr, &why) ||
         !tx.begin(Transaction::Immediate, &why)) {
-        *error = tr("The diary %1 could not be locked for writing (%2). The bin was not emptied.").arg(path, why);
-        return -1;
+        r.error = tr("The diary %1 could not be locked for writing (%2). The bin was not emptied.").arg(path, why);
+        return r;
     }
     bool exists = false;
     QList<QVariantList> count;
@@ -348,10 +349,11 @@ int emptyBin(const QString &path, QString *error)
                     !sql.run(QStringLiteral("DELETE FROM ") + bin(), {}, nullptr, &why))) ||
         !tx.commit(&why)) {
         tx.rollback();
-        *error = tr("The bin could not be emptied (%1); nothing was removed.").arg(why);
-        return -1;
+        r.error = tr("The bin could not be emptied (%1); nothing was removed.").arg(why);
+        return r;
     }
-    return int(count.value(0).value(0).toLongLong());
+    r.removed = int(count.value(0).value(0).toLongLong());
+    return r;
 }
 
 } // namespace diary

@@ -102,8 +102,15 @@ struct PutBackResult
 // They leave the bin as they go back.
 PutBackResult putBack(const QString &path, const QList<qint64> &binIds);
 
+struct EmptiedBin
+{
+    int removed = 0; // the days removed
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
 // Removes every day from the bin for good (their bytes are overwritten, not
-// only unlinked). The number removed, or -1 with `error`.
-int emptyBin(const QString &path, QString *error);
+// only unlinked).
+EmptiedBin emptyBin(const QString &path);
 
 } // namespace diary

@@ -143,14 +143,13 @@ void frmBin::cmdEmpty_Click()
                                            "a backup made before still holds them).")
                                             .arg(what)))
         return;
-    QString error;
-    int removed = 0;
+    diary::EmptiedBin emptied;
     {
         vb::BusyCursor busy;
-        removed = diary::emptyBin(m_diaryPath, &error);
+        emptied = diary::emptyBin(m_diaryPath);
     }
-    if (removed < 0) {
-        vb::MsgBox(error, this);
+    if (!emptied.ok()) {
+        vb::MsgBox(emptied.error, this);
         refresh();
         return;
     }

@@ -73,6 +73,22 @@ QString findWindow(const QString &title)
     return {};
 }
 
+// For a failure's message: what `what` was waited for, the names of the
+// windows on the screen instead, and what the program said.
+QString notThere(const char *what, QProcess &program)
+{
+    QStringList names;
+    const QString ids = xdotool(
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral(".")},
+        5000);
+    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        names << QLatin1Char('"') + xdotool({QStringLiteral("getwindowname"), id}, 5000) + QLatin1Char('"');
+    return QStringLiteral("%1 did not appear; on the screen: %2; the program %3, said: %4")
+        .arg(QLatin1String(what), names.isEmpty() ? QStringLiteral("no window") : names.join(QStringLiteral(", ")),
+             program.state() == QProcess::Running ? QStringLiteral("running") : QStringLiteral("ended"),
+             QString::fromLocal8Bit(program.readAllStandardError()).trimmed());
+}
+
 // Keys go to the window that has the keyboard and reach the program in the
 // order they were sent, so no pause follows them: a caller that needs their
 // effect waits for it (a window that appears, goes or takes the keyboard).
@@ -210,8 +226,12 @@ struct Desktop
                QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
             ++n;
         display = QStringLiteral(":%1").arg(n);
-        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"), size,
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        // -noreset: an X server resets when its last client leaves, and
+        // refuses new clients while it does, so that a program started just
+        // after another one ended would find no display on a bare server.
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {display, QStringLiteral("-screen"), QStringLiteral("0"), size, QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!xvfb.waitForStarted())
             return;
         const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
@@ -367,13 +387,13 @@ private slots:
         QVERIFY(mealwise.waitForStarted());
 
         const QString main = findWindow(QStringLiteral("MEALWISE"));
-        QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+        QVERIFY2(!main.isEmpty(), qPrintable(notThere("the window MEALWISE", mealwise)));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         // &Data, then its second item, "Records".
         keys({QStringLiteral("alt+d")});
         keys({QStringLiteral("Down"), QStringLiteral("Return")});
         const QString records = findWindow(QStringLiteral("records"));
-        QVERIFY2(!records.isEmpty(), "the records window did not appear");
+        QVERIFY2(!records.isEmpty(), qPrintable(notThere("the records window", mealwise)));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), records});
         // Add, nine fields after the first in the tab order, pressed with
         // space: a button pressed by its shortcut clicks only when Qt's
@@ -408,7 +428,8 @@ private slots:
             // the day is pending when the signal comes.
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
             keys({QStringLiteral("F1")});
-            QVERIFY2(!findWindow(QStringLiteral("MEALWISE user guide")).isEmpty(), "the guide did not appear");
+            QVERIFY2(!findWindow(QStringLiteral("MEALWISE user guide")).isEmpty(),
+                     qPrintable(notThere("the guide", mealwise)));
             ::kill(pid_t(mealwise.processId()), signal);
         }
 
@@ -484,7 +505,7 @@ private slots:
         mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
         QVERIFY(mealwise.waitForStarted());
         const QString main = findWindow(QStringLiteral("MEALWISE"));
-        QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+        QVERIFY2(!main.isEmpty(), qPrintable(notThere("the window MEALWISE", mealwise)));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
         keys({QStringLiteral("alt+f")});
         keys({QStringLiteral("b")});
@@ -502,7 +523,7 @@ private slots:
         keys({QStringLiteral("alt+f")});
         keys({QStringLiteral("r")});
         const QString list = findWindow(QStringLiteral("MEALWISE - Restore from backup"));
-        QVERIFY2(!list.isEmpty(), "the restore window did not appear");
+        QVERIFY2(!list.isEmpty(), qPrintable(notThere("the restore window", mealwise)));
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), list});
         keys({QStringLiteral("alt+r")}); // the newest backup is selected
         const QString question = waitForFocusAway({list});
@@ -547,7 +568,7 @@ private slots:
             mealwise.start(QStringLiteral(MEALWISE_BINARY), {});
             QVERIFY(mealwise.waitForStarted());
             const QString main = findWindow(QStringLiteral("MEALWISE"));
-            QVERIFY2(!main.isEmpty(), "the window MEALWISE did not appear");
+            QVERIFY2(!main.isEmpty(), qPrintable(notThere("the window MEALWISE", mealwise)));
             // Framed and placed: the same geometry twice, a moment apart.
             QRect geometry;
             QVERIFY(waitFor([&] {

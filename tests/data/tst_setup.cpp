@@ -166,6 +166,9 @@ private slots:
                           QProcessEnvironment::systemEnvironment());
         QCOMPARE(r.status, 0);
         QCOMPARE(modeOf(folder), 01777);
+        // It says what it made, and nothing of the folder's mode.
+        QCOMPARE(r.out.trimmed(), QStringLiteral("Created the diary %1/Records.mdb.").arg(folder));
+        QVERIFY2(!QString(r.out + r.err).contains(QLatin1String("mode")), qPrintable(r.out + r.err));
     }
 
     void setup_fillsAWholeCycleOfSampleDays()

@@ -82,13 +82,15 @@ private slots:
     void lockedDiary_isWaitedFor_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::newRow("backup") << QStringLiteral("backup");
-        QTest::newRow("export") << QStringLiteral("export");
-        QTest::newRow("check") << QStringLiteral("check");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("backup") << QStringLiteral("backup") << QStringLiteral("Backed up to ");
+        QTest::newRow("export") << QStringLiteral("export") << QStringLiteral("Exported 30 days.");
+        QTest::newRow("check") << QStringLiteral("check") << QStringLiteral("is sound. 30 days");
     }
     void lockedDiary_isWaitedFor()
     {
         QFETCH(QString, command);
+        QFETCH(QString, says);
         const QString sqlite = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
         if (sqlite.isEmpty())
             QFAIL("sqlite3 is needed (scripts/test installs it)");
@@ -113,6 +115,7 @@ private slots:
             args << QStringLiteral("--out") << dir.filePath(QStringLiteral("days.csv"));
         const testing_support::CliRun run = testing_support::runCli(args);
         QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+        QVERIFY2(QString(run.out + run.err).contains(says), qPrintable(run.out + run.err));
         // It ran only once the other program let go.
         QVERIFY2(waited.elapsed() >= 500, qPrintable(QString::number(waited.elapsed())));
         QVERIFY(locker.waitForFinished(20000));

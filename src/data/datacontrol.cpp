@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
+
 namespace diary {
 
 RecordSourceRows readRecordSource(const QString &path, const QString &recordSource)
@@ -34,6 +36,15 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
             --fields;
         for (int i = 0; i < fields; ++i)
             result.header << record.fieldName(i);
+        // Room for every day at once: grown by doubling instead, the cells
+        // of a long diary are moved into fresh memory several times over,
+        // which costs more than the read on some machines. Both sources of
+        // days read every row of records; the count comes from an index.
+        if (recordSource == mainRecordSource() || recordSource == recordsRecordSource()) {
+            QSqlQuery count(connection->database());
+            if (count.exec(QStringLiteral("SELECT count(*) FROM records")) && count.next())
+                result.cells.reserve(size_t(1 + std::max<qint64>(0, count.value(0).toLongLong())) * size_t(fields));
+        }
         result.cells.assign(result.header.cbegin(), result.header.cend());
         TextPool pool(fields);
         while (q.next()) {

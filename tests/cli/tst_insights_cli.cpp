@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
+
 using testing_support::TempDiary;
 
 namespace {
@@ -45,6 +47,7 @@ private slots:
     void tsv_columnsAndFigures();
     void formats_emptyAndNull_data();
     void formats_emptyAndNull();
+    void csv_quoteInAnItemDoubled();
     void badUsageAndMissingDiary_data();
     void badUsageAndMissingDiary();
     void realBinary_needsNoDisplay();
@@ -109,6 +112,24 @@ void tst_insights_cli::formats_emptyAndNull()
     const Run r = run(args + QStringList{QStringLiteral("--path"), d.path()});
     QCOMPARE(r.status, 0);
     QVERIFY2(r.out.split(QLatin1Char('\n')).contains(expected), qPrintable(r.out));
+}
+
+// An item holding a quote is one CSV field with the quote doubled. Its one
+// day, 5 March, is followed by a 4; the nine other outcomes sum to 55.
+void tst_insights_cli::csv_quoteInAnItemDoubled()
+{
+    TempDiary d;
+    QVERIFY(d.ok());
+    fill(d);
+    QVERIFY(d.exec(QStringLiteral("UPDATE records SET LUNCH = 'HOMEMADE \"PIE\"' WHERE DATE = '2026-03-05'")));
+    const Run r = run({QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--kind"),
+                       QStringLiteral("food"), QStringLiteral("--path"), d.path()});
+    QCOMPARE(r.status, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    const bool found = std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+        return line.startsWith(QStringLiteral("\"HOMEMADE \"\"PIE\"\"\",food,1,4.000,6.111,-2.111,"));
+    });
+    QVERIFY2(found, qPrintable(r.out));
 }
 
 void tst_insights_cli::badUsageAndMissingDiary_data()

@@ -39,7 +39,9 @@ RecordSourceRows readRecordSource(const QString &path, const QString &recordSour
         // Room for every day at once: grown by doubling instead, the cells
         // of a long diary are moved into fresh memory several times over,
         // which costs more than the read on some machines. Both sources of
-        // days read every row of records; the count comes from an index.
+        // days read every row of records; SQLite counts them from the
+        // smallest index (a new diary's ranking index), or from the table
+        // in a diary that has none, still less than the read itself.
         if (recordSource == mainRecordSource() || recordSource == recordsRecordSource()) {
             QSqlQuery count(connection->database());
             if (count.exec(QStringLiteral("SELECT count(*) FROM records")) && count.next())
